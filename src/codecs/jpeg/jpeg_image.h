@@ -1,0 +1,88 @@
+// JPEG files through libjpeg: decoding into pf24bit blue-green-red rows and
+// encoding from a bitmap at a chosen quality, optionally as greyscale.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/bitmap.h"
+#include "core/errors.h"
+#include "core/graphic.h"
+
+namespace pixtrel {
+
+// A fatal error from libjpeg, with the library's own text ("Not a JPEG file:
+// starts with 0x%02x 0x%02x", "Unsupported JPEG data precision 12", ...).
+// Code() is libjpeg's message code (a J_MESSAGE_CODE), or -1 for the checks
+// this system adds on top of the library.
+class EJPEG : public Exception {
+ public:
+  explicit EJPEG(std::string message, int code = -1) : Exception(std::move(message)), code_(code) {}
+  int Code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+class JPEGImage : public Graphic {
+ public:
+  // libjpeg's own default quality.
+  static constexpr int kDefaultQuality = 75;
+
+  JPEGImage() = default;
+
+  int Width() const override { return picture_.Width(); }
+  int Height() const override { return picture_.Height(); }
+
+  // Decodes a whole JPEG file (baseline, extended, progressive, arithmetic;
+  // greyscale, YCbCr, RGB, CMYK and Adobe's inverted CMYK/YCCK) into a pf24bit
+  // picture. A file cut short keeps what was decoded and the library fills the
+  // rest; that and other recoverable damage shows in Warnings(). Fatal damage
+  // throws EJPEG (or EImageTooLarge) and leaves this image as it was.
+  void LoadFromStream(Stream& stream) override;
+  void LoadFromBytes(std::span<const std::uint8_t> bytes);
+
+  // Encodes the picture with libjpeg's defaults at CompressionQuality(), as a
+  // one-component greyscale JPEG when Grayscale() is set.
+  void SaveToStream(Stream& stream) const override;
+  std::vector<std::uint8_t> SaveToBytes() const;
+
+  // Takes a picture to encode. pf24bit and pf32bit sources are kept as they
+  // are (the encoder reads both directly); other formats become pf24bit.
+  void Assign(const Bitmap& source);
+  void Assign(Bitmap&& source);
+
+  // The picture as pf24bit.
+  void AssignTo(Bitmap& target) const override;
+  const Bitmap& Picture() const { return picture_; }
+  // Moves the picture out, leaving this image empty.
+  Bitmap TakeBitmap();
+
+  int CompressionQuality() const { return quality_; }
+  // Clamped to 1..100.
+  void SetCompressionQuality(int quality);
+  bool Grayscale() const { return grayscale_; }
+  void SetGrayscale(bool grayscale) { grayscale_ = grayscale; }
+
+  // libjpeg's warnings from the last load, in order (at most the first few
+  // texts are kept); empty for an undamaged file.
+  const std::vector<std::string>& Warnings() const { return warnings_; }
+
+  // A ceiling on the decoded picture below the system-wide one (the fuzz
+  // target keeps decodes small with it).
+  void SetPixelLimit(std::int64_t pixels) { pixelLimit_ = pixels; }
+
+ private:
+  Bitmap picture_;
+  std::vector<std::string> warnings_;
+  int quality_ = kDefaultQuality;
+  bool grayscale_ = false;
+  std::int64_t pixelLimit_ = -1;
+};
+
+// Encodes a pf24bit or pf32bit bitmap (other formats are converted on a copy).
+std::vector<std::uint8_t> CompressJPEG(const Bitmap& source, int quality, bool grayscale);
+
+}  // namespace pixtrel

@@ -1,0 +1,75 @@
+#include "core/interaction.h"
+
+#include "core/scripted_interaction.h"
+
+namespace pixtrel {
+
+namespace {
+
+// Answers nothing and shows nothing: the logic run without a front end.
+class SilentInteraction : public UserInteraction {
+ public:
+  void ShowMessage(const std::string&) override {}
+  bool Confirm(const std::string&) override { return false; }
+  std::optional<std::string> InputQuery(const std::string&, const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> PasswordQuery(const std::string&, const std::string&) override { return std::nullopt; }
+  std::optional<IconColors> ChooseIconColors(IconColors) override { return std::nullopt; }
+  std::optional<Color> ChooseColor(Color) override { return std::nullopt; }
+};
+
+SilentInteraction& Silent() {
+  static SilentInteraction silent;
+  return silent;
+}
+
+UserInteraction* current = nullptr;
+
+template <typename T>
+T TakeFront(std::deque<T>& queue, T fallback) {
+  if (queue.empty()) return fallback;
+  T answer = std::move(queue.front());
+  queue.pop_front();
+  return answer;
+}
+
+}  // namespace
+
+UserInteraction& Interaction() { return current ? *current : Silent(); }
+
+void SetInteraction(UserInteraction* interaction) { current = interaction; }
+
+ScopedInteraction::ScopedInteraction(UserInteraction& interaction) : previous_(current) { current = &interaction; }
+
+ScopedInteraction::~ScopedInteraction() { current = previous_; }
+
+void ScriptedInteraction::ShowMessage(const std::string& text) { messages.push_back(text); }
+
+bool ScriptedInteraction::Confirm(const std::string& text) {
+  questions.push_back(text);
+  return TakeFront(confirmations, defaultConfirmation);
+}
+
+std::optional<std::string> ScriptedInteraction::InputQuery(const std::string& caption, const std::string& prompt,
+                                                           const std::string&) {
+  prompts.push_back(caption + ": " + prompt);
+  return TakeFront(inputs, std::optional<std::string>());
+}
+
+std::optional<std::string> ScriptedInteraction::PasswordQuery(const std::string& caption, const std::string& prompt) {
+  prompts.push_back(caption + ": " + prompt);
+  return TakeFront(passwords, std::optional<std::string>());
+}
+
+std::optional<IconColors> ScriptedInteraction::ChooseIconColors(IconColors) {
+  prompts.push_back("Icon Options");
+  return TakeFront(iconChoices, std::optional<IconColors>());
+}
+
+std::optional<Color> ScriptedInteraction::ChooseColor(Color) {
+  prompts.push_back("Color");
+  return TakeFront(colors, std::optional<Color>());
+}
+
+}  // namespace pixtrel

@@ -1,0 +1,52 @@
+// The one seam through which the logic shows or asks anything. The desktop
+// program answers with dialogs, pixtrel-cli from its options, tests from
+// scripts. The logic never opens a window itself.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/color.h"
+
+namespace pixtrel {
+
+enum class IconColors { Colors16, Colors256 };
+
+class UserInteraction {
+ public:
+  virtual ~UserInteraction() = default;
+
+  // A plain message box.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // A Yes/No confirmation box; true for Yes.
+  virtual bool Confirm(const std::string& text) = 0;
+  // A one-line text prompt; nothing when cancelled.
+  virtual std::optional<std::string> InputQuery(const std::string& caption, const std::string& prompt,
+                                                const std::string& value) = 0;
+  // A masked password prompt; nothing when cancelled.
+  virtual std::optional<std::string> PasswordQuery(const std::string& caption, const std::string& prompt) = 0;
+  // The icon options window ("Pixel Format"); nothing when cancelled.
+  virtual std::optional<IconColors> ChooseIconColors(IconColors preselected) = 0;
+  // The colour dialog; nothing when cancelled.
+  virtual std::optional<Color> ChooseColor(Color start) = 0;
+};
+
+// The process's interaction layer. Until one is installed, a silent one
+// answers: messages are dropped, confirmations and prompts are declined.
+UserInteraction& Interaction();
+// Installs an interaction layer (not owned); nullptr restores the silent one.
+void SetInteraction(UserInteraction* interaction);
+
+// Installs an interaction layer for the life of the guard.
+class ScopedInteraction {
+ public:
+  explicit ScopedInteraction(UserInteraction& interaction);
+  ~ScopedInteraction();
+  ScopedInteraction(const ScopedInteraction&) = delete;
+  ScopedInteraction& operator=(const ScopedInteraction&) = delete;
+
+ private:
+  UserInteraction* previous_;
+};
+
+}  // namespace pixtrel

@@ -1,0 +1,159 @@
+#include "core/stream.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "core/errors.h"
+
+namespace pixtrel {
+
+void Stream::ReadBuffer(void* buffer, std::size_t n) {
+  if (Read(buffer, n) != n) throw EReadError();
+}
+
+std::vector<std::uint8_t> Stream::ReadRest() {
+  const std::int64_t remaining = Size() - Position();
+  std::vector<std::uint8_t> bytes(remaining > 0 ? static_cast<std::size_t>(remaining) : 0);
+  const std::size_t got = bytes.empty() ? 0 : Read(bytes.data(), bytes.size());
+  bytes.resize(got);
+  return bytes;
+}
+
+std::size_t MemoryStream::Read(void* buffer, std::size_t n) {
+  if (position_ >= bytes_.size()) return 0;
+  const std::size_t count = std::min(n, bytes_.size() - position_);
+  std::memcpy(buffer, bytes_.data() + position_, count);
+  position_ += count;
+  return count;
+}
+
+void MemoryStream::Write(const void* buffer, std::size_t n) {
+  if (n == 0) return;
+  if (position_ + n > bytes_.size()) bytes_.resize(position_ + n);
+  std::memcpy(bytes_.data() + position_, buffer, n);
+  position_ += n;
+}
+
+void MemoryStream::Seek(std::int64_t position) {
+  if (position < 0) throw EReadError();
+  position_ = static_cast<std::size_t>(position);
+}
+
+FileStream::FileStream(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) throw EFOpenError(path);
+  file_ = std::fopen(path.c_str(), "rb");
+  if (!file_) throw EFOpenError(path);
+  struct stat info {};
+  if (fstat(fileno(file_), &info) != 0) {
+    std::fclose(file_);
+    throw EFOpenError(path);
+  }
+  size_ = static_cast<std::int64_t>(info.st_size);
+}
+
+FileStream::~FileStream() {
+  if (file_) std::fclose(file_);
+}
+
+std::size_t FileStream::Read(void* buffer, std::size_t n) { return std::fread(buffer, 1, n, file_); }
+
+void FileStream::Write(const void*, std::size_t) { throw EWriteError(); }
+
+std::int64_t FileStream::Position() const { return static_cast<std::int64_t>(ftello(file_)); }
+
+void FileStream::Seek(std::int64_t position) {
+  if (position < 0 || fseeko(file_, static_cast<off_t>(position), SEEK_SET) != 0) throw EReadError();
+}
+
+AtomicFileStream::AtomicFileStream(std::string path) : path_(std::move(path)) {
+  std::filesystem::path target(path_);
+  std::filesystem::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = mkstemp(name.data());
+  if (fd < 0) throw EFCreateError(path_);
+  tempPath_ = name.data();
+  file_ = fdopen(fd, "w+b");
+  if (!file_) {
+    ::close(fd);
+    ::unlink(tempPath_.c_str());
+    throw EFCreateError(path_);
+  }
+}
+
+AtomicFileStream::~AtomicFileStream() {
+  if (!committed_) Discard();
+}
+
+void AtomicFileStream::Discard() {
+  if (file_) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+}
+
+std::size_t AtomicFileStream::Read(void* buffer, std::size_t n) { return std::fread(buffer, 1, n, file_); }
+
+void AtomicFileStream::Write(const void* buffer, std::size_t n) {
+  if (n > 0 && std::fwrite(buffer, 1, n, file_) != n) throw EWriteError();
+}
+
+std::int64_t AtomicFileStream::Position() const { return static_cast<std::int64_t>(ftello(file_)); }
+
+void AtomicFileStream::Seek(std::int64_t position) {
+  if (position < 0 || fseeko(file_, static_cast<off_t>(position), SEEK_SET) != 0) throw EWriteError();
+}
+
+std::int64_t AtomicFileStream::Size() const {
+  const off_t here = ftello(file_);
+  fseeko(file_, 0, SEEK_END);
+  const off_t end = ftello(file_);
+  fseeko(file_, here, SEEK_SET);
+  return static_cast<std::int64_t>(end);
+}
+
+void AtomicFileStream::Commit() {
+  if (committed_) return;
+  // A new file gets the permissions an ordinary create would give it; an
+  // existing one keeps its own.
+  struct stat info {};
+  mode_t mode;
+  if (::stat(path_.c_str(), &info) == 0) {
+    mode = info.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  const bool flushed = std::fflush(file_) == 0 && ::fchmod(fileno(file_), mode) == 0;
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!flushed || !closed || std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+    ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+    throw EFCreateError(path_);
+  }
+  committed_ = true;
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+  FileStream stream(path);
+  return stream.ReadRest();
+}
+
+void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
+  AtomicFileStream out(path);
+  out.WriteBuffer(bytes);
+  out.Commit();
+}
+
+}  // namespace pixtrel

@@ -1,0 +1,62 @@
+// The open and save tables. Extensions are compared exactly, upper-cased and
+// with the dot, in the order of the rows; the first match decides.
+#include "io/formats.h"
+
+#include "core/canvas.h"
+#include "core/stream.h"
+#include "io/image_io.h"
+
+namespace pixtrel {
+
+namespace {
+
+// Path A: decode, assign into a fresh intermediate bitmap, then into the
+// target. The target is touched only after the reader has finished.
+template <typename Image>
+void LoadDecoded(const std::string& path, Bitmap& target) {
+  Image image;
+  image.LoadFromFile(path);
+  Bitmap intermediate;
+  intermediate.Assign(image);
+  target = std::move(intermediate);
+}
+
+// Path B: a stream reader, assigned into the target.
+template <typename Image>
+void LoadFromFileStream(const std::string& path, Bitmap& target) {
+  FileStream stream(path);
+  Image image;
+  image.LoadFromStream(stream);
+  target.Assign(image);
+}
+
+// Path C: the target takes the graphic's size and the graphic is drawn over
+// it; pixels the graphic leaves transparent keep what the target held.
+template <typename Image>
+void LoadDrawn(const std::string& path, Bitmap& target) {
+  Image image;
+  image.LoadFromFile(path);
+  target.SetWidth(image.Width());
+  target.SetHeight(image.Height());
+  target.Canvas().Draw(0, 0, image);
+}
+
+bool SaveBitmap(const std::string& path, Bitmap& source) {
+  source.SaveToFile(path);
+  return true;
+}
+
+const LoadRow kLoadRows[] = {
+    {".BMP", LoadPath::A, &LoadDecoded<Bitmap>},
+};
+
+const SaveRow kSaveRows[] = {
+    {".BMP", &SaveBitmap},
+};
+
+}  // namespace
+
+std::span<const LoadRow> LoadRows() { return kLoadRows; }
+std::span<const SaveRow> SaveRows() { return kSaveRows; }
+
+}  // namespace pixtrel
