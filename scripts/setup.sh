@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev
-  libjpeg62-turbo-dev zlib1g-dev
+  libjpeg62-turbo-dev zlib1g-dev libcrypto++-dev
   libgtest-dev libgmock-dev
   # fuzzing and sanitizers
   clang libclang-rt-14-dev

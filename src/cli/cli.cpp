@@ -9,6 +9,7 @@
 #include "core/bitmap.h"
 #include "core/errors.h"
 #include "core/interaction.h"
+#include "io/formats.h"
 #include "io/image_io.h"
 #include "workspace/image_info.h"
 
@@ -29,10 +30,18 @@ constexpr const char* kUsage =
     "\n"
     "  -h, --help           show this text\n"
     "\n"
-    "Formats read:    .BMP .JPG .JPEG\n"
-    "Formats written: .BMP .JPG\n"
-    "\n"
     "Exit codes: 0 done, 1 error, 2 usage.\n";
+
+// The usage text followed by the formats of the open and save tables.
+std::string UsageText() {
+  std::string text = kUsage;
+  text += "\nFormats read:   ";
+  for (const LoadRow& row : LoadRows()) text += std::string(" ") + row.extension;
+  text += "\nFormats written:";
+  for (const SaveRow& row : SaveRows()) text += std::string(" ") + row.extension;
+  text += "\n";
+  return text;
+}
 
 // Answers the logic's questions for a run without a user: messages go to
 // standard error as they stand, questions are declined.
@@ -170,19 +179,19 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (args.empty()) throw UsageError{"no command given"};
     const std::string& command = args[0];
     if (command == "-h" || command == "--help" || command == "help") {
-      out << kUsage;
+      out << UsageText();
       return kExitDone;
     }
     for (const std::string& arg : args)
       if (arg == "-h" || arg == "--help") {
-        out << kUsage;
+        out << UsageText();
         return kExitDone;
       }
     if (command == "convert") return Convert(args, out, err);
     if (command == "info") return Info(args, out, err);
     throw UsageError{"unknown command " + command};
   } catch (const UsageError& usage) {
-    err << "error: " << usage.message << "\n\n" << kUsage;
+    err << "error: " << usage.message << "\nRun \"pixtrel-cli --help\" for usage.\n";
     return kExitUsage;
   } catch (const std::bad_alloc&) {
     err << "error: out of memory\n";

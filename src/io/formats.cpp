@@ -2,6 +2,7 @@
 // with the dot, in the order of the rows; the first match decides.
 #include "io/formats.h"
 
+#include "codecs/jpeg/jpeg_image.h"
 #include "core/canvas.h"
 #include "core/stream.h"
 #include "io/image_io.h"
@@ -41,16 +42,43 @@ void LoadDrawn(const std::string& path, Bitmap& target) {
   target.Canvas().Draw(0, 0, image);
 }
 
+// Path A for JPEG: the decoded picture moves into the intermediate bitmap
+// instead of being copied there; the steps are those of LoadDecoded.
+void LoadJpeg(const std::string& path, Bitmap& target) {
+  JPEGImage image;
+  image.LoadFromFile(path);
+  Bitmap intermediate(image.TakeBitmap());
+  target = std::move(intermediate);
+}
+
+// The quality is the JPEG optimize window's slider; no greyscale setting.
+// The image is encoded straight from the source's rows: what Assign into a
+// JPEG image and saving it would write, without copying the picture first.
+bool SaveJpeg(const std::string& path, Bitmap& source) {
+  WriteFileBytes(path, CompressJPEG(source, Conversion().jpegQuality, false));
+  return true;
+}
+
+// Path A for BMP: the decoded bitmap is the intermediate.
+void LoadBitmapFile(const std::string& path, Bitmap& target) {
+  Bitmap image;
+  image.LoadFromFile(path);
+  target = std::move(image);
+}
+
 bool SaveBitmap(const std::string& path, Bitmap& source) {
   source.SaveToFile(path);
   return true;
 }
 
 const LoadRow kLoadRows[] = {
-    {".BMP", LoadPath::A, &LoadDecoded<Bitmap>},
+    {".JPG", LoadPath::A, &LoadJpeg},
+    {".JPEG", LoadPath::A, &LoadJpeg},
+    {".BMP", LoadPath::A, &LoadBitmapFile},
 };
 
 const SaveRow kSaveRows[] = {
+    {".JPG", &SaveJpeg},
     {".BMP", &SaveBitmap},
 };
 

@@ -1,0 +1,121 @@
+// pixtrel-cli as a user runs it: exit codes, messages and what it writes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "core/bitmap.h"
+#include "support/corpus.h"
+
+namespace pixtrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int exitCode = -1;
+  std::string output;  // standard output and standard error together
+};
+
+Result RunCli(const std::string& arguments) {
+  const std::string command = std::string(PIXTREL_CLI_PATH) + " " + arguments + " 2>&1";
+  Result result;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return result;
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string Quote(const std::string& path) { return "'" + path + "'"; }
+
+std::string SampleBmp(const std::string& dir) {
+  Bitmap b(40, 30, pf24bit);
+  b.Fill(RGB(10, 200, 30));
+  const std::string path = dir + "/sample.bmp";
+  b.SaveToFile(path);
+  return path;
+}
+
+TEST(CliUsage, HelpAndBadCommandLines) {
+  Result help = RunCli("--help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.output.find("convert IN OUT"), std::string::npos);
+  EXPECT_NE(help.output.find("Formats written: .BMP"), std::string::npos);
+  EXPECT_EQ(RunCli("").exitCode, 2);
+  EXPECT_EQ(RunCli("frobnicate").exitCode, 2);
+  EXPECT_EQ(RunCli("convert only-one.bmp").exitCode, 2);
+  EXPECT_EQ(RunCli("convert a.bmp b.jpg --jpeg-quality 0").exitCode, 2);
+  EXPECT_EQ(RunCli("convert a.bmp b.jpg --bogus").exitCode, 2);
+}
+
+TEST(CliConvert, BmpToJpegAndBack) {
+  const std::string dir = test::TempDir();
+  const std::string bmp = SampleBmp(dir);
+  Result toJpeg = RunCli("convert " + Quote(bmp) + " " + Quote(dir + "/out.jpg") + " --jpeg-quality 90");
+  ASSERT_EQ(toJpeg.exitCode, 0) << toJpeg.output;
+  Result back = RunCli("convert " + Quote(dir + "/out.jpg") + " " + Quote(dir + "/back.dat") + " --format bmp");
+  ASSERT_EQ(back.exitCode, 0) << back.output;
+  Bitmap b;
+  b.LoadFromFile(dir + "/back.dat");
+  EXPECT_EQ(b.Width(), 40);
+  EXPECT_EQ(b.Height(), 30);
+  const Color c = b.Pixel(20, 15);
+  EXPECT_NEAR(GetGValue(c), 200, 4);
+  EXPECT_NEAR(GetRValue(c), 10, 4);
+}
+
+TEST(CliConvert, UnknownFormatsAreUsageErrorsAndWriteNothing) {
+  const std::string dir = test::TempDir();
+  const std::string bmp = SampleBmp(dir);
+  Result badOut = RunCli("convert " + Quote(bmp) + " " + Quote(dir + "/out.xyz"));
+  EXPECT_EQ(badOut.exitCode, 2);
+  EXPECT_NE(badOut.output.find("error: "), std::string::npos);
+  EXPECT_NE(badOut.output.find(".XYZ"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir + "/out.xyz"));
+
+  fs::copy_file(bmp, dir + "/sample.jpe");
+  Result badIn = RunCli("convert " + Quote(dir + "/sample.jpe") + " " + Quote(dir + "/out.bmp"));
+  EXPECT_EQ(badIn.exitCode, 2);
+  EXPECT_NE(badIn.output.find(".JPE"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir + "/out.bmp"));
+
+  EXPECT_EQ(RunCli("convert " + Quote(bmp) + " " + Quote(dir + "/out.bmp") + " --format .JPEG").exitCode, 2);
+}
+
+TEST(CliConvert, ReaderErrorsExitOneAndKeepTheTarget) {
+  const std::string dir = test::TempDir();
+  { std::ofstream(dir + "/broken.bmp") << "BMxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"; }
+  { std::ofstream(dir + "/target.jpg") << "keep me"; }
+  Result broken = RunCli("convert " + Quote(dir + "/broken.bmp") + " " + Quote(dir + "/target.jpg"));
+  EXPECT_EQ(broken.exitCode, 1);
+  EXPECT_EQ(broken.output.rfind("error: ", 0), 0u) << broken.output;
+  std::ifstream in(dir + "/target.jpg");
+  std::string contents;
+  std::getline(in, contents);
+  EXPECT_EQ(contents, "keep me");
+
+  Result missing = RunCli("convert " + Quote(dir + "/missing.bmp") + " " + Quote(dir + "/x.bmp"));
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.output.find("missing.bmp"), std::string::npos);
+}
+
+TEST(CliInfo, PrintsTheImageInfoText) {
+  const std::string dir = test::TempDir();
+  Result info = RunCli("info " + Quote(SampleBmp(dir)));
+  ASSERT_EQ(info.exitCode, 0) << info.output;
+  EXPECT_EQ(info.output.rfind("image width=40 height=30\n24 bits/pixel\n", 0), 0u) << info.output;
+  EXPECT_NE(info.output.find("format: .BMP"), std::string::npos);
+  EXPECT_EQ(RunCli("info " + Quote(dir + "/nothing.bmp")).exitCode, 1);
+  EXPECT_EQ(RunCli("info " + Quote(dir + "/file.unknown")).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace pixtrel
