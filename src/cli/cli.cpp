@@ -6,12 +6,19 @@
 #include <optional>
 #include <ostream>
 
+#include <termios.h>
+#include <unistd.h>
+
 #include "core/bitmap.h"
 #include "core/errors.h"
 #include "core/interaction.h"
+#include "core/stream.h"
 #include "io/formats.h"
 #include "io/image_io.h"
+#include "effects/effect_settings.h"
+#include "workspace/effect_commands.h"
 #include "workspace/image_info.h"
+#include "workspace/workspace.h"
 
 namespace pixtrel::cli {
 
@@ -23,10 +30,20 @@ constexpr const char* kUsage =
     "Commands:\n"
     "  convert IN OUT       open IN by its extension and save it as OUT\n"
     "  info FILE            open FILE and print its image info\n"
+    "  effects              list the effects of --apply and the settings of --set\n"
     "\n"
     "Options of convert:\n"
     "  --format EXT         format to write (.BMP, bmp, ...); default: OUT's extension\n"
     "  --jpeg-quality N     JPEG quality, 1 to 100 (default 50)\n"
+    "  --png-text TEXT      the PNG text saved as the \"description\" of a PNG; default:\n"
+    "                       the first text of IN when IN is a PNG, else none\n"
+    "  --password-file FILE the password of encrypted IN and OUT (.xgif, .xjpg,\n"
+    "                       .xpng): the file's bytes, one trailing line break removed;\n"
+    "                       without it the password is asked on the terminal\n"
+    "  --apply EFFECT[=ARG] run an effect on the image before saving; repeatable,\n"
+    "                       run in the order given, each with its own undo snapshot\n"
+    "  --set NAME=VALUE     an effect setting, taken as its prompt takes it (a value\n"
+    "                       out of range keeps the setting); all are set first\n"
     "\n"
     "  -h, --help           show this text\n"
     "\n"
@@ -35,7 +52,22 @@ constexpr const char* kUsage =
 // The usage text followed by the formats of the open and save tables.
 std::string UsageText() {
   std::string text = kUsage;
-  text += "\nFormats read:   ";
+  text += "\nEffects:";
+  std::size_t column = 8;
+  for (const EffectCommand& command : EffectCommands()) {
+    std::string item = std::string(" ") + command.name;
+    if (command.argument) item += std::string(command.argumentRequired ? "=" : "[=") + command.argument +
+                                  (command.argumentRequired ? "" : "]");
+    if (column + item.size() > 78) {
+      text += "\n       ";
+      column = 7;
+    }
+    text += item;
+    column += item.size();
+  }
+  text += "\nSettings:";
+  for (const fx::EffectSettingRule& rule : fx::EffectSettingRules()) text += std::string(" ") + rule.name;
+  text += "\n\nFormats read:   ";
   for (const LoadRow& row : LoadRows()) text += std::string(" ") + row.extension;
   text += "\nFormats written:";
   for (const SaveRow& row : SaveRows()) text += std::string(" ") + row.extension;
@@ -44,10 +76,14 @@ std::string UsageText() {
 }
 
 // Answers the logic's questions for a run without a user: messages go to
-// standard error as they stand, questions are declined.
+// standard error as they stand, questions are declined. The password prompt
+// is answered from --password-file, else asked on the terminal without echo;
+// with neither it is cancelled.
 class CommandLineInteraction : public UserInteraction {
  public:
   explicit CommandLineInteraction(std::ostream& err) : err_(err) {}
+
+  std::optional<std::string> password;
 
   void ShowMessage(const std::string& text) override { err_ << text << '\n'; }
   bool Confirm(const std::string& text) override {
@@ -57,13 +93,48 @@ class CommandLineInteraction : public UserInteraction {
   std::optional<std::string> InputQuery(const std::string&, const std::string&, const std::string&) override {
     return std::nullopt;
   }
-  std::optional<std::string> PasswordQuery(const std::string&, const std::string&) override { return std::nullopt; }
+  std::optional<std::string> PasswordQuery(const std::string&, const std::string& prompt) override {
+    if (password) return password;
+    if (!isatty(STDIN_FILENO)) {
+      err_ << "error: a password is needed and standard input is not a terminal: give --password-file FILE\n";
+      return std::nullopt;
+    }
+    return AskOnTerminal(prompt);
+  }
   std::optional<IconColors> ChooseIconColors(IconColors) override { return std::nullopt; }
   std::optional<Color> ChooseColor(Color) override { return std::nullopt; }
 
  private:
+  std::optional<std::string> AskOnTerminal(const std::string& prompt) {
+    std::cerr << prompt << ": " << std::flush;
+    termios saved{};
+    const bool restore = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (restore) {
+      termios quiet = saved;
+      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+      tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    }
+    std::string line;
+    const bool got = static_cast<bool>(std::getline(std::cin, line));
+    if (restore) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    std::cerr << '\n';
+    if (!got) return std::nullopt;
+    return line;
+  }
+
   std::ostream& err_;
 };
+
+// A password file's bytes without one trailing line break (LF or CR LF).
+std::string ReadPasswordFile(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+  std::string text(bytes.begin(), bytes.end());
+  if (!text.empty() && text.back() == '\n') {
+    text.pop_back();
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+  }
+  return text;
+}
 
 struct UsageError {
   std::string message;
@@ -87,7 +158,20 @@ struct ConvertOptions {
   std::vector<std::string> positional;
   std::optional<std::string> format;
   int jpegQuality = 50;
+  std::optional<std::string> pngText;
+  std::optional<std::string> passwordFile;
+  // --apply, in order: the command and its argument.
+  std::vector<std::pair<const EffectCommand*, std::string>> effects;
+  // --set, in order: the rule and the text.
+  std::vector<std::pair<const fx::EffectSettingRule*, std::string>> settings;
 };
+
+// Splits "NAME=VALUE"; the value is empty when there is no "=".
+std::pair<std::string, std::string> SplitAssignment(const std::string& text) {
+  const std::size_t eq = text.find('=');
+  if (eq == std::string::npos) return {text, std::string()};
+  return {text.substr(0, eq), text.substr(eq + 1)};
+}
 
 ConvertOptions ParseConvert(const std::vector<std::string>& args) {
   ConvertOptions options;
@@ -101,6 +185,23 @@ ConvertOptions ParseConvert(const std::vector<std::string>& args) {
       options.format = value();
     } else if (arg == "--jpeg-quality") {
       options.jpegQuality = ParseInt(value(), arg, 1, 100);
+    } else if (arg == "--png-text") {
+      options.pngText = value();
+    } else if (arg == "--password-file") {
+      options.passwordFile = value();
+    } else if (arg == "--apply") {
+      const auto [name, argument] = SplitAssignment(value());
+      const EffectCommand* command = FindEffectCommand(name);
+      if (!command) throw UsageError{"unknown effect " + name + " (see pixtrel-cli effects)"};
+      if (const auto problem = CheckEffectArgument(*command, argument)) throw UsageError{*problem};
+      options.effects.emplace_back(command, argument);
+    } else if (arg == "--set") {
+      const std::string& text = value();
+      const auto [name, setting] = SplitAssignment(text);
+      const fx::EffectSettingRule* rule = fx::FindEffectSettingRule(name);
+      if (!rule) throw UsageError{"unknown effect setting " + name + " (see pixtrel-cli effects)"};
+      if (text.find('=') == std::string::npos) throw UsageError{"--set takes NAME=VALUE"};
+      options.settings.emplace_back(rule, setting);
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError{"unknown option " + arg};
     } else {
@@ -111,8 +212,10 @@ ConvertOptions ParseConvert(const std::vector<std::string>& args) {
   return options;
 }
 
-int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+            CommandLineInteraction& interaction) {
   const ConvertOptions options = ParseConvert(args);
+  if (options.passwordFile) interaction.password = ReadPasswordFile(*options.passwordFile);
   const std::string& in = options.positional[0];
   const std::string& target = options.positional[1];
   const std::string format = options.format ? NormalizeFormat(*options.format) : ExtractExtension(target);
@@ -132,6 +235,20 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   if (image.Empty()) {
     err << "error: nothing was loaded from " << in << '\n';
     return kExitError;
+  }
+  // Without --png-text the text box holds what opening IN left there.
+  if (options.pngText) Conversion().pngText = *options.pngText;
+  fx::EffectSettings settings;
+  for (const auto& [rule, text] : options.settings)
+    if (!fx::SetFromPrompt(settings, *rule, text))
+      err << "warning: " << rule->name << " keeps " << settings.*rule->field << ": \"" << text << "\" is not in "
+          << rule->low << " to " << rule->high << '\n';
+  if (!options.effects.empty()) {
+    Workspace workspace;
+    workspace.SetKeepsUndo(false);
+    workspace.Image() = std::move(image);
+    for (const auto& [command, argument] : options.effects) RunEffectCommand(workspace, settings, *command, argument);
+    image = std::move(workspace.Image());
   }
   switch (SaveImageFile(target, image, format)) {
     case SaveOutcome::Written:
@@ -170,6 +287,24 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   return kExitDone;
 }
 
+int Effects(const std::vector<std::string>& args, std::ostream& out) {
+  if (args.size() != 1) throw UsageError{"effects takes no arguments"};
+  out << "Effects (--apply NAME[=ARG]):\n";
+  for (const EffectCommand& command : EffectCommands()) {
+    std::string name = command.name;
+    if (command.argument) name += std::string("=") + command.argument;
+    out << "  " << name << std::string(name.size() < 30 ? 30 - name.size() : 1, ' ') << command.caption << '\n';
+  }
+  out << "Settings (--set NAME=VALUE):\n";
+  const fx::EffectSettings defaults;
+  for (const fx::EffectSettingRule& rule : fx::EffectSettingRules()) {
+    const std::string name = rule.name;
+    out << "  " << name << std::string(name.size() < 30 ? 30 - name.size() : 1, ' ') << rule.low << " to "
+        << rule.high << ", start " << defaults.*rule.field << ", not a number: " << rule.fallback << '\n';
+  }
+  return kExitDone;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -187,8 +322,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << UsageText();
         return kExitDone;
       }
-    if (command == "convert") return Convert(args, out, err);
+    if (command == "convert") return Convert(args, out, err, interaction);
     if (command == "info") return Info(args, out, err);
+    if (command == "effects") return Effects(args, out);
     throw UsageError{"unknown command " + command};
   } catch (const UsageError& usage) {
     err << "error: " << usage.message << "\nRun \"pixtrel-cli --help\" for usage.\n";

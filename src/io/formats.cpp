@@ -2,7 +2,13 @@
 // with the dot, in the order of the rows; the first match decides.
 #include "io/formats.h"
 
+#include "codecs/crypt/encrypted_image.h"
 #include "codecs/jpeg/jpeg_image.h"
+#include "codecs/legacy/legacy_formats.h"
+#include "codecs/png/png_object.h"
+#include "codecs/targa/targa_image.h"
+#include "codecs/tiff/bmp2tiff.h"
+#include "codecs/tiff/read_tiff.h"
 #include "core/canvas.h"
 #include "core/stream.h"
 #include "io/image_io.h"
@@ -59,6 +65,54 @@ bool SaveJpeg(const std::string& path, Bitmap& source) {
   return true;
 }
 
+// Path A for PNG, then the PNG text step: the text box shows the text of the
+// first tEXt chunk (LoadImageFile emptied it before).
+void LoadPng(const std::string& path, Bitmap& target) {
+  PNGObject image;
+  image.LoadFromFile(path);
+  const ChunktEXt* text = image.FirstTextChunk();
+  std::string memo = text ? text->text : std::string();
+  Bitmap intermediate(image.TakeBitmap());
+  target = std::move(intermediate);
+  Conversion().pngText = std::move(memo);
+}
+
+// The text box's line breaks are carriage return and line feed.
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+    out += text[i];
+  }
+  return out;
+}
+
+// A non-empty text box becomes a tEXt "description" chunk before IEND.
+bool SavePng(const std::string& path, Bitmap& source) {
+  PNGObject image;
+  image.Assign(source);
+  const std::string& memo = Conversion().pngText;
+  if (!memo.empty()) image.AddTextChunk("description", WithCrLf(memo));
+  image.SaveToFile(path);
+  return true;
+}
+
+// Path D: the encrypted containers ask for the password themselves; an
+// abandoned prompt leaves the target, or the file, as it was.
+void LoadXgif(const std::string& path, Bitmap& target) { ReadEncryptedImage(path, target, ContainerKind::GIF); }
+void LoadXpng(const std::string& path, Bitmap& target) { ReadEncryptedImage(path, target, ContainerKind::PNG); }
+void LoadXjpg(const std::string& path, Bitmap& target) { ReadEncryptedImage(path, target, ContainerKind::JPEG); }
+bool SaveXgif(const std::string& path, Bitmap& source) {
+  return WriteEncryptedImage(path, source, ContainerKind::GIF);
+}
+bool SaveXpng(const std::string& path, Bitmap& source) {
+  return WriteEncryptedImage(path, source, ContainerKind::PNG);
+}
+bool SaveXjpg(const std::string& path, Bitmap& source) {
+  return WriteEncryptedImage(path, source, ContainerKind::JPEG);
+}
+
 // Path A for BMP: the decoded bitmap is the intermediate.
 void LoadBitmapFile(const std::string& path, Bitmap& target) {
   Bitmap image;
@@ -71,15 +125,58 @@ bool SaveBitmap(const std::string& path, Bitmap& source) {
   return true;
 }
 
+// Path A for TIFF: the reader fills a fresh bitmap of its own and hands it to
+// the target only when a directory decoded; it shows its own messages.
+void LoadTiff(const std::string& path, Bitmap& target) { ReadTiffFile(path, target); }
+
+bool SaveTiff(const std::string& path, Bitmap& source) {
+  WriteTiffFile(path, source);
+  return true;
+}
+
+// Path A for Targa: the colour bitmap moves into the intermediate bitmap.
+void LoadTarga(const std::string& path, Bitmap& target) {
+  Targa image;
+  image.LoadFromFile(path);
+  Bitmap intermediate(image.TakeBitmap());
+  target = std::move(intermediate);
+}
+
+// Written straight from the source's rows: what assigning it into a Targa
+// image and saving that would write.
+bool SaveTarga(const std::string& path, Bitmap& source) {
+  WriteTargaFile(path, source);
+  return true;
+}
+
 const LoadRow kLoadRows[] = {
+    {".TIF", LoadPath::A, &LoadTiff},
+    {".PCX", LoadPath::B, &LoadFromFileStream<PCXGraphic>},
+    {".PCD", LoadPath::B, &LoadFromFileStream<PCDGraphic>},
+    {".PSD", LoadPath::B, &LoadFromFileStream<PSDGraphic>},
+    {".PSP", LoadPath::B, &LoadFromFileStream<PSPGraphic>},
+    {".PPM", LoadPath::B, &LoadFromFileStream<PPMGraphic>},
+    {".CUT", LoadPath::B, &LoadFromFileStream<CUTGraphic>},
+    {".SGI", LoadPath::B, &LoadFromFileStream<SGIGraphic>},
+    {".PNG", LoadPath::A, &LoadPng},
+    {".XGIF", LoadPath::D, &LoadXgif},
+    {".XPNG", LoadPath::D, &LoadXpng},
+    {".TGA", LoadPath::A, &LoadTarga},
     {".JPG", LoadPath::A, &LoadJpeg},
     {".JPEG", LoadPath::A, &LoadJpeg},
     {".BMP", LoadPath::A, &LoadBitmapFile},
+    {".XJPG", LoadPath::D, &LoadXjpg},
 };
 
 const SaveRow kSaveRows[] = {
     {".JPG", &SaveJpeg},
+    {".TIF", &SaveTiff},
+    {".TGA", &SaveTarga},
+    {".PNG", &SavePng},
+    {".XGIF", &SaveXgif},
+    {".XPNG", &SaveXpng},
     {".BMP", &SaveBitmap},
+    {".XJPG", &SaveXjpg},
 };
 
 }  // namespace

@@ -62,7 +62,6 @@ struct JpegDecompressor {
 
   jpeg_decompress_struct cinfo;
   JpegErrorManager errors;
-  bool created = false;
 };
 
 struct JpegCompressor {
@@ -73,7 +72,6 @@ struct JpegCompressor {
 
   jpeg_compress_struct cinfo;
   JpegErrorManager errors;
-  bool created = false;
 };
 
 // jpeg_create_* under the error manager; false when libjpeg failed.

@@ -82,7 +82,10 @@ class JPEGImage : public Graphic {
   std::int64_t pixelLimit_ = -1;
 };
 
-// Encodes a pf24bit or pf32bit bitmap (other formats are converted on a copy).
+// Encodes a bitmap straight from its rows (pf24bit and pf32bit; other formats
+// are converted on a copy), as a JPEG image holding it would save it.
 std::vector<std::uint8_t> CompressJPEG(const Bitmap& source, int quality, bool grayscale);
+// The same, written to a stream in one piece.
+void CompressJPEG(const Bitmap& source, int quality, bool grayscale, Stream& stream);
 
 }  // namespace pixtrel

@@ -1,0 +1,121 @@
+#include "codecs/crypt/encrypted_image.h"
+
+#include <exception>
+
+#include "codecs/crypt/cipher_manager.h"
+#include "codecs/jpeg/jpeg_image.h"
+#include "codecs/png/png_object.h"
+#include "core/interaction.h"
+#include "gif/gif_codec.h"
+#include "core/stream.h"
+#include "io/image_io.h"
+
+namespace pixtrel {
+
+const char* const kInvalidPasswordText = "invalid password";
+const char* const kPasswordCaption = "Enter password";
+const char* const kPasswordPrompt = "Password";
+
+namespace {
+
+// The password dialog: nothing on cancel or an empty entry.
+std::optional<std::string> AskPassword() {
+  std::optional<std::string> password = Interaction().PasswordQuery(kPasswordCaption, kPasswordPrompt);
+  if (!password || password->empty()) return std::nullopt;
+  return password;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> BuildInnerImage(const Bitmap& source, ContainerKind kind) {
+  switch (kind) {
+    case ContainerKind::JPEG:
+      return CompressJPEG(source, Conversion().jpegQuality, false);
+    case ContainerKind::PNG: {
+      PNGObject png;
+      png.Assign(source);
+      return png.SaveToBytes();
+    }
+    case ContainerKind::GIF:
+      break;
+  }
+  return gif::EncodeBitmapAsGifBytes(source, Conversion().gifTransparent);
+}
+
+Bitmap DecodeInnerImage(std::span<const std::uint8_t> bytes, ContainerKind kind, std::int64_t pixelLimit) {
+  switch (kind) {
+    case ContainerKind::JPEG: {
+      JPEGImage jpeg;
+      if (pixelLimit >= 0) jpeg.SetPixelLimit(pixelLimit);
+      jpeg.LoadFromBytes(bytes);
+      return jpeg.TakeBitmap();
+    }
+    case ContainerKind::PNG: {
+      PNGObject png;
+      if (pixelLimit >= 0) png.SetPixelLimit(pixelLimit);
+      png.LoadFromBytes(bytes);
+      return png.TakeBitmap();
+    }
+    case ContainerKind::GIF:
+      break;
+  }
+  Bitmap picture;
+  if (pixelLimit < 0) {
+    gif::DecodeGifBytes(bytes, picture);
+  } else {
+    gif::GIFImage image;
+    image.SetPixelLimit(pixelLimit);
+    image.LoadFromBytes(bytes);
+    picture = image.ToBitmap();
+  }
+  return picture;
+}
+
+std::vector<std::uint8_t> EncipherContainer(std::vector<std::uint8_t> inner, const std::string& password) {
+  CipherManager cipher;
+  cipher.InitKey(password);
+  cipher.Encipher(inner);
+  return inner;
+}
+
+std::vector<std::uint8_t> DecipherContainer(std::vector<std::uint8_t> container, const std::string& password) {
+  CipherManager cipher;
+  cipher.InitKey(password);
+  cipher.Decipher(container);
+  return container;
+}
+
+bool DecodeContainer(std::span<const std::uint8_t> container, const std::string& password, ContainerKind kind,
+                     Bitmap& target, std::int64_t pixelLimit) {
+  const std::vector<std::uint8_t> inner =
+      DecipherContainer(std::vector<std::uint8_t>(container.begin(), container.end()), password);
+  Bitmap decoded;
+  try {
+    decoded = DecodeInnerImage(inner, kind, pixelLimit);
+  } catch (const std::exception&) {
+    // A wrong password, a damaged container and another format inside all
+    // look the same here.
+    Interaction().ShowMessage(kInvalidPasswordText);
+    return false;
+  }
+  target = std::move(decoded);
+  return true;
+}
+
+bool ReadEncryptedImage(const std::string& path, Bitmap& target, ContainerKind kind) {
+  const std::optional<std::string> password = AskPassword();
+  if (!password) return false;
+  const std::vector<std::uint8_t> container = ReadFileBytes(path);
+  return DecodeContainer(container, *password, kind, target);
+}
+
+bool WriteEncryptedImage(const std::string& path, const Bitmap& source, ContainerKind kind) {
+  const std::optional<std::string> password = AskPassword();
+  if (!password) return false;
+  std::vector<std::uint8_t> inner = BuildInnerImage(source, kind);
+  const std::vector<std::uint8_t> container = EncipherContainer(std::move(inner), *password);
+  WriteFileBytes(path, container);
+  return true;
+}
+
+}  // namespace pixtrel

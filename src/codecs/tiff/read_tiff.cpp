@@ -1,0 +1,275 @@
+#include "codecs/tiff/read_tiff.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "codecs/tiff/tiff_tags.h"
+#include "core/byte_reader.h"
+#include "core/interaction.h"
+
+namespace pixtrel {
+
+namespace {
+
+constexpr const char* kErrorImageWidth = "Error reading tag Image Width";
+constexpr const char* kErrorImageHeight = "Error reading tag Image Height";
+constexpr const char* kErrorPhotometric = "Error reading tag Photometric interpretation";
+constexpr const char* kErrorEvaluatingPhotometric = "Error evaluating Photometric interpretation: ";
+constexpr const char* kErrorCompression = "Error reading tag Compression";
+constexpr const char* kErrorBitsPerSample = "Error reading tag Bits Per Sample";
+constexpr const char* kErrorGreyBits = "Error: Bits Per Sample not 4 or 8";
+constexpr const char* kErrorRgbBits = "Error: Bits Per Sample (RGB) not 8";
+constexpr const char* kErrorPaletteBits = "Error: Bits Per Sample (Palette) not 1, 4 or 8";
+constexpr const char* kErrorColorMap = "Error reading tag Color Table Offset";
+constexpr const char* kErrorImageData = "Error reading image data";
+constexpr const char* kErrorOutOfMemory = "Out Of Memory ";
+constexpr const char* kCompressedBilevel = "Cant read compressed bilevel image";
+constexpr const char* kCompressedGrey = "Cant read compressed Gray Scale Image";
+constexpr const char* kCompressedPalette = "Cant read compressed ColorPaletImage";
+constexpr const char* kCompressedRgb = "Cant read compressed RGB Full Color Image";
+
+enum class Kind { Bilevel, Greyscale, Palette, Rgb };
+
+void Show(const std::string& text) { Interaction().ShowMessage(text); }
+
+// The strips of a directory read one after another as one run of bytes.
+class StripBytes {
+ public:
+  StripBytes(std::span<const std::uint8_t> file, const std::vector<TiffStrip>& strips) : file_(file), strips_(strips) {
+    starts_.reserve(strips.size());
+    for (const TiffStrip& strip : strips) {
+      starts_.push_back(total_);
+      total_ += strip.byteCount;
+    }
+  }
+
+  std::uint64_t Total() const { return total_; }
+
+  // n bytes at position pos of the run; copied into scratch when they
+  // straddle strips. The caller keeps pos + n within Total().
+  const std::uint8_t* At(std::uint64_t pos, std::size_t n, std::vector<std::uint8_t>& scratch) const {
+    std::size_t i = static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), pos) - starts_.begin()) - 1;
+    std::uint64_t inStrip = pos - starts_[i];
+    if (inStrip + n <= strips_[i].byteCount) return file_.data() + strips_[i].offset + inStrip;
+    scratch.resize(n);
+    std::size_t done = 0;
+    while (done < n) {
+      const std::size_t part = static_cast<std::size_t>(
+          std::min<std::uint64_t>(n - done, strips_[i].byteCount - inStrip));
+      std::memcpy(scratch.data() + done, file_.data() + strips_[i].offset + inStrip, part);
+      done += part;
+      ++i;
+      inStrip = 0;
+    }
+    return scratch.data();
+  }
+
+ private:
+  std::span<const std::uint8_t> file_;
+  const std::vector<TiffStrip>& strips_;
+  std::vector<std::uint64_t> starts_;
+  std::uint64_t total_ = 0;
+};
+
+class DirectoryDecoder {
+ public:
+  DirectoryDecoder(const FileTiff& file, const GraphicTiff& directory, std::int64_t pixelLimit)
+      : file_(file), dir_(directory), pixelLimit_(pixelLimit) {}
+
+  std::optional<Bitmap> Decode(Kind kind, bool whiteIsZero) {
+    auto width = dir_.Value(tifftag::kImageWidth);
+    if (!width) return Fail(kErrorImageWidth);
+    auto height = dir_.Value(tifftag::kImageLength);
+    if (!height) return Fail(kErrorImageHeight);
+    if (*width > kMaxTiffDimension || *height > kMaxTiffDimension) throw EImageTooLarge();
+    width_ = static_cast<int>(*width);
+    height_ = static_cast<int>(*height);
+
+    if (kind == Kind::Bilevel && !dir_.Find(tifftag::kPhotometricInterpretation)) return Fail(kErrorPhotometric);
+    auto compression = dir_.Value(tifftag::kCompression);
+    if (!compression) return Fail(kErrorCompression);
+    if (*compression != 1) {
+      switch (kind) {
+        case Kind::Bilevel: return Fail(kCompressedBilevel);
+        case Kind::Greyscale: return Fail(kCompressedGrey);
+        case Kind::Palette: return Fail(kCompressedPalette);
+        case Kind::Rgb: return Fail(kCompressedRgb);
+      }
+    }
+
+    int bits = 1;
+    pixtrel::Palette palette;
+    switch (kind) {
+      case Kind::Bilevel:
+        palette = whiteIsZero ? pixtrel::Palette{clWhite, clBlack} : pixtrel::Palette{clBlack, clWhite};
+        break;
+      case Kind::Greyscale: {
+        auto value = dir_.Value(tifftag::kBitsPerSample);
+        if (!value) return Fail(kErrorBitsPerSample);
+        if (*value != 4 && *value != 8) return Fail(kErrorGreyBits);
+        bits = static_cast<int>(*value);
+        const int maximum = (1 << bits) - 1;
+        for (int i = 0; i <= maximum; ++i) {
+          const int grey = (whiteIsZero ? maximum - i : i) * 255 / maximum;
+          palette.push_back(RGB(grey, grey, grey));
+        }
+        break;
+      }
+      case Kind::Palette: {
+        auto value = dir_.Value(tifftag::kBitsPerSample);
+        if (!value) return Fail(kErrorBitsPerSample);
+        const TiffEntry* colorMap = dir_.Find(tifftag::kColorMap);
+        if (!colorMap) return Fail(kErrorColorMap);
+        // 2-bit and deeper palettes have no raster format here.
+        if (*value != 1 && *value != 4 && *value != 8) return Fail(kErrorPaletteBits);
+        bits = static_cast<int>(*value);
+        if (!ReadColorMap(*colorMap, bits, palette)) return Fail(kErrorColorMap);
+        break;
+      }
+      case Kind::Rgb: {
+        const TiffEntry* entry = dir_.Find(tifftag::kBitsPerSample);
+        auto first = dir_.Value(tifftag::kBitsPerSample);
+        if (!entry || !first) return Fail(kErrorBitsPerSample);
+        bool all8 = *first == 8;
+        if (entry->count != 1) {
+          auto samples = entry->count >= 3 ? dir_.Values(*entry, 3) : std::nullopt;
+          all8 = samples && std::all_of(samples->begin(), samples->end(), [](std::uint32_t v) { return v == 8; });
+        }
+        if (!all8) return Fail(kErrorRgbBits);
+        bits = 24;
+        break;
+      }
+    }
+    return Raster(bits, std::move(palette));
+  }
+
+ private:
+  std::nullopt_t Fail(const char* message) {
+    Show(message);
+    return std::nullopt;
+  }
+
+  // Red values, then green, then blue, 16 bits each; a palette channel is a
+  // value's high byte. A map of no or more than 256 colours gives the grey ramp.
+  bool ReadColorMap(const TiffEntry& entry, int bits, pixtrel::Palette& palette) {
+    const std::size_t size = std::size_t{1} << bits;
+    const std::size_t colours = entry.count / 3;
+    palette.assign(size, clBlack);
+    if (colours < 1 || colours > 256) {
+      for (std::size_t i = 0; i < size; ++i) palette[i] = RGB(int(i), int(i), int(i));
+      return true;
+    }
+    auto values = dir_.Values(entry, 3 * colours);
+    if (!values) return false;
+    for (std::size_t i = 0; i < std::min(size, colours); ++i)
+      palette[i] = RGB((*values)[i] >> 8, (*values)[colours + i] >> 8, (*values)[2 * colours + i] >> 8);
+    return true;
+  }
+
+  std::optional<Bitmap> Raster(int bits, pixtrel::Palette palette) {
+    const std::vector<TiffStrip>& strips = dir_.Strips();
+    if (strips.empty() || width_ == 0 || height_ == 0) return Fail(kErrorImageData);
+    for (const TiffStrip& strip : strips)
+      if (strip.offset > file_.FileSize() || strip.byteCount > file_.FileSize() - strip.offset)
+        return Fail(kErrorImageData);
+    const StripBytes data(file_.Bytes(), strips);
+
+    // Rows are RowsPerStrip to a strip (the last strip may hold fewer); a
+    // RowsPerStrip beyond the image means one strip for the whole image.
+    auto rowsPerStrip = dir_.Value(tifftag::kRowsPerStrip);
+    if (!rowsPerStrip || *rowsPerStrip == 0) return Fail(kErrorImageData);
+    const std::uint64_t rowsInFirst = std::min<std::uint64_t>(*rowsPerStrip, static_cast<std::uint64_t>(height_));
+    const std::uint64_t rowLength = strips[0].byteCount / rowsInFirst;
+    const std::size_t rowBytes = (static_cast<std::size_t>(width_) * bits + 7) / 8;
+    if (rowLength < rowBytes || (static_cast<std::uint64_t>(height_) - 1) * rowLength + rowBytes > data.Total())
+      return Fail(kErrorImageData);
+
+    Bitmap bitmap;
+    try {
+      if (pixelLimit_ > 0 && std::int64_t{width_} * height_ > pixelLimit_) throw EImageTooLarge();
+      bitmap = Bitmap(width_, height_, FormatForBits(bits));
+    } catch (const EImageTooLarge&) {
+      return Fail(kErrorOutOfMemory);
+    } catch (const std::bad_alloc&) {
+      return Fail(kErrorOutOfMemory);
+    }
+
+    std::vector<std::uint8_t> scratch;
+    for (int y = 0; y < height_; ++y) {
+      const std::uint8_t* in = data.At(static_cast<std::uint64_t>(y) * rowLength, rowBytes, scratch);
+      std::uint8_t* out = bitmap.ScanLine(y);
+      if (bits == 24) {
+        for (int x = 0; x < width_; ++x, in += 3, out += 3) {
+          out[0] = in[2];
+          out[1] = in[1];
+          out[2] = in[0];
+        }
+      } else {
+        std::memcpy(out, in, rowBytes);
+      }
+    }
+    if (bits != 24) bitmap.SetPalette(std::move(palette));
+    return bitmap;
+  }
+
+  const FileTiff& file_;
+  const GraphicTiff& dir_;
+  std::int64_t pixelLimit_;
+  int width_ = 0;
+  int height_ = 0;
+};
+
+void ReadDirectories(const FileTiff& file, const std::string& fileName, Bitmap& target, std::int64_t pixelLimit) {
+  if (!file.Valid()) {
+    Show("<" + fileName + "> is not a valid TIFF file");
+    return;
+  }
+  std::optional<Bitmap> picture;
+  for (const GraphicTiff& directory : file.Directories()) {
+    auto photometric = directory.Value(tifftag::kPhotometricInterpretation);
+    if (!photometric) {
+      Show(kErrorPhotometric);
+      break;
+    }
+    if (*photometric > 3) {
+      Show(kErrorEvaluatingPhotometric + std::to_string(*photometric));
+      break;
+    }
+    Kind kind = Kind::Rgb;
+    if (*photometric <= 1) {
+      auto bits = directory.Value(tifftag::kBitsPerSample);
+      if (!bits || *bits == 1) {
+        kind = Kind::Bilevel;
+      } else if (*bits == 4 || *bits == 8) {
+        kind = Kind::Greyscale;
+      } else {
+        continue;
+      }
+    } else if (*photometric == 3) {
+      kind = Kind::Palette;
+    }
+    DirectoryDecoder decoder(file, directory, pixelLimit);
+    if (auto decoded = decoder.Decode(kind, *photometric == 0)) picture = std::move(*decoded);
+  }
+  if (picture) target = std::move(*picture);
+}
+
+}  // namespace
+
+void ReadTiffFile(const std::string& fileName, Bitmap& target) {
+  FileTiff file;
+  file.SetFileName(fileName);
+  ReadDirectories(file, fileName, target, 0);
+}
+
+void ReadTiffBytes(std::span<const std::uint8_t> bytes, const std::string& fileName, Bitmap& target,
+                   std::int64_t pixelLimit) {
+  FileTiff file;
+  file.SetBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  ReadDirectories(file, fileName, target, pixelLimit);
+}
+
+}  // namespace pixtrel

@@ -1,0 +1,243 @@
+#include "gif/gif_lzw.h"
+
+#include <array>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "gif/gif_error.h"
+
+namespace pixtrel::gif {
+
+namespace {
+
+constexpr int kMaxCodes = 4096;
+
+// Codes packed least significant bit first.
+class CodeWriter {
+ public:
+  explicit CodeWriter(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+  void Put(unsigned code, int size) {
+    bits_ |= static_cast<std::uint64_t>(code) << count_;
+    count_ += size;
+    while (count_ >= 8) {
+      bytes_.push_back(static_cast<std::uint8_t>(bits_));
+      bits_ >>= 8;
+      count_ -= 8;
+    }
+  }
+  void Flush() {
+    if (count_ > 0) bytes_.push_back(static_cast<std::uint8_t>(bits_));
+    bits_ = 0;
+    count_ = 0;
+  }
+
+ private:
+  std::vector<std::uint8_t>& bytes_;
+  std::uint64_t bits_ = 0;
+  int count_ = 0;
+};
+
+// Open addressing over prefix * 256 + pixel; a slot holds key << 12 | code.
+class StringTable {
+ public:
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+  StringTable() { Clear(); }
+  void Clear() { slots_.fill(kEmpty); }
+  static std::size_t Hash(std::uint32_t key) { return (key * 2654435761u) >> (32 - kBits); }
+  int Find(std::uint32_t key) const {
+    for (std::size_t i = Hash(key);; i = (i + 1) & kMask) {
+      const std::uint32_t slot = slots_[i];
+      if (slot == kEmpty) return -1;
+      if ((slot >> 12) == key) return static_cast<int>(slot & 0xFFF);
+    }
+  }
+  void Insert(std::uint32_t key, int code) {
+    std::size_t i = Hash(key);
+    while (slots_[i] != kEmpty) i = (i + 1) & kMask;
+    slots_[i] = (key << 12) | static_cast<std::uint32_t>(code);
+  }
+
+ private:
+  static constexpr int kBits = 13;
+  static constexpr std::size_t kMask = (std::size_t{1} << kBits) - 1;
+  std::array<std::uint32_t, std::size_t{1} << kBits> slots_;
+};
+
+}  // namespace
+
+void EncodeLzw(std::span<const std::uint8_t> pixels, int minCodeSize, std::vector<std::uint8_t>& out) {
+  const int b = minCodeSize;
+  out.push_back(static_cast<std::uint8_t>(b));
+  const int clear = 1 << b;
+  const int end = clear + 1;
+  int freeCode = clear + 2;
+  int size = b + 1;
+
+  std::vector<std::uint8_t> codes;
+  codes.reserve(pixels.size() / 2 + 16);
+  CodeWriter writer(codes);
+  auto emit = [&](int code) {
+    writer.Put(static_cast<unsigned>(code), size);
+    if (code == clear) {
+      size = b + 1;
+    } else if (freeCode > (1 << size) - 1 && size < 12) {
+      ++size;
+    }
+  };
+
+  auto table = std::make_unique<StringTable>();
+  emit(clear);
+  if (!pixels.empty()) {
+    int prefix = pixels[0];
+    for (std::size_t i = 1; i < pixels.size(); ++i) {
+      const int k = pixels[i];
+      const std::uint32_t key = (static_cast<std::uint32_t>(prefix) << 8) | static_cast<std::uint32_t>(k);
+      const int code = table->Find(key);
+      if (code >= 0) {
+        prefix = code;
+        continue;
+      }
+      emit(prefix);
+      if (freeCode > 4094) {
+        emit(clear);
+        table->Clear();
+        freeCode = clear + 2;
+      } else {
+        table->Insert(key, freeCode++);
+      }
+      prefix = k;
+    }
+    emit(prefix);
+  }
+  emit(end);
+  writer.Flush();
+
+  for (std::size_t at = 0; at < codes.size(); at += 255) {
+    const std::size_t n = std::min<std::size_t>(255, codes.size() - at);
+    out.push_back(static_cast<std::uint8_t>(n));
+    out.insert(out.end(), codes.begin() + static_cast<std::ptrdiff_t>(at),
+               codes.begin() + static_cast<std::ptrdiff_t>(at + n));
+  }
+  out.push_back(0);
+}
+
+LzwResult DecodeLzw(std::span<const std::uint8_t> data, int minCodeSize, std::span<std::uint8_t> out) {
+  if (minCodeSize > 11) throw GIFException(kInvalidData);
+  const int s = minCodeSize;
+  const int clear = 1 << s;
+  const int end = clear + 1;
+
+  // prefix and suffix of each code, the first byte of its string and its length
+  std::array<std::uint16_t, kMaxCodes> prefix{};
+  std::array<std::uint8_t, kMaxCodes> suffix{};
+  std::array<std::uint8_t, kMaxCodes> first{};
+  std::array<std::uint16_t, kMaxCodes> length{};
+  for (int i = 0; i < clear; ++i) {
+    suffix[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+    first[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+    length[static_cast<std::size_t>(i)] = 1;
+  }
+
+  std::size_t byte = 0;
+  std::uint64_t bits = 0;
+  int bitCount = 0;
+  auto readCode = [&](int size, int& code) {
+    while (bitCount < size) {
+      if (byte >= data.size()) return false;
+      bits |= static_cast<std::uint64_t>(data[byte++]) << bitCount;
+      bitCount += 8;
+    }
+    code = static_cast<int>(bits & ((1u << size) - 1));
+    bits >>= size;
+    bitCount -= size;
+    return true;
+  };
+
+  LzwResult result;
+  const std::size_t total = out.size();
+  std::size_t pos = 0;
+  int size = s + 1;
+  int freeCode = clear + 2;
+  int oldCode = -1;
+
+  // Writes the string of a code at pos, cut at the end of out.
+  auto put = [&](int code) {
+    const std::size_t n = length[static_cast<std::size_t>(code)];
+    std::size_t at = pos + n;
+    int steps = 0;
+    while (code >= clear) {
+      --at;
+      if (at < total) out[at] = suffix[static_cast<std::size_t>(code)];
+      const int next = prefix[static_cast<std::size_t>(code)];
+      if (next == code || ++steps > kMaxCodes) throw GIFException(kCircularTable);
+      code = next;
+    }
+    --at;
+    if (at < total) out[at] = static_cast<std::uint8_t>(code);
+    pos = std::min(pos + n, total);
+  };
+
+  while (pos < total) {
+    int code;
+    if (!readCode(size, code)) {
+      result.end = LzwEnd::OutOfCodes;
+      result.pixels = pos;
+      return result;
+    }
+    if (code == clear) {
+      size = s + 1;
+      freeCode = clear + 2;
+      oldCode = -1;
+      continue;
+    }
+    if (code == end) {
+      result.pixels = pos;
+      return result;
+    }
+    if (oldCode < 0) {
+      // The first code after a clear (or at the start) must be a literal.
+      if (code >= clear) {
+        result.end = LzwEnd::BadCode;
+        result.pixels = pos;
+        return result;
+      }
+      put(code);
+      oldCode = code;
+      continue;
+    }
+    // A code not yet in the table stands for the previous string plus its
+    // own first byte: the entry about to be made.
+    int emitCode = code;
+    std::uint8_t head;
+    if (code < freeCode) {
+      head = first[static_cast<std::size_t>(code)];
+    } else {
+      head = first[static_cast<std::size_t>(oldCode)];
+      emitCode = -1;
+    }
+    if (freeCode < kMaxCodes) {
+      const auto f = static_cast<std::size_t>(freeCode);
+      prefix[f] = static_cast<std::uint16_t>(oldCode);
+      suffix[f] = head;
+      first[f] = first[static_cast<std::size_t>(oldCode)];
+      length[f] = static_cast<std::uint16_t>(length[static_cast<std::size_t>(oldCode)] + 1);
+      if (emitCode < 0) emitCode = freeCode;
+      ++freeCode;
+      if (freeCode == (1 << size) && size < 12) ++size;
+    }
+    if (emitCode < 0) {
+      result.end = LzwEnd::BadCode;
+      result.pixels = pos;
+      return result;
+    }
+    put(emitCode);
+    oldCode = emitCode;
+  }
+  result.pixels = pos;
+  int code;
+  if (!readCode(size, code)) result.extraCodeMissing = true;
+  return result;
+}
+
+}  // namespace pixtrel::gif

@@ -1,0 +1,65 @@
+// The workspace model: the displayed image, the one-level undo copy and the
+// pf24bit working copy every effect runs on, free of widgets so that the
+// desktop program, the automation object and pixtrel-cli share it.
+#pragma once
+
+#include <functional>
+
+#include "core/bitmap.h"
+
+namespace pixtrel {
+
+class Workspace {
+ public:
+  // The image shown, saved and read by every command.
+  Bitmap& Image() { return image_; }
+  const Bitmap& Image() const { return image_; }
+  // Replaces the displayed image without a snapshot (opening a file, paste).
+  void SetImage(const Bitmap& image);
+
+  Bitmap& UndoBitmap() { return undo_; }
+  const Bitmap& UndoBitmap() const { return undo_; }
+  Bitmap& WorkBitmap() { return work_; }
+  const Bitmap& WorkBitmap() const { return work_; }
+
+  // "&Undo last": disabled until the first snapshot, then never again.
+  bool UndoEnabled() const { return undoEnabled_; }
+
+  // Snapshot: UndoBitmap := the displayed image; WorkBitmap := a copy of it in pf24bit.
+  void PrepareEdit();
+  // The displayed image := a copy of WorkBitmap.
+  void CommitEdit();
+  // The displayed image := a copy of UndoBitmap; the snapshot stays.
+  void Undo();
+
+  // Resamples the displayed image with "Lanczos3", support 3; no snapshot.
+  // Sizes below 11 do nothing.
+  void ResampleImageTo(int width, int height);
+  // Pads the displayed image to a white square; no snapshot.
+  void MakeSquare();
+  // Snapshot, then the displayed image := WorkBitmap turned a quarter clockwise.
+  void Turn();
+
+  // A workspace that nobody can undo in (pixtrel-cli) skips the undo copy.
+  void SetKeepsUndo(bool keeps) { keepsUndo_ = keeps; }
+
+  // Called after every change of the displayed image (the desktop repaints).
+  std::function<void()> imageChanged;
+
+ private:
+  void Changed();
+
+  Bitmap image_;
+  Bitmap undo_;
+  Bitmap work_;
+  bool undoEnabled_ = false;
+  bool keepsUndo_ = true;
+};
+
+// ResampleImageTo on any image (the icon save path's hook uses it too).
+void ResampleImageTo(Bitmap& image, int width, int height);
+// side = the larger of width and height; the image drawn into a white square
+// of that side, centred along the shorter axis (halves rounded down).
+void MakeSquare(Bitmap& image);
+
+}  // namespace pixtrel
