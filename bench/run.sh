@@ -7,6 +7,12 @@
 # PIXTREL_CLI overrides the binary (default build/pixtrel-cli). The test
 # pictures are made once under bench/data/ and reused.
 #
+# Timing is by hyperfine when it is installed. BENCH_INTERLEAVE=1 (or no
+# hyperfine) times the commands round-robin instead, which is fairer on a
+# machine whose load changes during the run. BENCH_THP=1 adds pixtrel runs
+# with glibc's transparent-huge-page malloc switched on
+# (GLIBC_TUNABLES=glibc.malloc.hugetlb=1), to show what page faults cost.
+#
 # libvips has no BMP writer or reader of its own: "vips copy x.jpg x.bmp" and
 # "vips copy x.bmp x.jpg" go through its ImageMagick module. Both that and the
 # same work with its own uncompressed format (binary PPM, the same bytes per
@@ -57,21 +63,30 @@ if [[ -n $vips && ! -s $ppm ]]; then
   "$vips" copy "$jpg" "$ppm"
 fi
 
+# name, output file (under $out), command
 names=()
+outputs=()
 commands=()
-add() { names+=("$1"); commands+=("$2"); }
+add() { names+=("$1"); outputs+=("$2"); commands+=("$3"); }
+thp="GLIBC_TUNABLES=glibc.malloc.hugetlb=1"
 
-add "jpg2bmp pixtrel" "'$cli' convert '$jpg' '$out/p.bmp'"
-add "jpg2bmp imagemagick" "'$im' '$jpg' '$out/im.bmp'"
-if [[ -n $vips ]]; then
-  add "jpg2bmp vips" "'$vips' copy '$jpg' '$out/v.bmp'"
-  add "jpg2bmp vips(ppm)" "'$vips' copy '$jpg' '$out/v.ppm'"
+add "jpg2bmp pixtrel" p.bmp "'$cli' convert '$jpg' '$out/p.bmp'"
+if [[ ${BENCH_THP:-0} == 1 ]]; then
+  add "jpg2bmp pixtrel(thp)" pt.bmp "$thp '$cli' convert '$jpg' '$out/pt.bmp'"
 fi
-add "bmp2jpg pixtrel" "'$cli' convert '$bmp' '$out/p.jpg' --jpeg-quality 50"
-add "bmp2jpg imagemagick" "'$im' '$bmp' -quality 50 '$out/im.jpg'"
+add "jpg2bmp imagemagick" im.bmp "'$im' '$jpg' '$out/im.bmp'"
 if [[ -n $vips ]]; then
-  add "bmp2jpg vips" "'$vips' copy '$bmp' '$out/v.jpg[Q=50]'"
-  add "bmp2jpg vips(ppm)" "'$vips' copy '$ppm' '$out/vppm.jpg[Q=50]'"
+  add "jpg2bmp vips" v.bmp "'$vips' copy '$jpg' '$out/v.bmp'"
+  add "jpg2bmp vips(ppm)" v.ppm "'$vips' copy '$jpg' '$out/v.ppm'"
+fi
+add "bmp2jpg pixtrel" p.jpg "'$cli' convert '$bmp' '$out/p.jpg' --jpeg-quality 50"
+if [[ ${BENCH_THP:-0} == 1 ]]; then
+  add "bmp2jpg pixtrel(thp)" pt.jpg "$thp '$cli' convert '$bmp' '$out/pt.jpg' --jpeg-quality 50"
+fi
+add "bmp2jpg imagemagick" im.jpg "'$im' '$bmp' -quality 50 '$out/im.jpg'"
+if [[ -n $vips ]]; then
+  add "bmp2jpg vips" v.jpg "'$vips' copy '$bmp' '$out/v.jpg[Q=50]'"
+  add "bmp2jpg vips(ppm)" vppm.jpg "'$vips' copy '$ppm' '$out/vppm.jpg[Q=50]'"
 fi
 
 # Every command once, so that a broken one stops the run before any timing.
@@ -83,50 +98,63 @@ for i in "${!commands[@]}"; do
 done
 
 results=$data/results.tsv
-: > "$results"
-if command -v hyperfine > /dev/null; then
+if command -v hyperfine > /dev/null && [[ ${BENCH_INTERLEAVE:-0} != 1 ]]; then
+  method="hyperfine, 2 warm-up runs"
   args=()
   for i in "${!commands[@]}"; do args+=(-n "${names[$i]}" "${commands[$i]}"); done
-  hyperfine --style basic --warmup 2 --runs "$runs" --export-json "$data/results.json" "${args[@]}" > "$data/hyperfine.log"
-  python3 - "$data/results.json" > "$results" <<'EOF'
+  hyperfine --style basic --warmup 2 --runs "$runs" --export-json "$data/results.json" "${args[@]}" \
+    > "$data/hyperfine.log" 2>&1
+  python3 - "$data/results.json" > "$results" << 'PY'
 import json, sys
 for r in json.load(open(sys.argv[1]))["results"]:
     print(f'{r["command"]}\t{r["median"]}\t{r["min"]}\t{r["max"]}')
-EOF
+PY
 else
-  for i in "${!commands[@]}"; do
-    times=()
-    for ((r = 0; r < runs; r++)); do
+  method="round-robin, date +%s.%N around bash -c"
+  times=$data/times.tsv
+  : > "$times"
+  for ((r = 0; r < runs; r++)); do
+    for i in "${!commands[@]}"; do
       start=$(date +%s.%N)
       bash -c "${commands[$i]}" > /dev/null 2>&1
       end=$(date +%s.%N)
-      times+=("$(echo "$end - $start" | bc)")
+      printf '%s\t%s\n' "${names[$i]}" "$(echo "$end - $start" | bc)" >> "$times"
     done
-    sorted=$(printf '%s\n' "${times[@]}" | sort -g)
-    median=$(echo "$sorted" | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}')
-    printf '%s\t%s\t%s\t%s\n' "${names[$i]}" "$median" "$(echo "$sorted" | head -1)" "$(echo "$sorted" | tail -1)" >> "$results"
   done
+  python3 - "$times" > "$results" << 'PY'
+import statistics, sys
+order, samples = [], {}
+for line in open(sys.argv[1]):
+    name, t = line.rstrip("\n").split("\t")
+    if name not in samples:
+        order.append(name)
+        samples[name] = []
+    samples[name].append(float(t))
+for name in order:
+    s = samples[name]
+    print(f"{name}\t{statistics.median(s)}\t{min(s)}\t{max(s)}")
+PY
 fi
 
 echo
-echo "12-megapixel conversions, $runs runs each, median wall time ($(nproc) cores)"
-python3 - "$results" "$out" <<'EOF'
+echo "12-megapixel conversions, $runs runs each ($method)"
+echo "median wall time; $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+for i in "${!names[@]}"; do printf '%s\t%s\n' "${names[$i]}" "${outputs[$i]}"; done > "$data/outputs.tsv"
+python3 - "$results" "$data/outputs.tsv" "$out" << 'PY'
 import os, sys
 rows = [line.rstrip("\n").split("\t") for line in open(sys.argv[1])]
+files = dict(line.rstrip("\n").split("\t") for line in open(sys.argv[2]))
 base = {}
 for name, median, lo, hi in rows:
     task, tool = name.split(" ", 1)
     if tool == "pixtrel":
         base[task] = float(median)
-files = {"jpg2bmp pixtrel": "p.bmp", "jpg2bmp imagemagick": "im.bmp", "jpg2bmp vips": "v.bmp",
-         "jpg2bmp vips(ppm)": "v.ppm", "bmp2jpg pixtrel": "p.jpg", "bmp2jpg imagemagick": "im.jpg",
-         "bmp2jpg vips": "v.jpg", "bmp2jpg vips(ppm)": "vppm.jpg"}
-print(f'{"task":8} {"tool":12} {"median s":>9} {"min s":>7} {"max s":>7} {"vs pixtrel":>10} {"output bytes":>13}')
+print(f'{"task":8} {"tool":13} {"median s":>9} {"min s":>7} {"max s":>7} {"vs pixtrel":>10} {"output bytes":>13}')
 for name, median, lo, hi in rows:
     task, tool = name.split(" ", 1)
     ratio = float(median) / base[task] if task in base else float("nan")
-    path = os.path.join(sys.argv[2], files.get(name, ""))
+    path = os.path.join(sys.argv[3], files.get(name, ""))
     size = os.path.getsize(path) if os.path.isfile(path) else 0
-    print(f'{task:8} {tool:12} {float(median):9.3f} {float(lo):7.3f} {float(hi):7.3f} {ratio:9.2f}x {size:13d}')
-print("vs pixtrel = peer time / pixtrel time: above 1 means pixtrel is faster")
-EOF
+    print(f'{task:8} {tool:13} {float(median):9.3f} {float(lo):7.3f} {float(hi):7.3f} {ratio:9.2f}x {size:13d}')
+print("vs pixtrel = this tool's time / pixtrel's time: above 1 means pixtrel is faster")
+PY

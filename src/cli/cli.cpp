@@ -16,6 +16,7 @@
 #include "io/formats.h"
 #include "io/image_io.h"
 #include "effects/effect_settings.h"
+#include "gif/color_reduction.h"
 #include "workspace/effect_commands.h"
 #include "workspace/image_info.h"
 #include "workspace/workspace.h"
@@ -35,13 +36,20 @@ constexpr const char* kUsage =
     "Options of convert:\n"
     "  --format EXT         format to write (.BMP, bmp, ...); default: OUT's extension\n"
     "  --jpeg-quality N     JPEG quality, 1 to 100 (default 50)\n"
+    "  --gif-reduction MODE colours of a GIF: none, windows20, halftone256, gray4,\n"
+    "                       monochrome, gray256, netscape216 (default), optimized,\n"
+    "                       optimized-windows256\n"
+    "  --gif-dither MODE    nearest (default), floyd-steinberg, stucki, sierra,\n"
+    "                       jajuni, stevearche, burkes\n"
+    "  --gif-bits N         colours of --gif-reduction optimized: 2^N, N 3 to 8 (default 8)\n"
+    "  --gif-transparent on|off  the bottom-left pixel's colour transparent (default on)\n"
     "  --png-text TEXT      the PNG text saved as the \"description\" of a PNG; default:\n"
     "                       the first text of IN when IN is a PNG, else none\n"
     "  --password-file FILE the password of encrypted IN and OUT (.xgif, .xjpg,\n"
     "                       .xpng): the file's bytes, one trailing line break removed;\n"
     "                       without it the password is asked on the terminal\n"
     "  --apply EFFECT[=ARG] run an effect on the image before saving; repeatable,\n"
-    "                       run in the order given, each with its own undo snapshot\n"
+    "                       run in the order given, each in the edit frame\n"
     "  --set NAME=VALUE     an effect setting, taken as its prompt takes it (a value\n"
     "                       out of range keeps the setting); all are set first\n"
     "\n"
@@ -52,21 +60,33 @@ constexpr const char* kUsage =
 // The usage text followed by the formats of the open and save tables.
 std::string UsageText() {
   std::string text = kUsage;
-  text += "\nEffects:";
-  std::size_t column = 8;
-  for (const EffectCommand& command : EffectCommands()) {
-    std::string item = std::string(" ") + command.name;
-    if (command.argument) item += std::string(command.argumentRequired ? "=" : "[=") + command.argument +
-                                  (command.argumentRequired ? "" : "]");
-    if (column + item.size() > 78) {
-      text += "\n       ";
-      column = 7;
+  // Names in lines of at most 78 columns, continued under the first name.
+  auto wrapped = [&text](const char* title, const std::vector<std::string>& items) {
+    text += title;
+    std::size_t column = 9;
+    for (const std::string& item : items) {
+      if (column + 1 + item.size() > 78) {
+        text += "\n         ";
+        column = 9;
+      } else {
+        text += ' ';
+        ++column;
+      }
+      text += item;
+      column += item.size();
     }
-    text += item;
-    column += item.size();
+  };
+  std::vector<std::string> effects;
+  for (const EffectCommand& command : EffectCommands()) {
+    std::string item = command.name;
+    if (command.argument)
+      item += command.argumentRequired ? std::string("=") + command.argument : std::string("[=") + command.argument + "]";
+    effects.push_back(item);
   }
-  text += "\nSettings:";
-  for (const fx::EffectSettingRule& rule : fx::EffectSettingRules()) text += std::string(" ") + rule.name;
+  std::vector<std::string> settings;
+  for (const fx::EffectSettingRule& rule : fx::EffectSettingRules()) settings.push_back(rule.name);
+  wrapped("\nEffects:", effects);
+  wrapped("\nSettings:", settings);
   text += "\n\nFormats read:   ";
   for (const LoadRow& row : LoadRows()) text += std::string(" ") + row.extension;
   text += "\nFormats written:";
@@ -158,6 +178,10 @@ struct ConvertOptions {
   std::vector<std::string> positional;
   std::optional<std::string> format;
   int jpegQuality = 50;
+  gif::ReductionMode gifReduction = gif::Netscape216;
+  gif::DitherMode gifDither = gif::Nearest;
+  int gifBits = 8;
+  bool gifTransparent = true;
   std::optional<std::string> pngText;
   std::optional<std::string> passwordFile;
   // --apply, in order: the command and its argument.
@@ -165,6 +189,24 @@ struct ConvertOptions {
   // --set, in order: the rule and the text.
   std::vector<std::pair<const fx::EffectSettingRule*, std::string>> settings;
 };
+
+// The value of a word option: the index of text among names.
+template <typename Value, std::size_t N>
+Value ParseChoice(const std::string& text, const std::string& option, const char* const (&names)[N]) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (text == names[i]) return static_cast<Value>(i);
+  std::string list;
+  for (std::size_t i = 0; i < N; ++i) list += (i ? ", " : "") + std::string(names[i]);
+  throw UsageError{option + " takes one of " + list};
+}
+
+// In the order of the reduction and dither mode values.
+constexpr const char* kGifReductions[] = {"none",      "windows20", "halftone256", "gray4",
+                                          "monochrome", "gray256",   "netscape216", "optimized",
+                                          "optimized-windows256"};
+constexpr const char* kGifDithers[] = {"nearest", "floyd-steinberg", "stucki", "sierra",
+                                       "jajuni",  "stevearche",      "burkes"};
+constexpr const char* kOnOff[] = {"off", "on"};
 
 // Splits "NAME=VALUE"; the value is empty when there is no "=".
 std::pair<std::string, std::string> SplitAssignment(const std::string& text) {
@@ -185,6 +227,14 @@ ConvertOptions ParseConvert(const std::vector<std::string>& args) {
       options.format = value();
     } else if (arg == "--jpeg-quality") {
       options.jpegQuality = ParseInt(value(), arg, 1, 100);
+    } else if (arg == "--gif-reduction") {
+      options.gifReduction = ParseChoice<gif::ReductionMode>(value(), arg, kGifReductions);
+    } else if (arg == "--gif-dither") {
+      options.gifDither = ParseChoice<gif::DitherMode>(value(), arg, kGifDithers);
+    } else if (arg == "--gif-bits") {
+      options.gifBits = ParseInt(value(), arg, 3, 8);
+    } else if (arg == "--gif-transparent") {
+      options.gifTransparent = ParseChoice<int>(value(), arg, kOnOff) != 0;
     } else if (arg == "--png-text") {
       options.pngText = value();
     } else if (arg == "--password-file") {
@@ -229,6 +279,11 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return kExitUsage;
   }
   Conversion().jpegQuality = options.jpegQuality;
+  // What the GIF optimize window and Options > "Transparent GIF" would set.
+  gif::GifDefaults().reductionMode = options.gifReduction;
+  gif::GifDefaults().ditherMode = options.gifDither;
+  gif::GifDefaults().reductionBits = options.gifBits;
+  Conversion().gifTransparent = options.gifTransparent;
 
   Bitmap image;
   LoadImageFile(in, image);

@@ -31,6 +31,11 @@
 // the stream after the pixel data. The target bitmap changes only when the
 // whole file has been read, and only its picture: size, format, pixels and
 // palette; transparency settings and the canvas stay.
+//
+// Writing keeps the bitmap's format: a 40-byte header, rows bottom-up, the
+// palette for 1, 4 and 8 bits (black entries added up to the highest index
+// used), pf15bit as BI_RGB 16 bits, pf16bit as BI_BITFIELDS with 5-6-5 masks,
+// 24 and 32 bits as BI_RGB.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -123,9 +128,15 @@ BmpInfo ParseHeaders(std::span<const std::uint8_t> data) {
   }
 
   switch (compression) {
-    case 0: info.compression = Compression::Rgb; break;
-    case 1: info.compression = Compression::Rle8; break;
-    case 2: info.compression = Compression::Rle4; break;
+    case 0:
+      info.compression = Compression::Rgb;
+      break;
+    case 1:
+      info.compression = Compression::Rle8;
+      break;
+    case 2:
+      info.compression = Compression::Rle4;
+      break;
     case 3:  // OS/2 2.x: Huffman 1D
       if (!windows) throw EInvalidGraphic();
       info.compression = Compression::Bitfields;
@@ -138,7 +149,8 @@ BmpInfo ParseHeaders(std::span<const std::uint8_t> data) {
       if (!windows) throw EInvalidGraphic();
       info.compression = Compression::Bitfields;
       break;
-    default: throw EInvalidGraphic();  // BI_PNG and unknown kinds
+    default:
+      throw EInvalidGraphic();  // BI_PNG and unknown kinds
   }
 
   bool bitsValid = false;
@@ -147,10 +159,18 @@ BmpInfo ParseHeaders(std::span<const std::uint8_t> data) {
       bitsValid = info.bits == 1 || info.bits == 2 || info.bits == 4 || info.bits == 8 || info.bits == 24 ||
                   (!core && (info.bits == 16 || info.bits == 32));
       break;
-    case Compression::Rle8: bitsValid = info.bits == 8; break;
-    case Compression::Rle4: bitsValid = info.bits == 4; break;
-    case Compression::Rle24: bitsValid = info.bits == 24; break;
-    case Compression::Bitfields: bitsValid = info.bits == 16 || info.bits == 32; break;
+    case Compression::Rle8:
+      bitsValid = info.bits == 8;
+      break;
+    case Compression::Rle4:
+      bitsValid = info.bits == 4;
+      break;
+    case Compression::Rle24:
+      bitsValid = info.bits == 24;
+      break;
+    case Compression::Bitfields:
+      bitsValid = info.bits == 16 || info.bits == 32;
+      break;
   }
   if (!bitsValid) throw EInvalidGraphic();
   // Run-length data is stored bottom-up by definition.
@@ -250,11 +270,16 @@ struct PixelPlan {
 PixelPlan PlanPixels(const BmpInfo& info) {
   const auto& m = info.masks;
   switch (info.bits) {
-    case 1: return {Layout::Copy, pf1bit};
-    case 2: return {Layout::TwoBit, pf4bit};
-    case 4: return {Layout::Copy, pf4bit};
-    case 8: return {Layout::Copy, pf8bit};
-    case 24: return {Layout::Copy, pf24bit};
+    case 1:
+      return {Layout::Copy, pf1bit};
+    case 2:
+      return {Layout::TwoBit, pf4bit};
+    case 4:
+      return {Layout::Copy, pf4bit};
+    case 8:
+      return {Layout::Copy, pf8bit};
+    case 24:
+      return {Layout::Copy, pf24bit};
     case 16:
       if (m[0] == 0x7C00 && m[1] == 0x03E0 && m[2] == 0x001F) return {Layout::Copy, pf15bit};
       if (m[0] == 0xF800 && m[1] == 0x07E0 && m[2] == 0x001F) return {Layout::Copy, pf16bit};
@@ -325,8 +350,8 @@ class RowConverter {
 // Uncompressed data shorter than half of what the header asks for is
 // refused, so a few bytes cannot make the reader allocate a huge picture.
 void CheckUncompressedLength(std::span<const std::uint8_t> data, std::size_t start, const BmpInfo& info) {
-  const std::size_t needed = CheckedMul(RowBytes(static_cast<int>(info.width), info.bits),
-                                        static_cast<std::size_t>(info.height));
+  const std::size_t needed =
+      CheckedMul(RowBytes(static_cast<int>(info.width), info.bits), static_cast<std::size_t>(info.height));
   if (start >= data.size() || data.size() - start < needed - needed / 2) throw EInvalidGraphic();
 }
 
@@ -434,10 +459,8 @@ class RleDecoder {
       for (std::int64_t i = 0; i < n; ++i)
         SetNibble(row, x + i, (i & 1) ? (bytes[i >> 1] & 0x0F) : (bytes[i >> 1] >> 4));
     } else {
-      const std::int64_t n =
-          std::min<std::int64_t>({count, room, static_cast<std::int64_t>(present / pixelBytes_)});
-      std::memcpy(row + x * static_cast<std::int64_t>(pixelBytes_), bytes,
-                  static_cast<std::size_t>(n) * pixelBytes_);
+      const std::int64_t n = std::min<std::int64_t>({count, room, static_cast<std::int64_t>(present / pixelBytes_)});
+      std::memcpy(row + x * static_cast<std::int64_t>(pixelBytes_), bytes, static_cast<std::size_t>(n) * pixelBytes_);
     }
   }
 
@@ -458,7 +481,8 @@ std::size_t HighestIndex(const std::uint8_t* row, int width, int bits) {
       if (w % 8) highest |= row[w / 8] & (0xFF << (8 - w % 8));
       return highest != 0 ? 1 : 0;
     case 4:
-      for (std::size_t x = 0; x < w; ++x) highest = std::max<unsigned>(highest, (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
+      for (std::size_t x = 0; x < w; ++x)
+        highest = std::max<unsigned>(highest, (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
       return highest;
     default:
       return *std::max_element(row, row + w);
@@ -528,7 +552,8 @@ void Bitmap::SaveToStream(Stream& stream) const {
   pixtrel::Palette palette;
   if (indexed) {
     const std::size_t maxEntries = std::size_t{1} << bits;
-    palette.assign(palette_.begin(), palette_.begin() + static_cast<std::ptrdiff_t>(std::min(palette_.size(), maxEntries)));
+    palette.assign(palette_.begin(),
+                   palette_.begin() + static_cast<std::ptrdiff_t>(std::min(palette_.size(), maxEntries)));
     // Indices past a short palette show black: the file gets black entries
     // up to the highest index used, which other readers insist on.
     if (palette.size() < maxEntries) {

@@ -24,7 +24,13 @@
 //   on the outline (psInsideFrame keeps them inside the bounding rectangle).
 // - Pixels outside the bitmap read as clBlack; reads ignore the clip region.
 // - Source pixels outside the source bitmap of CopyRect leave the
-//   destination unchanged.
+//   destination unchanged; either rectangle may be mirrored.
+// - Dash patterns restart at every LineTo and run on along a Polyline.
+// - TextOut leaves the pen position after the text, on its top line.
+//   DrawText ignores the escapement, places vertically only single lines,
+//   and with a solid brush fills the bounding box of the laid-out text.
+// - A font whose family is missing falls back to the system sans font;
+//   height 0 stands for 11 pixels.
 #include "core/canvas.h"
 
 #include <QFont>
@@ -66,7 +72,16 @@ int MulDiv(int a, int b, int c) {
   return static_cast<int>(negative ? -q : q);
 }
 
+// Coordinates far outside any bitmap are pulled in to this range, which
+// keeps Qt's integer rectangles from overflowing.
+constexpr int kFarCoordinate = 1 << 29;
+int Near(int v) { return std::clamp(v, -kFarCoordinate, kFarCoordinate); }
+
 QRect NormalizedBox(int left, int top, int right, int bottom) {
+  left = Near(left);
+  top = Near(top);
+  right = Near(right);
+  bottom = Near(bottom);
   if (right < left) std::swap(left, right);
   if (bottom < top) std::swap(top, bottom);
   return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
@@ -291,7 +306,8 @@ void ForEachLinePixel(Point a, Point b, const QRect& bounds, Visit&& visit) {
   last = std::min<std::int64_t>(last, steps - 1);
   const std::int64_t along = xMajor ? adx : ady, across = xMajor ? ady : adx;
   for (std::int64_t i = first; i <= last; ++i) {
-    const std::int64_t minorOffset = (2 * i * across + along) / (2 * along);
+    const std::int64_t minorOffset =
+        static_cast<std::int64_t>((static_cast<__int128>(2 * i) * across + along) / (2 * along));
     const std::int64_t x = xMajor ? a.X + sx * i : a.X + sx * minorOffset;
     const std::int64_t y = xMajor ? a.Y + sy * minorOffset : a.Y + sy * i;
     if (x < bounds.left() || x > bounds.right() || y < bounds.top() || y > bounds.bottom()) continue;
@@ -689,6 +705,8 @@ class CanvasOps {
 
   static void Text(Canvas& c, int x, int y, const std::string& text) {
     if (text.empty() || !FontsAvailable()) return;
+    x = Near(x);
+    y = Near(y);
     const QFont font = MakeQFont(c.Font());
     const QFontMetrics fm(font);
     const QString s = ToQString(text);
@@ -737,7 +755,8 @@ class CanvasOps {
     const QFontMetrics fm(font);
     const QString s = ToQString(text);
     const int qflags = QtTextFlags(flags);
-    const QRect box(rect.Left, rect.Top, std::max(0, rect.Width()), std::max(0, rect.Height()));
+    const int left = Near(rect.Left), top = Near(rect.Top);
+    const QRect box(left, top, std::max(0, Near(rect.Right) - left), std::max(0, Near(rect.Bottom) - top));
     if (flags & dtCalcRect) {
       if (s.isEmpty()) {
         rect.Right = rect.Left;
@@ -746,8 +765,9 @@ class CanvasOps {
       }
       const QRect layoutBox(box.left(), box.top(), box.width(), std::max(box.height(), 1 << 20));
       const QRect br = fm.boundingRect(layoutBox, qflags & ~(Qt::AlignHCenter | Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBottom), s);
-      rect.Right = rect.Left + br.width();
-      rect.Bottom = rect.Top + br.height();
+      constexpr std::int64_t kMax = std::numeric_limits<int>::max();
+      rect.Right = static_cast<int>(std::min<std::int64_t>(std::int64_t(rect.Left) + br.width(), kMax));
+      rect.Bottom = static_cast<int>(std::min<std::int64_t>(std::int64_t(rect.Top) + br.height(), kMax));
       return br.height();
     }
     if (s.isEmpty()) return 0;
@@ -869,8 +889,8 @@ class CanvasOps {
     const std::int64_t dw = std::int64_t(dest.Right) - dest.Left, dh = std::int64_t(dest.Bottom) - dest.Top;
     const std::int64_t sw = std::int64_t(srcRect.Right) - srcRect.Left, sh = std::int64_t(srcRect.Bottom) - srcRect.Top;
     if (dw == 0 || dh == 0 || sw == 0 || sh == 0 || src.Empty()) return;
-    const QRect box = NormalizedBox(dest.Left, dest.Top, dest.Right, dest.Bottom);
-    CanvasPainter cp(c, box);
+    const std::int64_t destLeft = std::min(dest.Left, dest.Right), destTop = std::min(dest.Top, dest.Bottom);
+    CanvasPainter cp(c, NormalizedBox(dest.Left, dest.Top, dest.Right, dest.Bottom));
     if (cp.Empty()) return;
     const QRect area = cp.Area();
     const bool flipX = (dw < 0) != (sw < 0), flipY = (dh < 0) != (sh < 0);
@@ -878,12 +898,12 @@ class CanvasOps {
     const std::int64_t srcLeft = std::min<std::int64_t>(srcRect.Left, srcRect.Right);
     const std::int64_t srcTop = std::min<std::int64_t>(srcRect.Top, srcRect.Bottom);
     auto sourceIndex = [](std::int64_t i, std::int64_t destSize, std::int64_t srcSize, bool flip) {
-      std::int64_t u = i * srcSize / destSize;
+      const std::int64_t u = static_cast<std::int64_t>(static_cast<__int128>(i) * srcSize / destSize);
       return flip ? srcSize - 1 - u : u;
     };
     std::vector<int> columns(area.width());
     for (int x = area.left(); x <= area.right(); ++x) {
-      const std::int64_t s = srcLeft + sourceIndex(x - box.left(), adw, asw, flipX);
+      const std::int64_t s = srcLeft + sourceIndex(x - destLeft, adw, asw, flipX);
       columns[x - area.left()] = (s < 0 || s >= src.Width()) ? -1 : static_cast<int>(s);
     }
     const PixelFormat format = src.PixelFormat();
@@ -891,7 +911,7 @@ class CanvasOps {
     const int bpp = format == pf24bit ? 3 : 4;
     const Color skipColor = skip ? (*skip & 0xFFFFFF) : 0;
     for (int y = area.top(); y <= area.bottom(); ++y) {
-      const std::int64_t sy = srcTop + sourceIndex(y - box.top(), adh, ash, flipY);
+      const std::int64_t sy = srcTop + sourceIndex(y - destTop, adh, ash, flipY);
       if (sy < 0 || sy >= src.Height()) continue;
       const std::uint8_t* srow = direct ? src.ScanLine(static_cast<int>(sy)) : nullptr;
       for (int x = area.left(); x <= area.right(); ++x) {

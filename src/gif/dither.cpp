@@ -181,11 +181,11 @@ class RowBufferEngine : public EngineBase {
 };
 
 template <class Engine>
-void RunRows(const Bitmap& source, Bitmap& result, Engine& engine) {
+void RunRows(const Bitmap& source, std::uint8_t* result, std::size_t stride, Engine& engine) {
   const int width = source.Width();
   for (int y = 0; y < source.Height(); ++y) {
     const std::uint8_t* in = source.ScanLine(y);
-    std::uint8_t* out = result.ScanLine(y);
+    std::uint8_t* out = result + static_cast<std::size_t>(y) * stride;
     for (int x = engine.Column(); x >= 0 && x < width; x = engine.Column()) {
       const std::uint8_t* px = in + 3 * static_cast<std::size_t>(x);
       out[x] = static_cast<std::uint8_t>(engine.DitherPixel(px[2], px[1], px[0]));
@@ -195,42 +195,42 @@ void RunRows(const Bitmap& source, Bitmap& result, Engine& engine) {
 }
 
 template <class Lookup>
-void Dither(const Bitmap& source, Bitmap& result, Lookup& lookup, DitherMode mode) {
+void Dither(const Bitmap& source, std::uint8_t* result, std::size_t stride, Lookup& lookup, DitherMode mode) {
   const int width = source.Width();
   switch (mode) {
     case Nearest: {
       NearestEngine<Lookup> engine(width, lookup);
-      RunRows(source, result, engine);
+      RunRows(source, result, stride, engine);
       break;
     }
     case FloydSteinberg: {
       FloydSteinbergEngine<Lookup> engine(width, lookup);
-      RunRows(source, result, engine);
+      RunRows(source, result, stride, engine);
       break;
     }
     case Stucki: {
       RowBufferEngine<StuckiPattern, Lookup> engine(width, lookup);
-      RunRows(source, result, engine);
+      RunRows(source, result, stride, engine);
       break;
     }
     case Sierra: {
       RowBufferEngine<SierraPattern, Lookup> engine(width, lookup);
-      RunRows(source, result, engine);
+      RunRows(source, result, stride, engine);
       break;
     }
     case JaJuNi: {
       RowBufferEngine<JaJuNiPattern, Lookup> engine(width, lookup);
-      RunRows(source, result, engine);
+      RunRows(source, result, stride, engine);
       break;
     }
     case SteveArche: {
       RowBufferEngine<SteveArchePattern, Lookup> engine(width, lookup);
-      RunRows(source, result, engine);
+      RunRows(source, result, stride, engine);
       break;
     }
     case Burkes: {
       RowBufferEngine<BurkesPattern, Lookup> engine(width, lookup);
-      RunRows(source, result, engine);
+      RunRows(source, result, stride, engine);
       break;
     }
   }
@@ -254,14 +254,9 @@ Palette ReductionPalette(const Bitmap& image24, ReductionMode mode, const Palett
   }
 }
 
-Bitmap ReduceBitmapColors(const Bitmap& source, ReductionMode mode, DitherMode dither,
-                          const Palette* customPalette, int reductionBits) {
-  if (mode == NoReduction) {
-    Bitmap copy(source);
-    copy.SetPixelFormat(pf24bit);
-    return copy;
-  }
-  if (mode > CustomPalette || dither > Burkes) return Bitmap();
+Palette ReduceToIndices(const Bitmap& source, ReductionMode mode, DitherMode dither, const Palette* customPalette,
+                        int reductionBits, std::uint8_t* out, std::size_t stride) {
+  if (mode == NoReduction || mode > CustomPalette || dither > Burkes) return {};
   std::unique_ptr<Bitmap> converted;
   const Bitmap* image = &source;
   if (source.PixelFormat() != pf24bit) {
@@ -271,36 +266,47 @@ Bitmap ReduceBitmapColors(const Bitmap& source, ReductionMode mode, DitherMode d
   }
   Palette palette = ReductionPalette(*image, mode, customPalette, reductionBits);
   if (palette.size() > 256) palette.resize(256);
-  if (palette.empty()) return Bitmap();
-
-  Bitmap result(image->Width(), image->Height(), pf8bit);
-  Palette table = palette;
-  table.resize(256, clBlack);
-  result.SetPalette(std::move(table));
-  if (result.Empty()) return result;
+  if (palette.empty() || image->Empty()) return palette;
 
   switch (mode) {
     case Monochrome: {
       MonochromeLookup lookup;
-      Dither(*image, result, lookup, dither);
+      Dither(*image, out, stride, lookup, dither);
       break;
     }
     case Grayscale256: {
       GrayScaleLookup lookup;
-      Dither(*image, result, lookup, dither);
+      Dither(*image, out, stride, lookup, dither);
       break;
     }
     case Netscape216: {
       NetscapeColorLookup lookup;
-      Dither(*image, result, lookup, dither);
+      Dither(*image, out, stride, lookup, dither);
       break;
     }
     default: {
       auto lookup = std::make_unique<FastColorLookup>(palette);
-      Dither(*image, result, *lookup, dither);
+      Dither(*image, out, stride, *lookup, dither);
       break;
     }
   }
+  return palette;
+}
+
+Bitmap ReduceBitmapColors(const Bitmap& source, ReductionMode mode, DitherMode dither,
+                          const Palette* customPalette, int reductionBits) {
+  if (mode == NoReduction) {
+    Bitmap copy(source);
+    copy.SetPixelFormat(pf24bit);
+    return copy;
+  }
+  if (mode > CustomPalette || dither > Burkes) return Bitmap();
+  Bitmap result(source.Width(), source.Height(), pf8bit);
+  Palette palette = ReduceToIndices(source, mode, dither, customPalette, reductionBits,
+                                    result.Empty() ? nullptr : result.ScanLine(0), result.RowStride());
+  if (palette.empty()) return Bitmap();
+  palette.resize(256, clBlack);
+  result.SetPalette(std::move(palette));
   return result;
 }
 

@@ -7,6 +7,9 @@
 // a margin, so memory does not grow with the height.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "core/bitmap.h"
 #include "gif/color_reduction.h"
 
@@ -22,6 +25,13 @@ namespace pixtrel::gif {
 //   the bits.
 Bitmap ReduceBitmapColors(const Bitmap& source, ReductionMode mode, DitherMode dither,
                           const Palette* customPalette, int reductionBits);
+
+// The work of ReduceBitmapColors into rows of indices at out (stride bytes
+// apart, one byte per pixel, Height() rows); returns the palette (without
+// the black padding), empty when ReduceBitmapColors would give an empty
+// bitmap or for NoReduction, in which case nothing is written.
+Palette ReduceToIndices(const Bitmap& source, ReductionMode mode, DitherMode dither, const Palette* customPalette,
+                        int reductionBits, std::uint8_t* out, std::size_t stride);
 
 // The palette a mode reduces to (empty for NoReduction and unknown modes).
 // The optimized modes read the image; the others ignore it.

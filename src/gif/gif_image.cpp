@@ -248,13 +248,21 @@ void GIFSubImage::Assign(const Bitmap& source) {
     ImportIndices(source, pixels_.data());
   } else {
     const GifSettings& settings = image_->Settings();
-    const Bitmap reduced = ReduceBitmapColors(source, settings.reductionMode, settings.ditherMode,
-                                              image_->CustomPalette(), settings.reductionBits);
-    SetBounds(0, 0, reduced.Width(), reduced.Height());
-    if (reduced.PixelFormat() == pf8bit) {
-      localColorMap_.Assign(reduced.Palette());
-      ImportIndices(reduced, pixels_.data());
-    } else if (!reduced.Empty()) {
+    if (settings.reductionMode != NoReduction) {
+      // The indices go straight into the frame; the table is that of the
+      // 8-bit bitmap ReduceBitmapColors makes: the palette, then black.
+      SetBounds(0, 0, source.Width(), source.Height());
+      Palette palette = ReduceToIndices(source, settings.reductionMode, settings.ditherMode, image_->CustomPalette(),
+                                        settings.reductionBits, pixels_.data(), static_cast<std::size_t>(width_));
+      if (palette.empty()) {
+        SetBounds(0, 0, 0, 0);
+      } else {
+        palette.resize(256, clBlack);
+        localColorMap_.Assign(palette);
+      }
+    } else {
+      const Bitmap reduced = ReduceBitmapColors(source, NoReduction, settings.ditherMode, nullptr, 8);
+      SetBounds(0, 0, reduced.Width(), reduced.Height());
       // No reduction: the distinct colours in order of first appearance.
       std::unordered_map<Color, std::uint8_t> seen;
       std::uint8_t* out = pixels_.data();

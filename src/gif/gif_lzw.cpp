@@ -13,55 +13,78 @@ namespace {
 
 constexpr int kMaxCodes = 4096;
 
-// Codes packed least significant bit first.
+// Codes packed least significant bit first, cut into sub-blocks of 255
+// bytes as they fill.
 class CodeWriter {
  public:
-  explicit CodeWriter(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+  explicit CodeWriter(std::vector<std::uint8_t>& out) : out_(out) {}
   void Put(unsigned code, int size) {
     bits_ |= static_cast<std::uint64_t>(code) << count_;
     count_ += size;
     while (count_ >= 8) {
-      bytes_.push_back(static_cast<std::uint8_t>(bits_));
+      block_[++used_] = static_cast<std::uint8_t>(bits_);
       bits_ >>= 8;
       count_ -= 8;
+      if (used_ == 255) EmitBlock();
     }
   }
-  void Flush() {
-    if (count_ > 0) bytes_.push_back(static_cast<std::uint8_t>(bits_));
-    bits_ = 0;
-    count_ = 0;
+  void Finish() {
+    if (count_ > 0) {
+      block_[++used_] = static_cast<std::uint8_t>(bits_);
+      if (used_ == 255) EmitBlock();
+    }
+    if (used_ > 0) EmitBlock();
+    out_.push_back(0);
   }
 
  private:
-  std::vector<std::uint8_t>& bytes_;
+  void EmitBlock() {
+    block_[0] = static_cast<std::uint8_t>(used_);
+    out_.insert(out_.end(), block_.begin(), block_.begin() + used_ + 1);
+    used_ = 0;
+  }
+  std::vector<std::uint8_t>& out_;
+  std::array<std::uint8_t, 256> block_{};
+  int used_ = 0;
   std::uint64_t bits_ = 0;
   int count_ = 0;
 };
 
-// Open addressing over prefix * 256 + pixel; a slot holds key << 12 | code.
+// Open addressing over prefix * 256 + pixel. A slot holds the generation it
+// was filled in, the key and the code, so emptying the table is a new
+// generation rather than a pass over the slots.
 class StringTable {
  public:
-  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
-  StringTable() { Clear(); }
-  void Clear() { slots_.fill(kEmpty); }
-  static std::size_t Hash(std::uint32_t key) { return (key * 2654435761u) >> (32 - kBits); }
-  int Find(std::uint32_t key) const {
-    for (std::size_t i = Hash(key);; i = (i + 1) & kMask) {
-      const std::uint32_t slot = slots_[i];
-      if (slot == kEmpty) return -1;
-      if ((slot >> 12) == key) return static_cast<int>(slot & 0xFFF);
+  StringTable() { slots_.fill(0); }
+  void Clear() {
+    if (++generation_ == 0) {
+      slots_.fill(0);
+      generation_ = 1;
     }
   }
-  void Insert(std::uint32_t key, int code) {
-    std::size_t i = Hash(key);
-    while (slots_[i] != kEmpty) i = (i + 1) & kMask;
-    slots_[i] = (key << 12) | static_cast<std::uint32_t>(code);
+  static std::size_t Hash(std::uint32_t key) { return (key * 2654435761u) >> (32 - kBits); }
+  // The code of key, or -1 with slot set to where it would go.
+  int Find(std::uint32_t key, std::size_t& slot) const {
+    const std::uint64_t tag = (static_cast<std::uint64_t>(generation_) << 32) | (static_cast<std::uint64_t>(key) << 12);
+    for (std::size_t i = Hash(key);; i = (i + 1) & kMask) {
+      const std::uint64_t s = slots_[i];
+      if ((s >> 32) != generation_) {
+        slot = i;
+        return -1;
+      }
+      if ((s & ~std::uint64_t{0xFFF}) == tag) return static_cast<int>(s & 0xFFF);
+    }
+  }
+  void Insert(std::size_t slot, std::uint32_t key, int code) {
+    slots_[slot] = (static_cast<std::uint64_t>(generation_) << 32) | (static_cast<std::uint64_t>(key) << 12) |
+                   static_cast<std::uint64_t>(code);
   }
 
  private:
   static constexpr int kBits = 13;
   static constexpr std::size_t kMask = (std::size_t{1} << kBits) - 1;
-  std::array<std::uint32_t, std::size_t{1} << kBits> slots_;
+  std::array<std::uint64_t, std::size_t{1} << kBits> slots_;
+  std::uint32_t generation_ = 1;
 };
 
 }  // namespace
@@ -73,16 +96,17 @@ void EncodeLzw(std::span<const std::uint8_t> pixels, int minCodeSize, std::vecto
   const int end = clear + 1;
   int freeCode = clear + 2;
   int size = b + 1;
+  int limit = (1 << size) - 1;
 
-  std::vector<std::uint8_t> codes;
-  codes.reserve(pixels.size() / 2 + 16);
-  CodeWriter writer(codes);
+  CodeWriter writer(out);
   auto emit = [&](int code) {
     writer.Put(static_cast<unsigned>(code), size);
     if (code == clear) {
       size = b + 1;
-    } else if (freeCode > (1 << size) - 1 && size < 12) {
+      limit = (1 << size) - 1;
+    } else if (freeCode > limit && size < 12) {
       ++size;
+      limit = (1 << size) - 1;
     }
   };
 
@@ -90,10 +114,13 @@ void EncodeLzw(std::span<const std::uint8_t> pixels, int minCodeSize, std::vecto
   emit(clear);
   if (!pixels.empty()) {
     int prefix = pixels[0];
-    for (std::size_t i = 1; i < pixels.size(); ++i) {
-      const int k = pixels[i];
+    const std::uint8_t* p = pixels.data() + 1;
+    const std::uint8_t* const last = pixels.data() + pixels.size();
+    for (; p < last; ++p) {
+      const int k = *p;
       const std::uint32_t key = (static_cast<std::uint32_t>(prefix) << 8) | static_cast<std::uint32_t>(k);
-      const int code = table->Find(key);
+      std::size_t slot;
+      const int code = table->Find(key, slot);
       if (code >= 0) {
         prefix = code;
         continue;
@@ -104,22 +131,14 @@ void EncodeLzw(std::span<const std::uint8_t> pixels, int minCodeSize, std::vecto
         table->Clear();
         freeCode = clear + 2;
       } else {
-        table->Insert(key, freeCode++);
+        table->Insert(slot, key, freeCode++);
       }
       prefix = k;
     }
     emit(prefix);
   }
   emit(end);
-  writer.Flush();
-
-  for (std::size_t at = 0; at < codes.size(); at += 255) {
-    const std::size_t n = std::min<std::size_t>(255, codes.size() - at);
-    out.push_back(static_cast<std::uint8_t>(n));
-    out.insert(out.end(), codes.begin() + static_cast<std::ptrdiff_t>(at),
-               codes.begin() + static_cast<std::ptrdiff_t>(at + n));
-  }
-  out.push_back(0);
+  writer.Finish();
 }
 
 LzwResult DecodeLzw(std::span<const std::uint8_t> data, int minCodeSize, std::span<std::uint8_t> out) {

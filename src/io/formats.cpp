@@ -11,6 +11,7 @@
 #include "codecs/tiff/read_tiff.h"
 #include "core/canvas.h"
 #include "core/stream.h"
+#include "gif/gif_codec.h"
 #include "io/image_io.h"
 
 namespace pixtrel {
@@ -98,6 +99,15 @@ bool SavePng(const std::string& path, Bitmap& source) {
   return true;
 }
 
+// Path A for GIF: the first frame on its logical screen. The save reduces by
+// the GifDefaults, merges the colour tables and, with "Transparent GIF",
+// marks the bottom-left pixel's index transparent.
+void LoadGif(const std::string& path, Bitmap& target) { LoadDecoded<gif::GIFImage>(path, target); }
+bool SaveGif(const std::string& path, Bitmap& source) {
+  gif::SaveGifFile(path, source, Conversion().gifTransparent);
+  return true;
+}
+
 // Path D: the encrypted containers ask for the password themselves; an
 // abandoned prompt leaves the target, or the file, as it was.
 void LoadXgif(const std::string& path, Bitmap& target) { ReadEncryptedImage(path, target, ContainerKind::GIF); }
@@ -159,6 +169,7 @@ const LoadRow kLoadRows[] = {
     {".CUT", LoadPath::B, &LoadFromFileStream<CUTGraphic>},
     {".SGI", LoadPath::B, &LoadFromFileStream<SGIGraphic>},
     {".PNG", LoadPath::A, &LoadPng},
+    {".GIF", LoadPath::A, &LoadGif},
     {".XGIF", LoadPath::D, &LoadXgif},
     {".XPNG", LoadPath::D, &LoadXpng},
     {".TGA", LoadPath::A, &LoadTarga},
@@ -173,6 +184,7 @@ const SaveRow kSaveRows[] = {
     {".TIF", &SaveTiff},
     {".TGA", &SaveTarga},
     {".PNG", &SavePng},
+    {".GIF", &SaveGif},
     {".XGIF", &SaveXgif},
     {".XPNG", &SaveXpng},
     {".BMP", &SaveBitmap},

@@ -24,7 +24,7 @@ void Workspace::CommitEdit() {
 }
 
 void Workspace::Undo() {
-  if (!undoEnabled_) return;
+  if (!undoEnabled_ || !keepsUndo_) return;
   image_ = undo_;
   Changed();
 }

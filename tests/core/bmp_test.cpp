@@ -122,7 +122,8 @@ TEST(BmpRoundTrip, EveryFormatAndAwkwardWidthSurvivesExactly) {
         source.SetPalette(palette);
       }
       for (int y = 0; y < 3; ++y)
-        for (std::size_t i = 0; i < source.RowStride(); ++i) source.ScanLine(y)[i] = static_cast<std::uint8_t>(random());
+        for (std::size_t i = 0; i < source.RowStride(); ++i)
+          source.ScanLine(y)[i] = static_cast<std::uint8_t>(random());
       const Bitmap copy = Load(Save(source));
       ASSERT_EQ(copy.Width(), width);
       ASSERT_EQ(copy.Height(), 3);
@@ -158,12 +159,13 @@ TEST(BmpWriter, WritesExactBytesFor24Bits) {
   source.SetPixel(1, 0, RGB(4, 5, 6));
   source.SetPixel(0, 1, RGB(7, 8, 9));
   source.SetPixel(1, 1, RGB(10, 11, 12));
-  const std::vector<std::uint8_t> expected = {
-      'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,                    // file header
-      40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,      // size, width, height, planes, bits, BI_RGB
-      16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,       // image size, resolution, colours
-      9, 8, 7, 12, 11, 10, 0, 0,                                         // bottom row first, padded
-      3, 2, 1, 6, 5, 4, 0, 0};
+  const std::vector<std::uint8_t> expected = {'B', 'M', 70, 0,  0,  0,  0, 0, 0, 0, 54, 0, 0, 0,  // file header
+                                              40,  0,   0,  0,  2,  0,  0, 0, 2, 0, 0,  0, 1, 0,
+                                              24,  0,   0,  0,  0,  0,  // size, width, height, planes, bits, BI_RGB
+                                              16,  0,   0,  0,  0,  0,  0, 0, 0, 0, 0,  0, 0, 0,
+                                              0,   0,   0,  0,  0,  0,         // image size, resolution, colours
+                                              9,   8,   7,  12, 11, 10, 0, 0,  // bottom row first, padded
+                                              3,   2,   1,  6,  5,  4,  0, 0};
   EXPECT_EQ(Save(source), expected);
 }
 
@@ -226,8 +228,8 @@ test::PixelDifference CompareWithReference(const Bitmap& bitmap, const test::Cor
     for (int x = 0; x < ref.width(); ++x) {
       const QRgb r = ref.pixel(x, y);
       const Color c = bitmap.Pixel(x, y);
-      for (int delta : {std::abs(GetRValue(c) - qRed(r)), std::abs(GetGValue(c) - qGreen(r)),
-                        std::abs(GetBValue(c) - qBlue(r))})
+      for (int delta :
+           {std::abs(GetRValue(c) - qRed(r)), std::abs(GetGValue(c) - qGreen(r)), std::abs(GetBValue(c) - qBlue(r))})
         d.maxChannelDelta = std::max(d.maxChannelDelta, delta);
     }
   return d;
@@ -378,11 +380,11 @@ TEST(BmpReader, Rle8RunsEscapesAndClipping) {
   file.bits = 8;
   file.compression = 1;
   file.palette = Grays(8);
-  file.pixels = {6, 1, 0, 0,              // bottom row: a run of 6 cut to 4, end of line
-                 0, 3, 2, 3, 4, 0,        // absolute run of 3 with its pad byte
-                 0, 2, 0, 1,              // delta: up one row
-                 1, 5, 0, 1,              // one pixel, end of bitmap
-                 9, 9};                   // ignored
+  file.pixels = {6, 1, 0, 0,        // bottom row: a run of 6 cut to 4, end of line
+                 0, 3, 2, 3, 4, 0,  // absolute run of 3 with its pad byte
+                 0, 2, 0, 1,        // delta: up one row
+                 1, 5, 0, 1,        // one pixel, end of bitmap
+                 9, 9};             // ignored
   const Bitmap b = Load(file.Bytes());
   EXPECT_EQ(b.PixelFormat(), pf8bit);
   EXPECT_EQ(Indices(b, 2), (std::vector<int>{1, 1, 1, 1}));
@@ -397,10 +399,10 @@ TEST(BmpReader, Rle4NibblesAndPadding) {
   file.bits = 4;
   file.compression = 2;
   file.palette = Grays(16);
-  file.pixels = {5, 0x12, 0, 0,                    // 1 2 1 2 1
-                 0, 5, 0x34, 0x56, 0x70, 0, 0, 0,  // absolute 5 nibbles, 3 bytes + pad
-                 0, 3, 0x89, 0xA0,                 // absolute 3 nibbles, no pad
-                 4, 0xBC, 0, 1};                   // run cut to the 2 pixels left
+  file.pixels = {5, 0x12, 0,    0,                    // 1 2 1 2 1
+                 0, 5,    0x34, 0x56, 0x70, 0, 0, 0,  // absolute 5 nibbles, 3 bytes + pad
+                 0, 3,    0x89, 0xA0,                 // absolute 3 nibbles, no pad
+                 4, 0xBC, 0,    1};                   // run cut to the 2 pixels left
   const Bitmap b = Load(file.Bytes());
   EXPECT_EQ(b.PixelFormat(), pf4bit);
   EXPECT_EQ(Indices(b, 2), (std::vector<int>{1, 2, 1, 2, 1}));

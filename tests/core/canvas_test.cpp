@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdlib>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -805,8 +806,10 @@ TEST(CanvasDegenerate, EmptyBitmapAndEmptyShapesDrawNothing) {
 TEST(CanvasDegenerate, RandomCallsInEveryFormatStayInsideTheBitmap) {
   std::mt19937 rng(11);
   auto coord = [&] {
-    switch (rng() % 4) {
+    constexpr int extremes[] = {std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), -1 << 30, 1 << 30};
+    switch (rng() % 6) {
       case 0: return static_cast<int>(rng() % 2000001) - 1000000;
+      case 1: return extremes[rng() % 4];
       default: return static_cast<int>(rng() % 40) - 5;
     }
   };

@@ -69,7 +69,9 @@ TEST(ButtonizeOval, FrameReachesTwiceTheWeightAndSmallImagesWork) {
   Bitmap tiny = Flat(1, 1, 100, 100, 100);
   const Bitmap mask = fx::OvalBevelMask(1, 1, 10, "round");
   fx::ButtonizeOval(tiny, 10, 120, "round");
-  if (At(mask, 0, 0)[1] == 255) EXPECT_EQ(At(tiny, 0, 0)[0], 100);
+  if (At(mask, 0, 0)[1] == 255) {
+    EXPECT_EQ(At(tiny, 0, 0)[0], 100);
+  }
 }
 
 TEST(ButtonizeOval, FlatInteriorIsOnlySmoothed) {

@@ -1,5 +1,6 @@
 #include "codecs/targa/targa_image.h"
 
+#include <QFile>
 #include <algorithm>
 #include <cstring>
 
@@ -111,6 +112,17 @@ void Targa::LoadFromStream(Stream& stream) {
   LoadFromBytes(bytes);
 }
 
+void Targa::LoadFromFile(const std::string& path) {
+  QFile file(QString::fromStdString(path));
+  if (file.open(QIODevice::ReadOnly) && file.size() > 0) {
+    if (const uchar* data = file.map(0, file.size())) {
+      LoadFromBytes(std::span<const std::uint8_t>(data, static_cast<std::size_t>(file.size())));
+      return;
+    }
+  }
+  Graphic::LoadFromFile(path);
+}
+
 void Targa::LoadFromBytes(std::span<const std::uint8_t> bytes) {
   ByteReader reader(bytes);
   TargaHeader h;
@@ -161,9 +173,11 @@ void Targa::LoadFromBytes(std::span<const std::uint8_t> bytes) {
   }
 
   const PixelKind pixelKind = KindOf(h.imageType, h.pixelDepth);
-  Bitmap picture(h.width, h.height, pf32bit);
+  // A picture without pixels stays a default (pf32bit) bitmap.
+  const bool sized = h.width > 0 && h.height > 0;
+  Bitmap picture = sized ? Bitmap(h.width, h.height, pf32bit) : Bitmap();
   Bitmap alpha;
-  if (pixelKind == PixelKind::True32) alpha = Bitmap(h.width, h.height, pf32bit);
+  if (sized && pixelKind == PixelKind::True32) alpha = Bitmap(h.width, h.height, pf32bit);
 
   // Nothing below raises: a failure above left this image as it was.
   bitmap_ = std::move(picture);
@@ -282,7 +296,7 @@ Bitmap Targa::TakeBitmap() {
 
 const Bitmap& Targa::AlphaBitmap() const {
   if (!alphaSized_) {
-    alpha_ = Bitmap(bitmap_.Width(), bitmap_.Height(), pf32bit);
+    alpha_ = bitmap_.Empty() ? Bitmap() : Bitmap(bitmap_.Width(), bitmap_.Height(), pf32bit);
     alphaSized_ = true;
   }
   return alpha_;

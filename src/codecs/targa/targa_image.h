@@ -64,6 +64,9 @@ class Targa : public Graphic {
   // set leave the whole picture at its fill.
   void LoadFromStream(Stream& stream) override;
   void LoadFromBytes(std::span<const std::uint8_t> bytes);
+  // Reads the file in place where it can be mapped; EFOpenError when it
+  // cannot be opened.
+  void LoadFromFile(const std::string& path) override;
 
   // An uncompressed 24-bit true-colour file, bottom row first.
   void SaveToStream(Stream& stream) const override;

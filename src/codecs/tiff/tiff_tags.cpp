@@ -1,5 +1,6 @@
 #include "codecs/tiff/tiff_tags.h"
 
+#include <QFile>
 #include <algorithm>
 #include <unordered_set>
 
@@ -85,7 +86,23 @@ void GraphicTiff::LoadStripTable() {
 
 // ---------------------------------------------------------------------------
 
+FileTiff::FileTiff() = default;
+FileTiff::~FileTiff() = default;
+
 void FileTiff::SetFileName(const std::string& path) {
+  // Mapping spares a copy of the whole file; strips are read in place.
+  auto file = std::make_unique<QFile>(QString::fromStdString(path));
+  if (file->open(QIODevice::ReadOnly) && file->size() > 0) {
+    if (uchar* data = file->map(0, file->size())) {
+      directories_.clear();
+      owned_.clear();
+      mapped_ = std::move(file);
+      bytes_ = std::span<const std::uint8_t>(data, static_cast<std::size_t>(mapped_->size()));
+      valid_ = false;
+      Parse();
+      return;
+    }
+  }
   std::vector<std::uint8_t> bytes;
   try {
     bytes = ReadFileBytes(path);
@@ -96,8 +113,10 @@ void FileTiff::SetFileName(const std::string& path) {
 }
 
 void FileTiff::SetBytes(std::vector<std::uint8_t> bytes) {
-  bytes_ = std::move(bytes);
   directories_.clear();
+  mapped_.reset();
+  owned_ = std::move(bytes);
+  bytes_ = owned_;
   valid_ = false;
   Parse();
 }

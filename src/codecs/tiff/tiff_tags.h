@@ -6,12 +6,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "core/errors.h"
+
+class QFile;
 
 namespace pixtrel {
 
@@ -101,13 +104,15 @@ class GraphicTiff {
 // Not copyable: the directories refer back to it.
 class FileTiff {
  public:
-  FileTiff() = default;
+  FileTiff();
+  ~FileTiff();
   FileTiff(const FileTiff&) = delete;
   FileTiff& operator=(const FileTiff&) = delete;
 
-  // Reads the file and parses its header and directory chain. A file that
-  // cannot be opened reads as invalid. Throws ETiffTooManyDirectories when
-  // the chain holds more than kMaxTiffDirectories distinct directories.
+  // Maps (or, where mapping fails, reads) the file and parses its header and
+  // directory chain. A file that cannot be opened reads as invalid. Throws
+  // ETiffTooManyDirectories when the chain holds more than
+  // kMaxTiffDirectories distinct directories.
   void SetFileName(const std::string& path);
   // The same for bytes already in memory.
   void SetBytes(std::vector<std::uint8_t> bytes);
@@ -125,7 +130,9 @@ class FileTiff {
  private:
   void Parse();
 
-  std::vector<std::uint8_t> bytes_;
+  std::unique_ptr<QFile> mapped_;
+  std::vector<std::uint8_t> owned_;
+  std::span<const std::uint8_t> bytes_;
   bool valid_ = false;
   bool bigEndian_ = false;
   std::vector<GraphicTiff> directories_;

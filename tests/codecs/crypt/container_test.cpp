@@ -186,7 +186,9 @@ TEST(ContainerBytes, EveryLengthRoundTrips) {
     for (std::size_t i = 0; i < n; ++i) inner[i] = static_cast<std::uint8_t>(i * 7 + 3);
     const Bytes container = EncipherContainer(inner, "length");
     EXPECT_EQ(container.size(), n);
-    if (n >= 8) EXPECT_NE(container, inner);
+    if (n >= 8) {
+      EXPECT_NE(container, inner);
+    }
     EXPECT_EQ(DecipherContainer(container, "length"), inner);
   }
 }

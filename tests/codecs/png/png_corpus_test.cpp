@@ -4,8 +4,14 @@
 // files fail with their own error class.
 #include <gtest/gtest.h>
 
+#include <cxxabi.h>
+#include <zlib.h>
+
 #include <QImage>
+#include <cstdlib>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <typeinfo>
 
@@ -102,7 +108,9 @@ TEST(PngCorpus, CorruptFilesFailWithTheirClass) {
     } catch (const Exception& e) {
       threw = true;
       const auto it = expected.find(BaseName(entry.path));
-      if (it != expected.end()) EXPECT_EQ(typeid(e), *it->second) << e.what();
+      if (it != expected.end()) {
+        EXPECT_EQ(typeid(e), *it->second) << e.what();
+      }
     }
     if (entry.expected == "must-fail") {
       EXPECT_TRUE(threw);
@@ -127,6 +135,55 @@ TEST(PngCorpus, MessagesOfCorruptFiles) {
             "error (-3)");
   EXPECT_EQ(messageOf("pngsuite-xdtn0g01.png"), "This \"Portable Network Graphics\" image contains no data.");
   EXPECT_EQ(messageOf("spng-crashers-missing_plte.png"), "There is no such palette entry.");
+}
+
+// One line per corpus file: name, size, pixel format, palette size,
+// transparency, or the error class; and a CRC of the raster rows. Reviewed
+// by diff when the decoder changes (PIXTREL_UPDATE_GOLDEN=1 rewrites it).
+std::string GoldenLine(const CorpusEntry& entry) {
+  std::ostringstream line;
+  line << BaseName(entry.path) << '\t';
+  PNGObject png;
+  try {
+    png.LoadFromBytes(ReadFileBytes(entry.FullPath()));
+  } catch (const Exception& e) {
+    int status = 0;
+    char* name = abi::__cxa_demangle(typeid(e).name(), nullptr, nullptr, &status);
+    line << "error " << (name ? name : typeid(e).name());
+    std::free(name);
+    return line.str();
+  }
+  Bitmap bitmap;
+  bitmap.Assign(png);
+  uLong crc = crc32(0L, nullptr, 0);
+  const std::size_t rowBytes = (static_cast<std::size_t>(bitmap.Width()) * bitmap.BitCount() + 7) / 8;
+  for (int y = 0; y < bitmap.Height(); ++y) crc = crc32(crc, bitmap.ScanLine(y), static_cast<uInt>(rowBytes));
+  for (Color c : bitmap.Palette()) crc = crc32(crc, reinterpret_cast<const Bytef*>(&c), sizeof c);
+  line << bitmap.Width() << 'x' << bitmap.Height() << '\t' << bitmap.BitCount() << "bit\t" << bitmap.Palette().size()
+       << '\t' << (bitmap.Transparent() ? "transparent " + std::to_string(bitmap.TransparentColor()) : "opaque")
+       << '\t' << std::hex << crc;
+  return line.str();
+}
+
+TEST(PngCorpus, GoldenTable) {
+  const std::string path = std::string(PIXTREL_SOURCE_DIR) + "/tests/codecs/png/png_golden.tsv";
+  std::string actual;
+  for (const CorpusEntry& entry : CorpusEntries("png")) actual += GoldenLine(entry) + "\n";
+  if (std::getenv("PIXTREL_UPDATE_GOLDEN")) {
+    std::ofstream(path) << actual;
+    GTEST_SKIP() << "rewrote " << path;
+  }
+  std::ifstream in(path);
+  ASSERT_TRUE(in) << path;
+  std::stringstream expected;
+  expected << in.rdbuf();
+  std::istringstream a(actual), e(expected.str());
+  std::string la, le;
+  while (std::getline(e, le)) {
+    ASSERT_TRUE(std::getline(a, la)) << "missing: " << le;
+    EXPECT_EQ(la, le);
+  }
+  EXPECT_FALSE(std::getline(a, la)) << "extra: " << la;
 }
 
 }  // namespace

@@ -306,9 +306,10 @@ TEST(PngReader, InterlacedImagesMatchTheirFlatTwins) {
       const Bitmap interlaced = Decode(file(InterlacedData(pixels, w, h, c.channels, c.depth), 1));
       EXPECT_TRUE(SamePixels(flat, interlaced));
       // The flat decode holds the samples themselves.
-      if (c.colorType == 2) EXPECT_EQ(flat.Pixel(w - 1, h - 1), RGB(pixels[h - 1][3 * (w - 1)],
-                                                                   pixels[h - 1][3 * (w - 1) + 1],
-                                                                   pixels[h - 1][3 * (w - 1) + 2]));
+      if (c.colorType == 2) {
+        const auto& last = pixels[h - 1];
+        EXPECT_EQ(flat.Pixel(w - 1, h - 1), RGB(last[3 * (w - 1)], last[3 * (w - 1) + 1], last[3 * (w - 1) + 2]));
+      }
     }
   }
 }

@@ -206,7 +206,9 @@ TEST(PngWriter, AlphaChannelMakesRgbaFiles) {
   Bitmap decoded;
   decoded.Assign(back);
   EXPECT_EQ(RgbOf(decoded), RgbOf(bitmap));
-  if (ToolExists("pngcheck")) EXPECT_TRUE(PngcheckPasses(WriteTemp(file, "rgba.png")));
+  if (ToolExists("pngcheck")) {
+    EXPECT_TRUE(PngcheckPasses(WriteTemp(file, "rgba.png")));
+  }
 
   // A palette image gets a tRNS of 2^depth entries all 255 instead.
   PNGObject palette;
