@@ -15,6 +15,7 @@ packages=(
   fonts-dejavu-core
   # peers for tests and benchmarks
   imagemagick libvips-tools pngcheck gifsicle libtiff-tools icoutils netpbm hyperfine
+  python3-pil
   # headless runs
   xvfb xauth
 )

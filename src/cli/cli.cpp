@@ -20,6 +20,7 @@
 #include "workspace/effect_commands.h"
 #include "workspace/image_info.h"
 #include "workspace/workspace.h"
+#include "shapes/stamp_command.h"
 
 namespace pixtrel::cli {
 
@@ -32,6 +33,7 @@ constexpr const char* kUsage =
     "  convert IN OUT       open IN by its extension and save it as OUT\n"
     "  info FILE            open FILE and print its image info\n"
     "  effects              list the effects of --apply and the settings of --set\n"
+    "  stamp IN OUT         paint one shape into IN and save it as OUT\n"
     "\n"
     "Options of convert:\n"
     "  --format EXT         format to write (.BMP, bmp, ...); default: OUT's extension\n"
@@ -87,7 +89,9 @@ std::string UsageText() {
   for (const fx::EffectSettingRule& rule : fx::EffectSettingRules()) settings.push_back(rule.name);
   wrapped("\nEffects:", effects);
   wrapped("\nSettings:", settings);
-  text += "\n\nFormats read:   ";
+  text += "\n\n";
+  text += shapes::StampUsage();
+  text += "\nFormats read:   ";
   for (const LoadRow& row : LoadRows()) text += std::string(" ") + row.extension;
   text += "\nFormats written:";
   for (const SaveRow& row : SaveRows()) text += std::string(" ") + row.extension;
@@ -380,6 +384,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (command == "convert") return Convert(args, out, err, interaction);
     if (command == "info") return Info(args, out, err);
     if (command == "effects") return Effects(args, out);
+    if (command == "stamp") return shapes::RunStampCommand(args, out, err);
     throw UsageError{"unknown command " + command};
   } catch (const UsageError& usage) {
     err << "error: " << usage.message << "\nRun \"pixtrel-cli --help\" for usage.\n";

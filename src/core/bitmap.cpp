@@ -264,7 +264,7 @@ Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
 void Bitmap::Reallocate(int width, int height, pixtrel::PixelFormat format) {
   CheckImageSize(width, height);
   const std::size_t stride = RowBytes(width, BitsPerPixel(format));
-  std::vector<std::uint8_t> pixels(CheckedMul(stride, static_cast<std::size_t>(height)));
+  ByteBuffer pixels(CheckedMul(stride, static_cast<std::size_t>(height)));
   pixels_ = std::move(pixels);
   stride_ = stride;
   width_ = width;

@@ -15,6 +15,7 @@
 #include "core/color.h"
 #include "core/geometry.h"
 #include "core/graphic.h"
+#include "core/large_buffer.h"
 
 namespace pixtrel {
 
@@ -117,7 +118,7 @@ class Bitmap : public Graphic {
   int height_ = 0;
   pixtrel::PixelFormat format_ = pf32bit;
   std::size_t stride_ = 0;
-  std::vector<std::uint8_t> pixels_;
+  ByteBuffer pixels_;
   pixtrel::Palette palette_;
   bool transparent_ = false;
   pixtrel::TransparentMode transparentMode_ = tmAuto;

@@ -504,7 +504,7 @@ void Put32(std::uint8_t*& p, std::uint32_t v) {
 
 void Bitmap::LoadFromStream(Stream& stream) {
   const std::int64_t origin = stream.Position();
-  const std::vector<std::uint8_t> bytes = stream.ReadRest();
+  const ByteBuffer bytes = stream.ReadRestBuffer();
   const std::span<const std::uint8_t> data(bytes);
 
   const BmpInfo info = ParseHeaders(data);

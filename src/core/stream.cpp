@@ -24,6 +24,14 @@ std::vector<std::uint8_t> Stream::ReadRest() {
   return bytes;
 }
 
+ByteBuffer Stream::ReadRestBuffer() {
+  const std::int64_t remaining = Size() - Position();
+  ByteBuffer bytes(remaining > 0 ? static_cast<std::size_t>(remaining) : 0);
+  const std::size_t got = bytes.empty() ? 0 : Read(bytes.data(), bytes.size());
+  bytes.resize(got);
+  return bytes;
+}
+
 std::size_t MemoryStream::Read(void* buffer, std::size_t n) {
   if (position_ >= bytes_.size()) return 0;
   const std::size_t count = std::min(n, bytes_.size() - position_);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/large_buffer.h"
+
 namespace pixtrel {
 
 class Stream {
@@ -27,6 +29,8 @@ class Stream {
   void WriteBuffer(std::span<const std::uint8_t> bytes) { Write(bytes.data(), bytes.size()); }
   // Everything from the current position to the end.
   std::vector<std::uint8_t> ReadRest();
+  // The same, in storage meant for large blocks (whole image files).
+  ByteBuffer ReadRestBuffer();
 };
 
 class MemoryStream : public Stream {

@@ -64,8 +64,8 @@ inline std::uint8_t ConvolvedByte(int s, int divisor) {
   return static_cast<std::uint8_t>(v > 254 ? 255 : v);
 }
 
-// One output row; K is a kernel known when compiled, so the weights and the
-// divisor become constants, or nullptr for a kernel given at run time.
+// One output row; K is the number of a kernel known when compiled, so the
+// weights and the divisor become constants, or -1 for a kernel given at run time.
 template <int K>
 void ConvolveRow(const std::uint8_t* r0, const std::uint8_t* r1, const std::uint8_t* r2, std::uint8_t* out, int bytes,
                  const ConvolutionKernel& runtime) {
@@ -150,7 +150,7 @@ const ConvolutionKernel& Kernel(int number) { return kKernels[static_cast<std::s
 
 void Convolve3x3(Bitmap& bitmap, const ConvolutionKernel& kernel) {
   bitmap.SetPixelFormat(pf24bit);
-  if (!HasPixels(bitmap) || kernel.divisor == 0) return;
+  if (!HasPixels(bitmap) || kernel.divisor <= 0) return;
   switch (KnownKernel(kernel)) {
     case 0: ConvolveBands<0>(bitmap, kernel); break;
     case 1: ConvolveBands<1>(bitmap, kernel); break;

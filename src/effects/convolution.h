@@ -9,7 +9,8 @@
 
 namespace pixtrel::fx {
 
-// Nine weights row by row from the top-left, and a positive divisor.
+// Nine weights row by row from the top-left, and a positive divisor (a
+// kernel with none leaves the picture as it is).
 struct ConvolutionKernel {
   std::array<int, 9> k;
   int divisor = 1;

@@ -5,6 +5,7 @@
 #include "codecs/crypt/encrypted_image.h"
 #include "codecs/jpeg/jpeg_image.h"
 #include "codecs/legacy/legacy_formats.h"
+#include "codecs/metafile/metafile.h"
 #include "codecs/png/png_object.h"
 #include "codecs/targa/targa_image.h"
 #include "codecs/tiff/bmp2tiff.h"
@@ -12,6 +13,8 @@
 #include "core/canvas.h"
 #include "core/stream.h"
 #include "gif/gif_codec.h"
+#include "icons/icon_image.h"
+#include "icons/qx_icon.h"
 #include "io/image_io.h"
 
 namespace pixtrel {
@@ -175,7 +178,10 @@ const LoadRow kLoadRows[] = {
     {".TGA", LoadPath::A, &LoadTarga},
     {".JPG", LoadPath::A, &LoadJpeg},
     {".JPEG", LoadPath::A, &LoadJpeg},
+    {".WMF", LoadPath::C, &LoadDrawn<Metafile>},
+    {".EMF", LoadPath::C, &LoadDrawn<Metafile>},
     {".BMP", LoadPath::A, &LoadBitmapFile},
+    {".ICO", LoadPath::C, &LoadDrawn<icons::HiResIcon>},
     {".XJPG", LoadPath::D, &LoadXjpg},
 };
 
@@ -188,6 +194,7 @@ const SaveRow kSaveRows[] = {
     {".XGIF", &SaveXgif},
     {".XPNG", &SaveXpng},
     {".BMP", &SaveBitmap},
+    {".ICO", &icons::SaveIcoFile},
     {".XJPG", &SaveXjpg},
 };
 

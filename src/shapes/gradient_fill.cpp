@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -22,8 +23,8 @@ constexpr double kFar = double(1 << 29);
 
 class BandPainter {
  public:
-  BandPainter(Canvas& canvas, const GradientSpec& spec, int originX, int originY)
-      : canvas_(canvas), spec_(spec), originX_(originX), originY_(originY) {
+  BandPainter(Bitmap& scratch, const GradientSpec& spec, int originX, int originY)
+      : scratch_(scratch), canvas_(scratch.Canvas()), spec_(spec), originX_(originX), originY_(originY) {
     canvas_.Pen() = pixtrel::Pen{clBlack, 1, psClear, pmCopy};
     canvas_.Brush() = pixtrel::Brush{clWhite, bsSolid};
   }
@@ -42,7 +43,53 @@ class BandPainter {
   void Fill(int l, int t, int r, int b) { canvas_.FillRect(MakeRect(X(l), Y(t), X(r), Y(b))); }
   // A rectangle drawn without a pen: one pixel short at the right and bottom.
   void Rectangle(int l, int t, int r, int b) { canvas_.FillRect(MakeRect(X(l), Y(t), X(r) - 1, Y(b) - 1)); }
-  void Ellipse(int l, int t, int r, int b) { canvas_.Ellipse(X(l), Y(t), X(r), Y(b)); }
+  // A rectangle drawn without a pen less the one inside it: where the
+  // next of a nest of rectangles leaves this one's colour showing.
+  void RectangleOutside(int l, int t, int r, int b, int il, int it, int ir, int ib) {
+    const Rect outer = MakeRect(X(l), Y(t), X(r) - 1, Y(b) - 1);
+    Rect inner = MakeRect(X(il), Y(it), X(ir) - 1, Y(ib) - 1);
+    if (outer.IsEmpty()) return;
+    inner.Left = std::max(inner.Left, outer.Left);
+    inner.Top = std::max(inner.Top, outer.Top);
+    inner.Right = std::min(inner.Right, outer.Right);
+    inner.Bottom = std::min(inner.Bottom, outer.Bottom);
+    if (inner.IsEmpty()) {
+      canvas_.FillRect(outer);
+      return;
+    }
+    canvas_.FillRect(MakeRect(outer.Left, outer.Top, outer.Right, inner.Top));
+    canvas_.FillRect(MakeRect(outer.Left, inner.Bottom, outer.Right, outer.Bottom));
+    canvas_.FillRect(MakeRect(outer.Left, inner.Top, inner.Left, inner.Bottom));
+    canvas_.FillRect(MakeRect(inner.Right, inner.Top, outer.Right, inner.Bottom));
+  }
+  // An ellipse drawn without a pen in the box (l, t) - (r, b): the pixels
+  // whose centres lie inside the ellipse through the box (l, t) - (r - 1,
+  // b - 1), written straight into the scratch rows (a nest of 256 large
+  // ellipses is too slow through the general drawing calls).
+  void Ellipse(int l, int t, int r, int b) {
+    int x0 = X(l), y0 = Y(t), x1 = X(r) - 1, y1 = Y(b) - 1;
+    if (x1 < x0) std::swap(x0, x1);
+    if (y1 < y0) std::swap(y0, y1);
+    if (x1 - x0 < 1 || y1 - y0 < 1) return;
+    const double cx = (double(x0) + x1) / 2.0, cy = (double(y0) + y1) / 2.0;
+    const double a = (double(x1) - x0) / 2.0, c = (double(y1) - y0) / 2.0;
+    const int first = std::max(y0, 0), last = std::min(y1 - 1, scratch_.Height() - 1);
+    const std::uint8_t blue = std::uint8_t(GetBValue(last_)), green = std::uint8_t(GetGValue(last_)),
+                       red = std::uint8_t(GetRValue(last_));
+    for (int y = first; y <= last; ++y) {
+      const double dy = (y + 0.5 - cy) / c;
+      if (dy * dy > 1.0) continue;
+      const double half = a * std::sqrt(1.0 - dy * dy);
+      const int from = std::max(static_cast<int>(std::ceil(cx - half - 0.5)), std::max(x0, 0));
+      const int to = std::min(static_cast<int>(std::floor(cx + half - 0.5)), std::min(x1 - 1, scratch_.Width() - 1));
+      std::uint8_t* p = scratch_.ScanLine(y) + std::size_t(std::max(from, 0)) * 3;
+      for (int x = from; x <= to; ++x, p += 3) {
+        p[0] = blue;
+        p[1] = green;
+        p[2] = red;
+      }
+    }
+  }
   void RoundRect(int l, int t, int r, int b, int cw, int ch) {
     canvas_.RoundRect(X(l), Y(t), X(r), Y(b), RoundToInt(cw * spec_.scaleX), RoundToInt(ch * spec_.scaleY));
   }
@@ -53,6 +100,7 @@ class BandPainter {
   }
 
  private:
+  Bitmap& scratch_;
   Canvas& canvas_;
   const GradientSpec& spec_;
   int originX_, originY_;
@@ -64,17 +112,26 @@ enum class Nest { Rect, Ellipse, RoundRectThenEllipse, RoundRectEllipseByTens };
 // Nested shapes from the box (l, t) - (r, b), every side moved inward by
 // (dx, dy) before each of the 256 steps; corners truncated.
 void NestedShapes(BandPainter& p, const GradientSpec& spec, double l, double t, double r, double b, double dx,
-                  double dy, Nest nest, int stepsFrom = 0, int stepsTo = 255, bool colour = true) {
-  for (int i = stepsFrom; i <= stepsTo; ++i) {
+                  double dy, Nest nest) {
+  for (int i = 0; i <= 255; ++i) {
     l += dx;
     t += dy;
     r -= dx;
     b -= dy;
-    if (colour) p.Colour(GradientStepColor(spec, i));
+    p.Colour(GradientStepColor(spec, i));
     const int il = TruncToInt(l), it = TruncToInt(t), ir = TruncToInt(r), ib = TruncToInt(b);
     bool round = false;
     switch (nest) {
-      case Nest::Rect: p.Rectangle(il, it, ir, ib); continue;
+      case Nest::Rect: {
+        // Only what the next rectangle leaves uncovered: the same pixels.
+        if (i == 255) {
+          p.Rectangle(il, it, ir, ib);
+        } else {
+          p.RectangleOutside(il, it, ir, ib, TruncToInt(l + dx), TruncToInt(t + dy), TruncToInt(r - dx),
+                             TruncToInt(b - dy));
+        }
+        continue;
+      }
       case Nest::Ellipse: p.Ellipse(il, it, ir, ib); continue;
       case Nest::RoundRectThenEllipse: round = i <= 62; break;
       case Nest::RoundRectEllipseByTens: round = (i / 10) % 2 == 0; break;
@@ -85,6 +142,27 @@ void NestedShapes(BandPainter& p, const GradientSpec& spec, double l, double t, 
       p.RoundRect(il, it, ir, ib, cw, ch);
     } else {
       p.Ellipse(il, it, ir, ib);
+    }
+  }
+}
+
+// Several nests of rectangles stepping together, one rectangle of each per
+// step (the quarters or halves of the box).
+void InterleavedRects(BandPainter& p, const GradientSpec& spec, std::vector<std::array<double, 4>> boxes, double dx,
+                      double dy) {
+  for (int i = 0; i <= 255; ++i) {
+    p.Colour(GradientStepColor(spec, i));
+    for (auto& [l, t, r, b] : boxes) {
+      l += dx;
+      t += dy;
+      r -= dx;
+      b -= dy;
+      const int il = TruncToInt(l), it = TruncToInt(t), ir = TruncToInt(r), ib = TruncToInt(b);
+      if (i == 255)
+        p.Rectangle(il, it, ir, ib);
+      else
+        p.RectangleOutside(il, it, ir, ib, TruncToInt(l + dx), TruncToInt(t + dy), TruncToInt(r - dx),
+                           TruncToInt(b - dy));
     }
   }
 }
@@ -218,25 +296,14 @@ void Paint(BandPainter& p, const GradientSpec& spec) {
       NestedShapes(p, spec, 0, 0, w + 2, h + 2, w / 2.0 / 255.0, h / 2.0 / 255.0, Nest::RoundRectEllipseByTens);
       break;
     case zgdQuatro: {
-      const double hw = w / 2.0, hh = h / 2.0, dx = w / 4.0 / 255.0, dy = h / 4.0 / 255.0;
-      for (int i = 0; i <= 255; ++i) {
-        p.Colour(GradientStepColor(spec, i));
-        const double in = i + 1;
-        for (const auto& [ox, oy] : {std::pair{0.0, 0.0}, std::pair{hw, 0.0}, std::pair{0.0, hh}, std::pair{hw, hh}})
-          p.Rectangle(TruncToInt(ox + in * dx), TruncToInt(oy + in * dy), TruncToInt(ox + hw + 2 - in * dx),
-                      TruncToInt(oy + hh + 2 - in * dy));
-      }
+      const double hw = w / 2.0, hh = h / 2.0, wd = w, hd = h;
+      InterleavedRects(p, spec, {{0, 0, hw + 2, hh + 2}, {hw, 0, wd + 2, hh + 2}, {0, hh, hw + 2, hd + 2},
+                                 {hw, hh, wd + 2, hd + 2}}, w / 4.0 / 255.0, h / 4.0 / 255.0);
       break;
     }
     case zgdDuo: {
-      const double hw = w / 2.0, dx = w / 4.0 / 255.0, dy = h / 2.0 / 255.0;
-      for (int i = 0; i <= 255; ++i) {
-        p.Colour(GradientStepColor(spec, i));
-        const double in = i + 1;
-        for (const double ox : {0.0, hw})
-          p.Rectangle(TruncToInt(ox + in * dx), TruncToInt(in * dy), TruncToInt(ox + hw + 2 - in * dx),
-                      TruncToInt(h + 2 - in * dy));
-      }
+      const double hw = w / 2.0, wd = w, hd = h;
+      InterleavedRects(p, spec, {{0, 0, hw + 2, hd + 2}, {hw, 0, wd + 2, hd + 2}}, w / 4.0 / 255.0, h / 2.0 / 255.0);
       break;
     }
     case zgdLNE: LBands(p, spec, false); break;
@@ -308,7 +375,7 @@ void GradientFill(Canvas& canvas, const GradientSpec& spec, const Region& clip) 
     // Pixels no band reaches keep what the target holds.
     Bitmap scratch(area.Width(), area.Height(), pf24bit);
     scratch.Canvas().CopyRect(Bounds(area.Width(), area.Height()), canvas, area);
-    BandPainter painter(scratch.Canvas(), spec, area.Left, area.Top);
+    BandPainter painter(scratch, spec, area.Left, area.Top);
     Paint(painter, spec);
     last = painter.Last();
     canvas.SetClipRegion(&clip);

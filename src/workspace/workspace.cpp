@@ -13,13 +13,20 @@ void Workspace::SetImage(const Bitmap& image) {
 
 void Workspace::PrepareEdit() {
   undoEnabled_ = true;
-  if (keepsUndo_) undo_ = image_;
-  work_ = image_;
+  if (keepsUndo_) {
+    undo_ = image_;
+    work_ = image_;
+  } else {
+    work_ = std::move(image_);
+  }
   work_.SetPixelFormat(pf24bit);
 }
 
 void Workspace::CommitEdit() {
-  image_ = work_;
+  if (keepsUndo_)
+    image_ = work_;
+  else
+    image_ = std::move(work_);
   Changed();
 }
 

@@ -40,7 +40,9 @@ class Workspace {
   // Snapshot, then the displayed image := WorkBitmap turned a quarter clockwise.
   void Turn();
 
-  // A workspace that nobody can undo in (pixtrel-cli) skips the undo copy.
+  // A workspace that nobody can undo in (pixtrel-cli) skips the copies: the
+  // snapshot moves the displayed image into WorkBitmap (the displayed image
+  // is empty until the commit) and the commit moves it back.
   void SetKeepsUndo(bool keeps) { keepsUndo_ = keeps; }
 
   // Called after every change of the displayed image (the desktop repaints).

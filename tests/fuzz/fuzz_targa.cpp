@@ -11,7 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   pixtrel::Targa image;
-  image.SetPixelLimit(std::int64_t{1} << 22);
+  image.SetPixelLimit(std::int64_t{1} << 18);
   try {
     image.LoadFromBytes(std::span<const std::uint8_t>(data, size));
   } catch (const pixtrel::Exception&) {

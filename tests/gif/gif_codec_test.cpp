@@ -308,7 +308,9 @@ TEST(GifWriter, DefaultSaveUsesTheWebCubeSortedByUse) {
   EXPECT_GE(2 * used, static_cast<std::size_t>(table.Count()));
   for (std::size_t i = 0; i < used; ++i) {
     EXPECT_GT(counts[i], 0) << "unused entry " << i;
-    if (i) EXPECT_GE(counts[i - 1], counts[i]);
+    if (i) {
+      EXPECT_GE(counts[i - 1], counts[i]);
+    }
     const Color c = table.At(static_cast<int>(i));
     EXPECT_EQ(GetRValue(c) % 51 + GetGValue(c) % 51 + GetBValue(c) % 51, 0);
   }

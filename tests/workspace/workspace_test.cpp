@@ -48,6 +48,22 @@ TEST(Workspace, EditFrameAndUndo) {
   EXPECT_TRUE(ws.UndoEnabled());
 }
 
+TEST(Workspace, WithoutUndoTheFrameMovesTheImage) {
+  Workspace kept, moved;
+  moved.SetKeepsUndo(false);
+  kept.SetImage(Picture(17, 9, pf32bit));
+  moved.SetImage(Picture(17, 9, pf32bit));
+  const fx::EffectSettings settings;
+  for (const char* name : {"blur", "posterize", "turn", "twist"}) {
+    RunEffectCommand(kept, settings, *FindEffectCommand(name));
+    RunEffectCommand(moved, settings, *FindEffectCommand(name));
+    EXPECT_TRUE(SamePixels(kept.Image(), moved.Image())) << name;
+  }
+  const Bitmap result = moved.Image();
+  moved.Undo();
+  EXPECT_TRUE(SamePixels(moved.Image(), result));
+}
+
 TEST(Workspace, UndoAfterMakeSquareRestoresTheLastSnapshot) {
   Workspace ws;
   const Bitmap original = Picture(30, 12);

@@ -22,8 +22,11 @@ enum PSDMode { kBitmap = 0, kGrayscale = 1, kIndexed = 2, kRGB = 3, kCMYK = 4, k
 
 void PSDGraphic::LoadFromStream(Stream& stream) {
   BeginRead(stream);
-  const std::vector<std::uint8_t> data = ReadImageBytes(stream);
-  ByteReader r(data);
+  // The layer section, often as large as the merged image, is skipped on the
+  // stream rather than read.
+  std::uint8_t headerBytes[26];
+  stream.ReadBuffer(headerBytes, sizeof headerBytes);
+  ByteReader r(headerBytes);
   const std::span<const std::uint8_t> signature = r.Take(4);
   if (std::memcmp(signature.data(), "8BPS", 4) != 0) ThrowLegacyError(LegacyError::InvalidFormat, kPSD);
   pixtrel::ImageProperties& p = properties_;
@@ -46,7 +49,7 @@ void PSDGraphic::LoadFromStream(Stream& stream) {
   p.bitsPerPixel = depth * samples;
 
   ColorScheme scheme = csUnknown;
-  ConversionOptions options = depth == 16 ? coNeedByteSwap : 0;
+  ConversionOptions options = depth == 16 ? ConversionOptions{coNeedByteSwap} : ConversionOptions{0};
   switch (mode) {
     case kBitmap:
       scheme = csG;
@@ -89,12 +92,25 @@ void PSDGraphic::LoadFromStream(Stream& stream) {
   cm.PrepareConversion();
   const pixtrel::PixelFormat format = cm.TargetPixelFormat();
 
-  // Colour mode data: the planar palette of indexed images.
-  const std::uint32_t modeLength = r.U32BE();
-  const std::span<const std::uint8_t> modeData = r.Take(modeLength);
-  r.Skip(r.U32BE());  // image resources
-  r.Skip(r.U32BE());  // layer and mask information
-  const int compression = r.U16BE();
+  // Colour mode data (the planar palette of indexed images), the image
+  // resources and the layer section.
+  auto remaining = [&] { return static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size() - stream.Position(), 0)); };
+  auto readBytes = [&](std::uint64_t n) {
+    if (n > remaining()) throw EReadError();
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(n));
+    if (!bytes.empty()) stream.ReadBuffer(bytes.data(), bytes.size());
+    return bytes;
+  };
+  auto readU32 = [&] { return ByteReader(readBytes(4)).U32BE(); };
+  auto skip = [&](std::uint64_t n) {
+    if (n > remaining()) throw EReadError();
+    stream.Seek(stream.Position() + static_cast<std::int64_t>(n));
+  };
+  const std::uint32_t modeLength = readU32();
+  const std::vector<std::uint8_t> modeData = readBytes(modeLength);
+  skip(readU32());  // image resources
+  skip(readU32());  // layer and mask information
+  const int compression = ByteReader(readBytes(2)).U16BE();
   if (compression > 1) ThrowLegacyError(LegacyError::NotSupported, kPSD, kCompressionSubject);
   p.compression = compression == 1 ? ctPackedBits : ctNone;
 
@@ -106,15 +122,22 @@ void PSDGraphic::LoadFromStream(Stream& stream) {
   const std::size_t neededBytes = CheckedMul(planeBytes, static_cast<std::size_t>(planes));
 
   std::vector<std::uint16_t> counts;
+  std::vector<std::uint8_t> data;  // the packed or raw merged image
   if (compression == 1) {
     const std::size_t rows = CheckedMul(p.height, static_cast<std::size_t>(p.channels));
-    if (rows > r.Remaining() / 2) throw EReadError();
+    const std::vector<std::uint8_t> tableBytes = readBytes(CheckedMul(rows, 2));
+    ByteReader table(tableBytes);
     counts.resize(rows);
-    for (auto& count : counts) count = r.U16BE();
-    CheckExpansion(r.Remaining(), neededBytes, 64);
-  } else if (neededBytes > r.Remaining()) {
-    throw EReadError();
+    for (auto& count : counts) count = table.U16BE();
+    const std::size_t used = single ? p.height : p.height * static_cast<std::size_t>(planes);
+    const std::size_t packedSize = std::accumulate(counts.begin(), counts.begin() + static_cast<std::ptrdiff_t>(used),
+                                                   std::size_t{0});
+    CheckExpansion(packedSize, neededBytes, 64);
+    data = readBytes(packedSize);
+  } else {
+    data = readBytes(neededBytes);
   }
+  ByteReader in(data);
 
   AllocatePicture(p.width, p.height, format);
   if (scheme == csIndexed) {
@@ -132,10 +155,10 @@ void PSDGraphic::LoadFromStream(Stream& stream) {
     for (std::uint32_t y = 0; y < p.height; ++y) {
       std::uint8_t* target = depth == 16 ? row.data() : ScanLine(static_cast<int>(y));
       if (compression == 1) {
-        const std::span<const std::uint8_t> packed = r.Take(counts[y]);
+        const std::span<const std::uint8_t> packed = in.Take(counts[y]);
         decoder.Unpack(packed.data(), target, packed.size(), rowBytes);
       } else {
-        std::memcpy(target, r.Take(rowBytes).data(), rowBytes);
+        std::memcpy(target, in.Take(rowBytes).data(), rowBytes);
       }
       if (depth == 16) cm.ConvertPixelRow(row.data(), width, ScanLine(static_cast<int>(y)));
     }
@@ -143,16 +166,14 @@ void PSDGraphic::LoadFromStream(Stream& stream) {
   }
 
   // All planes at once, unpacked as one block when compressed.
-  std::vector<std::uint8_t> block(neededBytes);
+  std::vector<std::uint8_t> unpacked;
   if (compression == 1) {
-    const std::size_t packedSize = std::accumulate(counts.begin(), counts.begin() + static_cast<std::ptrdiff_t>(
-                                                                                        p.height * planes),
-                                                   std::size_t{0});
-    const std::span<const std::uint8_t> packed = r.Take(packedSize);
-    decoder.Unpack(packed.data(), block.data(), packed.size(), block.size());
+    unpacked.resize(neededBytes);
+    decoder.Unpack(data.data(), unpacked.data(), data.size(), unpacked.size());
   } else {
-    std::memcpy(block.data(), r.Take(neededBytes).data(), neededBytes);
+    unpacked = std::move(data);
   }
+  std::vector<std::uint8_t>& block = unpacked;
   if (scheme == csCMYK) {
     for (auto& v : block) v = static_cast<std::uint8_t>(255 - v);
   }

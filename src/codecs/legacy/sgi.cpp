@@ -47,7 +47,7 @@ void SGIGraphic::LoadFromStream(Stream& stream) {
   cm.SetSourceColorScheme(p.colorScheme);
   cm.SetSourceBitsPerSample(p.bitsPerSample);
   cm.SetSourceSamplesPerPixel(planes);
-  cm.SetSourceOptions(bytesPerChannel == 2 ? coNeedByteSwap : 0);
+  cm.SetSourceOptions(bytesPerChannel == 2 ? ConversionOptions{coNeedByteSwap} : ConversionOptions{0});
   cm.SetTargetColorScheme(planes == 3 ? csBGR : (planes == 4 ? csBGRA : csIndexed));
   cm.SetTargetBitsPerSample(8);
   cm.SetTargetSamplesPerPixel(planes == 1 ? 1 : planes);

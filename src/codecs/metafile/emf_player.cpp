@@ -387,7 +387,10 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
       }
       const auto info = Part(record, offBmi, cbBmi);
       const auto bits = Part(record, offBits, cbBits);
-      if (!pb.Painting()) break;
+      if (!pb.Painting()) {
+        pb.StretchBlt(QRectF(x, y, w, h), nullptr, {}, rop);
+        break;
+      }
       const QImage image = DecodeDib(info, bits);
       pb.StretchBlt(QRectF(x, y, w, h), &image, QRectF(xSrc, ySrc, wSrc, hSrc), rop);
       break;
@@ -407,6 +410,7 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
       }
       const auto info = Part(record, offBmi, cbBmi);
       const auto bits = Part(record, offBits, cbBits);
+      if (!pb.Painting()) pb.StretchBlt(QRectF(x, y, w, h), nullptr, {}, rop);
       if (!pb.Painting() || cbBmi == 0) break;
       const QImage image = DecodeDib(info, bits);
       if (image.isNull()) break;

@@ -1,6 +1,7 @@
 #include "codecs/metafile/metafile.h"
 
 #include <QImage>
+#include <QRectF>
 #include <QPainter>
 
 #include <algorithm>
@@ -63,6 +64,7 @@ void Metafile::LoadFromBytes(std::vector<std::uint8_t> bytes) {
   int width = 0, height = 0;
   std::size_t recordsStart = 0;
   std::size_t objectCount = 0;
+  double pxPerMmX = kScreenDpi / 25.4, pxPerMmY = kScreenDpi / 25.4;
   Frame frame;
   try {
     if (data.size() >= 44 && data[0] == 1 && data[1] == 0 && data[2] == 0 && data[3] == 0) {
@@ -79,8 +81,8 @@ void Metafile::LoadFromBytes(std::vector<std::uint8_t> bytes) {
       objectCount = r.U16LE();
       r.Skip(2 + 4 + 4 + 4);  // reserved, description, palette entries
       const std::int64_t devW = r.S32LE(), devH = r.S32LE(), mmW = r.S32LE(), mmH = r.S32LE();
-      const double pxPerMmX = devW > 0 && mmW > 0 ? static_cast<double>(devW) / mmW : 96 / 25.4;
-      const double pxPerMmY = devH > 0 && mmH > 0 ? static_cast<double>(devH) / mmH : 96 / 25.4;
+      if (devW > 0 && mmW > 0) pxPerMmX = static_cast<double>(devW) / mmW;
+      if (devH > 0 && mmH > 0) pxPerMmY = static_cast<double>(devH) / mmH;
       const std::int64_t frameW = frameBox[2] - frameBox[0], frameH = frameBox[3] - frameBox[1];
       if (frameW > 0 && frameH > 0) {
         width = ToPixels(frameW, 2540);
@@ -97,7 +99,6 @@ void Metafile::LoadFromBytes(std::vector<std::uint8_t> bytes) {
         frame = Frame{static_cast<double>(bounds[0]), static_cast<double>(bounds[1]), static_cast<double>(w),
                       static_cast<double>(h)};
       }
-      frame_ = frame;
     } else {
       std::int64_t box[4] = {0, 0, 0, 0};
       std::int64_t inch = 0;
@@ -140,11 +141,26 @@ void Metafile::LoadFromBytes(std::vector<std::uint8_t> bytes) {
 
   // The checking pass: every record parsed, nothing drawn.
   metafile::DeviceMapping mapping;
-  metafile::Playback check(nullptr, mapping, !enhanced);
-  if (enhanced)
+  if (enhanced) {
+    mapping.pixelsPerMmX = pxPerMmX;
+    mapping.pixelsPerMmY = pxPerMmY;
+    metafile::Playback check(nullptr, mapping, false);
     metafile::PlayEmf(data, check, false);
-  else
+    // Some writers give frame and bounds in logical units although the
+    // records map to other device coordinates; the picture would be empty.
+    // Such a file is framed by the extent of its drawing.
+    const QRectF drawn = check.DrawnExtent();
+    const QRectF framed(frame.left, frame.top, frame.width, frame.height);
+    if (!drawn.isEmpty() && !drawn.intersects(framed)) {
+      frame = Frame{drawn.left(), drawn.top(), drawn.width(), drawn.height()};
+      width = std::max(1, static_cast<int>(std::lround(drawn.width() / pxPerMmX * kScreenDpi / 25.4)));
+      height = std::max(1, static_cast<int>(std::lround(drawn.height() / pxPerMmY * kScreenDpi / 25.4)));
+      CheckImageSize(width, height);
+    }
+  } else {
+    metafile::Playback check(nullptr, mapping, true);
     metafile::PlayWmf(data, recordsStart, objectCount, check, false);
+  }
 
   bytes_ = std::move(bytes);
   enhanced_ = enhanced;

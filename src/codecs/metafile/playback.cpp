@@ -438,8 +438,21 @@ QBrush Playback::MakeBrush(const BrushObject& brush) const {
 
 // ---- painting --------------------------------------------------------------
 
+void Playback::Extend(const QRectF& box) {
+  if (!std::isfinite(box.left()) || !std::isfinite(box.top()) || !std::isfinite(box.width()) ||
+      !std::isfinite(box.height()))
+    return;
+  const QRectF normal = box.normalized();
+  const QRectF grown(normal.left(), normal.top(), std::max(normal.width(), 1e-6), std::max(normal.height(), 1e-6));
+  extent_ = extent_.isNull() ? grown : extent_.united(grown);
+}
+
 void Playback::PaintDestinationPath(const QPainterPath& path, bool fill, bool stroke) {
-  if (!painter_) return;
+  if (!painter_) {
+    if ((fill && state_.brush.style != 1) || (stroke && (state_.pen.style & 0x0F) != 5))
+      Extend(path.controlPointRect());
+    return;
+  }
   const RopPlan rop = PlanRop2(state_.rop2);
   if (rop.skip) return;
   painter_->save();
@@ -756,7 +769,10 @@ void Playback::InvertRegion(const QRegion& region) {
 void Playback::PatBlt(const QRectF& box, std::uint32_t rop) { StretchBlt(box, nullptr, {}, rop); }
 
 void Playback::StretchBlt(const QRectF& dest, const QImage* source, const QRectF& sourceRect, std::uint32_t rop) {
-  if (!painter_) return;
+  if (!painter_) {
+    Extend(LogicalToDestination().mapRect(dest));
+    return;
+  }
   const BltPlan plan = PlanRop3(rop);
   if (plan.kind == BltKind::Nothing) return;
   if (plan.kind == BltKind::Source && (!source || source->isNull())) return;
@@ -805,6 +821,7 @@ void Playback::StretchBlt(const QRectF& dest, const QImage* source, const QRectF
 void Playback::TextOut(QPointF reference, const QString& text, std::span<const double> dx, std::uint32_t options,
                        const std::optional<QRectF>& rect) {
   if (!painter_) {
+    if (!text.isEmpty()) Extend(QRectF(LogicalToDestination().map(reference), QSizeF(0, 0)));
     if (state_.textAlign & 1) {
       double advance = 0;
       for (double d : dx) advance += d;

@@ -173,6 +173,11 @@ class Playback {
   void TextOut(QPointF reference, const QString& text, std::span<const double> dx, std::uint32_t options,
                const std::optional<QRectF>& rect);
 
+  // Without a painter: the box, in destination coordinates, of everything
+  // the records drew (shapes by their control points, text by its reference
+  // point, bitmaps by their destination).
+  const QRectF& DrawnExtent() const { return extent_; }
+
  private:
   void Emit(const QPainterPath& logicalPath, bool fill, bool stroke);
   void PaintDestinationPath(const QPainterPath& path, bool fill, bool stroke);
@@ -191,6 +196,8 @@ class Playback {
   std::vector<std::optional<GdiObject>> objects_;
   bool inPath_ = false;
   QPainterPath path_;  // in destination pixels
+  QRectF extent_;
+  void Extend(const QRectF& box);
 };
 
 // A DIB (info header, colour table, bits) as an RGB32 image; a null image for

@@ -2,6 +2,7 @@
 // drawing call's arguments, as 16-bit words; points are x, y pairs.
 #include <QString>
 
+#include <algorithm>
 #include <vector>
 
 #include "codecs/metafile/metafile.h"
@@ -36,6 +37,11 @@ QPolygonF Points(ByteReader& r, std::size_t count) {
 
 // A region object: header, bounding box, then scans of x ranges.
 QRegion ReadRegion(ByteReader& r) {
+  if (r.Remaining() < 22) {
+    // Some writers store only a rectangle.
+    const int a = r.S16LE(), b = r.S16LE(), c = r.S16LE(), d = r.S16LE();
+    return QRegion(QRect(QPoint(std::min(a, c), std::min(b, d)), QPoint(std::max(a, c) - 1, std::max(b, d) - 1)));
+  }
   r.Skip(2 + 2 + 4 + 2);  // next in chain, object type, object count, region size
   const int scanCount = r.S16LE();
   r.Skip(2 + 8);  // largest scan, bounding rectangle
@@ -54,7 +60,7 @@ QRegion ReadRegion(ByteReader& r) {
   return region;
 }
 
-BrushObject DibBrush(ByteReader& r, std::span<const std::uint8_t> rest, bool painting) {
+BrushObject DibBrush(std::span<const std::uint8_t> rest, bool painting) {
   BrushObject brush;
   brush.style = 5;
   brush.color = Qt::black;
@@ -220,7 +226,7 @@ void PlayRecord(std::uint16_t function, ByteReader& r, std::span<const std::uint
     }
     case 0x0142: {  // DibCreatePatternBrush: style, usage, DIB
       r.Skip(4);
-      pb.AddObject(DibBrush(r, params.subspan(4), pb.Painting()));
+      pb.AddObject(DibBrush(params.subspan(4), pb.Painting()));
       break;
     }
     case 0x01F9: {  // CreatePatternBrush with a device-dependent bitmap
@@ -300,7 +306,10 @@ void PlayRecord(std::uint16_t function, ByteReader& r, std::span<const std::uint
         srcH = h;
       }
       if (withBitmap) {
-        if (!pb.Painting()) break;
+        if (!pb.Painting()) {
+          pb.StretchBlt(QRectF(x, y, w, h), nullptr, {}, rop);
+          break;
+        }
         const QImage image = DecodeDib(params.subspan(r.Position()), {});
         pb.StretchBlt(QRectF(x, y, w, h), &image, QRectF(xSrc, ySrc, srcW, srcH), rop);
       } else {
@@ -313,7 +322,10 @@ void PlayRecord(std::uint16_t function, ByteReader& r, std::span<const std::uint
       r.Skip(2);
       const double srcH = r.S16LE(), srcW = r.S16LE(), ySrc = r.S16LE(), xSrc = r.S16LE();
       const double h = r.S16LE(), w = r.S16LE(), y = r.S16LE(), x = r.S16LE();
-      if (!pb.Painting()) break;
+      if (!pb.Painting()) {
+        pb.StretchBlt(QRectF(x, y, w, h), nullptr, {}, rop);
+        break;
+      }
       const QImage image = DecodeDib(params.subspan(r.Position()), {});
       if (image.isNull()) break;
       // Source rows count from the bottom of the picture.
@@ -327,7 +339,10 @@ void PlayRecord(std::uint16_t function, ByteReader& r, std::span<const std::uint
       const double start = r.U16LE();
       const double yDib = r.S16LE(), xDib = r.S16LE();
       const double h = r.S16LE(), w = r.S16LE(), y = r.S16LE(), x = r.S16LE();
-      if (!pb.Painting()) break;
+      if (!pb.Painting()) {
+        pb.StretchBlt(QRectF(x, y, w, h), nullptr, {}, 0x00CC0020);
+        break;
+      }
       const QImage image = DecodeDib(params.subspan(r.Position()), {});
       if (image.isNull()) break;
       (void)scans;

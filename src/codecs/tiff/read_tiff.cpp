@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "codecs/tiff/tiff_tags.h"
-#include "core/byte_reader.h"
 #include "core/interaction.h"
 
 namespace pixtrel {

@@ -163,7 +163,7 @@ TEST(ColorManager, PlanarAndInterleavedRowsMatchAPlainReference) {
           }
           const auto expected = ReferenceRGB(planes, bits, swap, width, samples);
           auto m = Manager(samples == 4 ? csRGBA : csRGB, bits, samples, samples == 4 ? csBGRA : csBGR, 8, samples,
-                           swap ? coNeedByteSwap : 0);
+                           swap ? ConversionOptions{coNeedByteSwap} : ConversionOptions{0});
           EXPECT_EQ(Convert(m, interleaved, width, expected.size()), expected);
           const std::uint8_t* rows[4] = {};
           for (int k = 0; k < samples; ++k) rows[k] = planes[k].data();

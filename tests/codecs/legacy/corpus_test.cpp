@@ -156,9 +156,13 @@ void RunFamily(const std::string& format) {
     std::printf("  %-60s max %3d mean %6.2f over %.4f%s\n", e.path.c_str(), d.maxChannelDelta, d.meanChannelDelta,
                 d.fractionOver, tolerance ? "" : " (differs by design)");
     ASSERT_TRUE(d.sizeMatches);
-    if (tolerance) EXPECT_LE(d.fractionOver, tolerance->fractionOver);
+    if (tolerance) {
+      EXPECT_LE(d.fractionOver, tolerance->fractionOver);
+    }
     // Photo CD colours differ by the conversion, not by the picture.
-    if (e.format == "pcd") EXPECT_LT(d.meanChannelDelta, 32.0);
+    if (e.format == "pcd") {
+      EXPECT_LT(d.meanChannelDelta, 32.0);
+    }
   }
 }
 

@@ -290,7 +290,7 @@ TEST(PngReader, InterlacedImagesMatchTheirFlatTwins) {
     int colorType, depth, channels;
   };
   for (const Case c : {Case{2, 8, 3}, Case{0, 1, 1}, Case{0, 2, 1}, Case{3, 4, 1}, Case{6, 8, 4}, Case{0, 8, 1}}) {
-    for (const auto [w, h] : {std::pair{1, 1}, std::pair{3, 2}, std::pair{13, 11}, std::pair{33, 17}}) {
+    for (const auto& [w, h] : {std::pair{1, 1}, std::pair{3, 2}, std::pair{13, 11}, std::pair{33, 17}}) {
       SCOPED_TRACE(testing::Message() << "type " << c.colorType << " depth " << c.depth << " " << w << "x" << h);
       const auto pixels = RandomSamples(w, h, c.channels, c.depth, static_cast<unsigned>(w * 31 + c.colorType));
       std::vector<Bytes> extra;

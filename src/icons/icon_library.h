@@ -1,0 +1,134 @@
+// Icon libraries: named, ordered lists of icons kept in one file. 16-bit
+// resource modules (".icl") are read and written; the group icons of 32-bit
+// executables and libraries are read from their resource directory.
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/errors.h"
+#include "icons/icon_image.h"
+
+namespace pixtrel::icons {
+
+class EICLReadError : public Exception {
+ public:
+  explicit EICLReadError(std::string message) : Exception(std::move(message)) {}
+};
+
+// The fixed texts of EICLReadError.
+inline constexpr const char* kNotValidIcl = "Not a valid ICL File";
+inline constexpr const char* kInvalidOffset = "Invalid Windows 16 Offset";
+inline constexpr const char* kInvalidHeader = "Invalid Windows 16 Header";
+inline constexpr const char* kNoResources = "No Resources in file";
+inline constexpr const char* kNoNamesTable = "Names Table not found";
+inline constexpr const char* kResourceTableError = "ResourceTable has an Error";
+inline constexpr const char* kIconResourceNotFound = "Icon Resource Not Found";
+inline constexpr const char* kNoIcons = "Unable to write Iconlibrary with no icons";
+inline constexpr const char* kTooManyIcons = "Iconlibraries with more than 32767 are not possible";
+inline constexpr const char* kTooManyImages = "Iconlibraries with more than 32767 images are not possible";
+
+// An icon with its name (TICL16Icon).
+class ICL16Icon : public AdvancedIcon {
+ public:
+  std::string Name;
+};
+
+// Names with owned icons, in insertion order; duplicates allowed.
+class IconList {
+ public:
+  IconList() = default;
+  IconList(const IconList&) = delete;
+  IconList& operator=(const IconList&) = delete;
+  // Clears (freeing the icons), then takes over other's names and icons.
+  void Assign(IconList& other);
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  const std::string& Name(int index) const { return items_.at(index).first; }
+  void SetName(int index, std::string name) { items_.at(index).first = std::move(name); }
+  AdvancedIcon* Icon(int index) const { return items_.at(index).second.get(); }
+  // Nothing without an icon; an empty name becomes "Icon <count + 1>".
+  void AddIcon(std::string name, std::unique_ptr<AdvancedIcon> icon);
+  void Delete(int index);
+  void Clear() { items_.clear(); }
+
+ private:
+  std::vector<std::pair<std::string, std::unique_ptr<AdvancedIcon>>> items_;
+};
+
+enum class ModuleKind { None, Win16, Win32 };
+
+// "MZ", then "NE" or "PE" at the offset stored at byte 60.
+ModuleKind GetModuleKind(std::span<const std::uint8_t> bytes);
+ModuleKind GetModuleKind(const std::string& fileName);
+
+class ICLReader {
+ public:
+  explicit ICLReader(std::string fileName) : FileName(std::move(fileName)) {}
+  virtual ~ICLReader() = default;
+  // True when the file was read; the icons are then in List.
+  virtual bool Load() = 0;
+
+  std::string FileName;
+  IconList List;
+};
+
+// 16-bit (NE) resource modules. Any error makes Load return false; Read
+// raises the EICLReadError itself.
+class T16BitReader : public ICLReader {
+ public:
+  using ICLReader::ICLReader;
+  bool Load() override;
+  void Read(std::span<const std::uint8_t> bytes);
+  // Names read from the file before the naming rule was applied.
+  const std::vector<std::string>& NamesRead() const { return names_; }
+
+ private:
+  std::vector<std::string> names_;
+};
+
+// 32-bit (PE) executables and libraries: group icons from the resource
+// directory, named ones first, then integer IDs ascending.
+class T32BitReader : public ICLReader {
+ public:
+  using ICLReader::ICLReader;
+  bool Load() override;
+  void Read(std::span<const std::uint8_t> bytes);
+};
+
+// Writes the 16-bit library file byte for byte as the icon manager saves it.
+class T16BitWriter {
+ public:
+  explicit T16BitWriter(const IconList& icons) : icons_(icons) {}
+  // Raises EICLReadError on the limits.
+  std::vector<std::uint8_t> Write() const;
+  // The shift the writer chose for the last Write.
+  int AlignShift() const { return alignShift_; }
+
+ private:
+  bool Build(int shift, std::vector<std::uint8_t>& out) const;
+
+  const IconList& icons_;
+  mutable int alignShift_ = 0;
+};
+
+class IconLibrary {
+ public:
+  std::string FileName;
+  IconList Icons;
+
+  // Replaces the icons by those of the file; unchanged when the file is no
+  // library (FileName is still set once the module kind is known).
+  void LoadFromFile(const std::string& fileName);
+  // The program's own icons.
+  void LoadFromProgram();
+  void SaveToFile(const std::string& fileName) const;
+};
+
+// The file name without folder and extension.
+std::string BaseName(const std::string& fileName);
+
+}  // namespace pixtrel::icons

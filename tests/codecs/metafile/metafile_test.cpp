@@ -1,0 +1,463 @@
+#include "codecs/metafile/metafile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "core/bitmap.h"
+#include "core/canvas.h"
+#include "io/image_io.h"
+#include "metafile_builders.h"
+#include "support/corpus.h"
+
+namespace pixtrel {
+namespace {
+
+using test::ColorRef;
+using test::EmfBuilder;
+using test::WmfBuilder;
+
+constexpr std::uint32_t kStockNullPen = 0x80000008;
+constexpr std::uint32_t kStockNullBrush = 0x80000005;
+
+Bitmap Render(const std::vector<std::uint8_t>& bytes) {
+  Metafile metafile;
+  metafile.LoadFromBytes(bytes);
+  Bitmap bitmap;
+  bitmap.Assign(metafile);
+  return bitmap;
+}
+
+// EMF helpers: objects are created in slot 1 and 2 and selected.
+EmfBuilder& SolidBrush(EmfBuilder& b, std::uint32_t color, int slot = 1) {
+  return b.Record(39, {slot, 0, color, 0}).Record(37, {slot});
+}
+EmfBuilder& NoPen(EmfBuilder& b) { return b.Record(37, {kStockNullPen}); }
+
+int CountColor(const Bitmap& bitmap, Color color, const Rect& area) {
+  int n = 0;
+  for (int y = area.Top; y < area.Bottom; ++y)
+    for (int x = area.Left; x < area.Right; ++x) n += bitmap.Pixel(x, y) == color;
+  return n;
+}
+
+TEST(EmfSize, FrameAtNinetySixDotsPerInch) {
+  Metafile metafile;
+  metafile.LoadFromBytes(EmfBuilder(192, 96).Finish());
+  EXPECT_TRUE(metafile.Enhanced());
+  EXPECT_EQ(metafile.Width(), 192);
+  EXPECT_EQ(metafile.Height(), 96);
+}
+
+TEST(EmfShapes, RectangleWithSolidBrushAndNullPenFillsItsBox) {
+  EmfBuilder b(96, 96);
+  SolidBrush(b, ColorRef(255, 0, 0));
+  NoPen(b).Record(43, {10, 10, 40, 30});
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.PixelFormat(), pf24bit);
+  EXPECT_EQ(bitmap.Pixel(20, 20), clRed);
+  EXPECT_EQ(bitmap.Pixel(10, 10), clRed);
+  EXPECT_EQ(bitmap.Pixel(5, 5), clWhite);
+  EXPECT_EQ(bitmap.Pixel(45, 20), clWhite);
+}
+
+TEST(EmfShapes, OutlineTakesThePenAndStaysInsideRightAndBottom) {
+  EmfBuilder b(96, 96);
+  b.Record(38, {1, 0, 1, 0, ColorRef(0, 0, 255)}).Record(37, {1}).Record(37, {kStockNullBrush});
+  b.Record(43, {10, 10, 40, 30});
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.Pixel(10, 20), clBlue);
+  EXPECT_EQ(bitmap.Pixel(39, 20), clBlue);
+  EXPECT_EQ(bitmap.Pixel(40, 20), clWhite);
+  EXPECT_EQ(bitmap.Pixel(20, 29), clBlue);
+  EXPECT_EQ(bitmap.Pixel(20, 20), clWhite);  // hollow brush
+}
+
+TEST(EmfShapes, HatchGapsFollowTheBackgroundMode) {
+  for (int mode : {1, 2}) {
+    SCOPED_TRACE(mode);
+    EmfBuilder b(96, 96);
+    b.Record(25, {ColorRef(0, 255, 0)}).Record(18, {mode});
+    b.Record(39, {1, 2, ColorRef(0, 0, 255), 4}).Record(37, {1});  // HS_CROSS
+    NoPen(b).Record(43, {0, 0, 64, 64});
+    const Bitmap bitmap = Render(b.Finish());
+    const int blue = CountColor(bitmap, clBlue, Rect{8, 8, 56, 56});
+    const int gaps = CountColor(bitmap, mode == 2 ? clLime : clWhite, Rect{8, 8, 56, 56});
+    EXPECT_GT(blue, 48 * 48 / 8);
+    EXPECT_LT(blue, 48 * 48 / 2);
+    EXPECT_EQ(blue + gaps, 48 * 48);
+  }
+}
+
+TEST(EmfShapes, EllipsePieAndPolygonCoverTheirCentres) {
+  EmfBuilder b(96, 96);
+  SolidBrush(b, ColorRef(255, 0, 0));
+  NoPen(b);
+  b.Record(42, {0, 0, 40, 40});
+  b.Record(47, {50, 0, 90, 40, 90, 20, 70, 0});  // quarter pie: right to top
+  std::vector<std::uint8_t> polygon;
+  for (auto v : {0, 0, 0, 0, 3, 10, 90, 40, 60, 40, 90}) test::Put32(polygon, v);
+  b.Bytes(3, polygon);
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.Pixel(20, 20), clRed);
+  EXPECT_EQ(bitmap.Pixel(2, 2), clWhite);  // outside the ellipse, inside its box
+  EXPECT_EQ(bitmap.Pixel(78, 12), clRed);  // inside the quarter
+  EXPECT_EQ(bitmap.Pixel(62, 28), clWhite);  // other quarters stay empty
+  EXPECT_EQ(bitmap.Pixel(25, 75), clRed);
+  EXPECT_EQ(bitmap.Pixel(80, 80), clWhite);
+}
+
+TEST(EmfMapping, WorldTransformScalesAndMoves) {
+  EmfBuilder b(96, 96);
+  std::vector<std::uint8_t> xform;
+  for (float f : {2.0f, 0.0f, 0.0f, 2.0f, 10.0f, 0.0f}) test::PutFloat(xform, f);
+  b.Bytes(35, xform);
+  SolidBrush(b, ColorRef(0, 0, 255));
+  NoPen(b).Record(43, {10, 10, 20, 20});  // lands on 30..50, 20..40
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.Pixel(40, 30), clBlue);
+  EXPECT_EQ(bitmap.Pixel(15, 15), clWhite);
+  EXPECT_EQ(bitmap.Pixel(55, 30), clWhite);
+}
+
+TEST(EmfMapping, AnisotropicWindowOntoViewport) {
+  EmfBuilder b(96, 96);
+  b.Record(17, {8}).Record(9, {10, 10}).Record(11, {96, 48});  // x by 9.6, y by 4.8
+  SolidBrush(b, ColorRef(255, 0, 0));
+  NoPen(b).Record(43, {0, 0, 5, 5});
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.Pixel(40, 20), clRed);
+  EXPECT_EQ(bitmap.Pixel(40, 30), clWhite);
+  EXPECT_EQ(bitmap.Pixel(55, 20), clWhite);
+}
+
+TEST(EmfMapping, MetricModesPutYUpwards) {
+  EmfBuilder b(96, 96);
+  b.Record(17, {2}).Record(12, {0, 96});  // MM_LOMETRIC, origin at the bottom left
+  SolidBrush(b, ColorRef(255, 0, 0));
+  NoPen(b).Record(43, {0, 100, 100, 0});  // 10 mm square from the origin upwards
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.Pixel(10, 90), clRed);   // about 38 pixels up from the bottom
+  EXPECT_EQ(bitmap.Pixel(10, 40), clWhite);
+}
+
+TEST(EmfClipping, IntersectExcludeAndRestore) {
+  EmfBuilder b(96, 96);
+  SolidBrush(b, ColorRef(255, 0, 0));
+  NoPen(b);
+  b.Record(33, {});
+  b.Record(30, {0, 0, 48, 96});    // left half
+  b.Record(29, {0, 0, 20, 20});    // minus the top-left corner
+  b.Record(43, {0, 0, 96, 48});
+  b.Record(34, {-1});              // clip gone again
+  SolidBrush(b, ColorRef(0, 0, 255), 2);
+  b.Record(43, {0, 60, 96, 96});
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.Pixel(30, 30), clRed);
+  EXPECT_EQ(bitmap.Pixel(10, 10), clWhite);
+  EXPECT_EQ(bitmap.Pixel(70, 30), clWhite);
+  EXPECT_EQ(bitmap.Pixel(70, 80), clBlue);
+}
+
+TEST(EmfPaths, FillPathAndClipPath) {
+  EmfBuilder b(96, 96);
+  SolidBrush(b, ColorRef(0, 0, 255));
+  b.Record(59, {}).Record(27, {10, 10}).Record(54, {80, 10}).Record(54, {10, 80}).Record(61, {}).Record(60, {});
+  b.Record(62, {0, 0, 96, 96});
+  const Bitmap filled = Render(b.Finish());
+  EXPECT_EQ(filled.Pixel(25, 25), clBlue);
+  EXPECT_EQ(filled.Pixel(70, 70), clWhite);
+
+  EmfBuilder c(96, 96);
+  c.Record(59, {}).Record(42, {20, 20, 76, 76}).Record(60, {}).Record(67, {5});
+  SolidBrush(c, ColorRef(255, 0, 0));
+  NoPen(c).Record(43, {0, 0, 96, 96});
+  const Bitmap clipped = Render(c.Finish());
+  EXPECT_EQ(clipped.Pixel(48, 48), clRed);
+  EXPECT_EQ(clipped.Pixel(22, 22), clWhite);
+  EXPECT_EQ(clipped.Pixel(5, 48), clWhite);
+}
+
+TEST(EmfShapes, BezierPassesNearItsMidpoint) {
+  EmfBuilder b(96, 96);
+  b.Record(2, {0, 0, 0, 0, 4, 10, 80, 30, 10, 60, 10, 86, 80});
+  const Bitmap bitmap = Render(b.Finish());
+  // The curve's midpoint is (45.75, 27.5); the chord below it stays empty.
+  EXPECT_GT(CountColor(bitmap, clBlack, Rect{43, 25, 49, 31}), 0);
+  EXPECT_EQ(CountColor(bitmap, clBlack, Rect{40, 60, 56, 80}), 0);
+}
+
+TEST(EmfText, ExtTextOutWDrawsInTheTextColourAtTheReference) {
+  EmfBuilder b(192, 96);
+  std::vector<std::uint8_t> font;
+  for (auto v : {1, -40, 0, 0, 0, 700}) test::Put32(font, v);
+  for (int i = 0; i < 8; ++i) font.push_back(0);
+  for (char c : std::string("Sans")) test::Put16(font, c);
+  while (font.size() < 4 + 92) font.push_back(0);
+  b.Bytes(82, font).Record(37, {1});
+  b.Record(24, {ColorRef(255, 0, 0)}).Record(18, {1});
+  std::vector<std::uint8_t> text;
+  for (auto v : {0, 0, 0, 0, 1}) test::Put32(text, v);
+  test::PutFloat(text, 1);
+  test::PutFloat(text, 1);
+  for (auto v : {100, 20, 3, 76, 0, 0, 0, 0, 0, 0}) test::Put32(text, v);  // offString 76 from record start
+  for (char c : std::string("HHH")) test::Put16(text, c);
+  test::Put16(text, 0);
+  b.Bytes(84, text);
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_GT(CountColor(bitmap, clRed, Rect{100, 20, 192, 70}), 50);
+  EXPECT_EQ(CountColor(bitmap, clRed, Rect{0, 0, 98, 96}), 0);
+}
+
+std::vector<std::uint8_t> StretchDibitsRecord(const std::vector<std::uint8_t>& dib, int destW, int destH,
+                                              std::size_t infoSize) {
+  std::vector<std::uint8_t> p;
+  for (auto v : {0, 0, 0, 0}) test::Put32(p, v);  // bounds
+  const std::int64_t width = dib[4], height = dib[8];
+  const std::int64_t offBmi = 8 + 72;
+  for (std::int64_t v : {std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, width, height, offBmi,
+                         static_cast<std::int64_t>(infoSize), offBmi + static_cast<std::int64_t>(infoSize),
+                         static_cast<std::int64_t>(dib.size() - infoSize), std::int64_t{0},
+                         std::int64_t{0x00CC0020}, std::int64_t{destW}, std::int64_t{destH}})
+    test::Put32(p, v);
+  p.insert(p.end(), dib.begin(), dib.end());
+  return p;
+}
+
+TEST(EmfBitmaps, StretchDibitsStretchesRowsTopDown) {
+  const auto dib = test::Dib24(2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00});
+  EmfBuilder b(96, 96);
+  b.Bytes(81, StretchDibitsRecord(dib, 96, 96, 40));
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.Pixel(10, 10), clRed);
+  EXPECT_EQ(bitmap.Pixel(80, 10), clLime);
+  EXPECT_EQ(bitmap.Pixel(10, 80), clBlue);
+  EXPECT_EQ(bitmap.Pixel(80, 80), clYellow);
+}
+
+TEST(EmfBitmaps, RunLengthEightBitDib) {
+  std::vector<std::uint8_t> dib;
+  for (auto v : {40, 4, 2}) test::Put32(dib, v);
+  test::Put16(dib, 1);
+  test::Put16(dib, 8);
+  for (auto v : {1, 0, 0, 0, 2, 0}) test::Put32(dib, v);  // BI_RLE8, two colours
+  for (std::uint32_t c : {0x000000FFu, 0x0000FF00u}) test::Put32(dib, c);  // blue, green (BGRX)
+  // Bottom row: 4 x index 0; top row: 4 x index 1; end of picture.
+  for (int v : {4, 0, 0, 0, 4, 1, 0, 1}) dib.push_back(static_cast<std::uint8_t>(v));
+  EmfBuilder b(96, 96);
+  b.Bytes(81, StretchDibitsRecord(dib, 96, 96, 48));
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.Pixel(48, 10), clLime);
+  EXPECT_EQ(bitmap.Pixel(48, 80), clBlue);
+}
+
+TEST(EmfRasterOps, XorPenInvertsWhatIsThere) {
+  EmfBuilder b(96, 96);
+  SolidBrush(b, ColorRef(255, 0, 0));
+  NoPen(b).Record(43, {0, 0, 96, 96});
+  SolidBrush(b, ColorRef(255, 255, 255), 2);
+  b.Record(20, {7}).Record(43, {0, 0, 48, 96});
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.Pixel(20, 20), clAqua);
+  EXPECT_EQ(bitmap.Pixel(70, 20), clRed);
+}
+
+TEST(EmfRasterOps, PatternBlitsWithoutSource) {
+  EmfBuilder b(96, 96);
+  SolidBrush(b, ColorRef(0, 0, 255));
+  std::vector<std::uint8_t> blt;
+  for (std::int64_t v : {0, 0, 0, 0, 10, 10, 30, 30, 0x00F00021, 0, 0}) test::Put32(blt, v);
+  for (int i = 0; i < 6; ++i) test::PutFloat(blt, i == 0 || i == 3 ? 1.0f : 0.0f);
+  for (int v : {0, 0, 0, 0, 0, 0}) test::Put32(blt, v);
+  b.Bytes(76, blt);
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.Pixel(20, 20), clBlue);
+  EXPECT_EQ(bitmap.Pixel(50, 50), clWhite);
+}
+
+TEST(EmfRobustness, UnknownRecordsAreSkipped) {
+  EmfBuilder b(96, 96);
+  b.Record(200, {1, 2, 3});
+  SolidBrush(b, ColorRef(255, 0, 0));
+  NoPen(b).Record(43, {0, 0, 96, 96});
+  EXPECT_EQ(Render(b.Finish()).Pixel(50, 50), clRed);
+}
+
+TEST(EmfRobustness, DamagedRecordsFailTheLoad) {
+  {
+    SCOPED_TRACE("point count beyond the record");
+    EmfBuilder b(96, 96);
+    b.Record(3, {0, 0, 0, 0, 1000, 1, 1});
+    Metafile m;
+    EXPECT_THROW(m.LoadFromBytes(b.Finish()), EInvalidMetafile);
+  }
+  {
+    SCOPED_TRACE("record size beyond the file");
+    EmfBuilder b(96, 96);
+    std::vector<std::uint8_t> raw;
+    test::Put32(raw, 43);
+    test::Put32(raw, 4000);
+    b.Raw(raw);
+    std::vector<std::uint8_t> bytes = b.Finish();
+    bytes.resize(88 + 8);
+    Metafile m;
+    EXPECT_THROW(m.LoadFromBytes(bytes), EInvalidMetafile);
+  }
+  {
+    SCOPED_TRACE("string offset outside the record");
+    EmfBuilder b(96, 96);
+    b.Record(84, {0, 0, 0, 0, 1, 0, 0, 10, 10, 5, 5000, 0, 0, 0, 0, 0, 0});
+    Metafile m;
+    EXPECT_THROW(m.LoadFromBytes(b.Finish()), EInvalidMetafile);
+  }
+  {
+    SCOPED_TRACE("bad signature");
+    std::vector<std::uint8_t> bytes = EmfBuilder(96, 96).Finish();
+    bytes[40] = 'X';
+    Metafile m;
+    EXPECT_THROW(m.LoadFromBytes(bytes), EInvalidMetafile);
+  }
+}
+
+TEST(EmfRobustness, AbsurdFrameIsTooLarge) {
+  Metafile m;
+  EXPECT_THROW(m.LoadFromBytes(EmfBuilder(96, 96).Finish(2000000000)), EImageTooLarge);
+}
+
+TEST(WmfSize, PlaceableBoxInUnitsPerInchAndWindowExtentOtherwise) {
+  Metafile placeable;
+  placeable.LoadFromBytes(WmfBuilder(2880, 1440).Finish(1440));
+  EXPECT_FALSE(placeable.Enhanced());
+  EXPECT_EQ(placeable.Width(), 192);
+  EXPECT_EQ(placeable.Height(), 96);
+
+  Metafile plain;
+  plain.LoadFromBytes(WmfBuilder(0, 0, false).Record(0x020C, {70, 100}).Finish());
+  EXPECT_EQ(plain.Width(), 100);
+  EXPECT_EQ(plain.Height(), 70);
+
+  Metafile none;
+  EXPECT_THROW(none.LoadFromBytes(WmfBuilder(0, 0, false).Finish()), EInvalidMetafile);
+}
+
+TEST(WmfShapes, WindowMapsOntoThePictureAndObjectsReuseFreedSlots) {
+  WmfBuilder b(96, 96);
+  b.Record(0x0103, {8}).Record(0x020B, {0, 0}).Record(0x020C, {10, 10});  // window 10 x 10
+  b.Record(0x02FA, {5, 0, 0, 0, 0});                    // slot 0: null pen
+  b.Record(0x02FC, {0, 0x00FF, 0, 0});                  // slot 1: red brush
+  b.Record(0x012D, {0}).Record(0x01F0, {1});            // select pen, free the red brush
+  b.Record(0x02FC, {0, 0, 0x00FF, 0});                  // slot 1 again: blue brush
+  b.Record(0x012D, {1});
+  b.Record(0x041B, {5, 5, 0, 0});                       // Rectangle: bottom, right, top, left
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.Pixel(20, 20), clBlue);
+  EXPECT_EQ(bitmap.Pixel(60, 60), clWhite);
+}
+
+TEST(WmfShapes, PolygonEllipseAndTextOut) {
+  WmfBuilder b(192, 96);
+  b.Record(0x02FC, {0, 0x00FF, 0, 0}).Record(0x012D, {0});
+  b.Record(0x0324, {3, 10, 10, 60, 10, 10, 60});
+  b.Record(0x0418, {90, 190, 50, 150});  // Ellipse: bottom, right, top, left
+  b.Record(0x0209, {0, 0x00FF});           // text colour blue
+  b.Record(0x0102, {1});
+  std::vector<std::uint8_t> font;
+  for (int v : {-30, 0, 0, 0, 400}) test::Put16(font, v);
+  for (int i = 0; i < 8; ++i) font.push_back(0);
+  for (char c : std::string("Sans")) font.push_back(static_cast<std::uint8_t>(c));
+  font.push_back(0);
+  b.Bytes(0x02FB, font).Record(0x012D, {1});
+  std::vector<std::uint8_t> text;
+  test::Put16(text, 2);
+  text.push_back('H');
+  text.push_back('H');
+  test::Put16(text, 10);  // y
+  test::Put16(text, 80);  // x
+  b.Bytes(0x0521, text);
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_EQ(bitmap.Pixel(20, 20), clRed);
+  EXPECT_EQ(bitmap.Pixel(50, 50), clWhite);
+  EXPECT_EQ(bitmap.Pixel(170, 70), clRed);
+  EXPECT_GT(CountColor(bitmap, clBlue, Rect{80, 10, 140, 45}), 20);
+}
+
+TEST(WmfBitmaps, StretchDibCountsSourceRowsFromTheBottom) {
+  const auto dib = test::Dib24(2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00});
+  std::vector<std::uint8_t> p;
+  // rop, usage, srcH, srcW, ySrc, xSrc, h, w, y, x: the bottom source row only.
+  test::Put32(p, 0x00CC0020);
+  for (int v : {0, 1, 2, 0, 0, 48, 96, 0, 0}) test::Put16(p, v);
+  p.insert(p.end(), dib.begin(), dib.end());
+  const Bitmap bitmap = Render(WmfBuilder(96, 96).Bytes(0x0F43, p).Finish());
+  EXPECT_EQ(bitmap.Pixel(10, 10), clBlue);
+  EXPECT_EQ(bitmap.Pixel(80, 40), clYellow);
+  EXPECT_EQ(bitmap.Pixel(50, 70), clWhite);
+}
+
+TEST(WmfRobustness, BadHeaderAndTruncatedRecordFail) {
+  std::vector<std::uint8_t> bytes = WmfBuilder(96, 96).Finish();
+  bytes[22 + 2] = 5;  // header size
+  Metafile m;
+  EXPECT_THROW(m.LoadFromBytes(bytes), EInvalidMetafile);
+
+  std::vector<std::uint8_t> cut = WmfBuilder(96, 96).Record(0x0324, {3, 1, 1, 5, 5, 9, 1}).Finish();
+  cut.resize(cut.size() - 10);
+  EXPECT_THROW(m.LoadFromBytes(cut), EInvalidMetafile);
+
+  std::vector<std::uint8_t> shortCount = WmfBuilder(96, 96).Record(0x0324, {30, 1, 1}).Finish();
+  EXPECT_THROW(m.LoadFromBytes(shortCount), EInvalidMetafile);
+}
+
+std::string WriteTemp(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  const std::string path = test::TempDir() + "/" + name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+TEST(MetafileOpening, EmfOverALargerImageKeepsTheOldPixelsWhereNothingIsDrawn) {
+  EmfBuilder b(96, 48);
+  SolidBrush(b, ColorRef(0, 0, 255));
+  NoPen(b).Record(43, {10, 10, 30, 30});
+  const std::string path = WriteTemp("over.emf", b.Finish());
+  for (PixelFormat format : {pf24bit, pf32bit, pf8bit}) {
+    SCOPED_TRACE(format);
+    Bitmap target(300, 200, format);
+    target.Fill(clRed);
+    LoadImageFile(path, target);
+    EXPECT_EQ(target.Width(), 96);
+    EXPECT_EQ(target.Height(), 48);
+    EXPECT_EQ(target.PixelFormat(), format);
+    EXPECT_EQ(target.Pixel(20, 20), clBlue);
+    EXPECT_EQ(target.Pixel(60, 40), clRed);
+  }
+}
+
+TEST(MetafileOpening, WmfOverASmallerImageShowsWhiteOnlyWhereTheTargetHadNoPixels) {
+  WmfBuilder b(96, 96);
+  b.Record(0x02FC, {0, 0, 0x00FF, 0}).Record(0x012D, {0});
+  b.Record(0x02FA, {5, 0, 0, 0, 0}).Record(0x012D, {1});
+  b.Record(0x041B, {90, 90, 80, 80});
+  const std::string path = WriteTemp("over.WMF", b.Finish());
+  Bitmap target(50, 50, pf24bit);
+  target.Fill(clRed);
+  LoadImageFile(path, target);
+  ASSERT_EQ(target.Width(), 96);
+  EXPECT_EQ(target.Pixel(20, 20), clRed);
+  EXPECT_EQ(target.Pixel(70, 70), clWhite);
+  EXPECT_EQ(target.Pixel(85, 85), clBlue);
+}
+
+TEST(MetafileOpening, AFailedLoadLeavesTheTarget) {
+  std::vector<std::uint8_t> bytes = EmfBuilder(96, 96).Finish();
+  bytes[40] = 'X';
+  const std::string path = WriteTemp("bad.emf", bytes);
+  Bitmap target(30, 20, pf24bit);
+  target.Fill(clRed);
+  EXPECT_THROW(LoadImageFile(path, target), EInvalidMetafile);
+  EXPECT_EQ(target.Width(), 30);
+  EXPECT_EQ(target.Pixel(5, 5), clRed);
+}
+
+}  // namespace
+}  // namespace pixtrel
