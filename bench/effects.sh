@@ -5,7 +5,7 @@
 # Prints the seconds of each tool and our time over the fastest peer's.
 #
 #   bench/effects.sh [BUILD_DIR]     (default: build)
-#   RUNS=5 WIDTH=4000 HEIGHT=3000 bench/effects.sh build-effects
+#   RUNS=5 WIDTH=4000 HEIGHT=3000 PEER_TIMEOUT=120 bench/effects.sh build-effects
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -62,10 +62,13 @@ best() {
   awk -v n="$bestns" 'BEGIN { printf "%.3f", n / 1e9 }'
 }
 
-peer() {  # name tool... : prints the time or "-" when the tool is missing
+# A peer's time, "-" when the tool is missing, "failed" when it fails or runs
+# past PEER_TIMEOUT seconds (ImageMagick can take minutes on 48 megapixels).
+peer_timeout="${PEER_TIMEOUT:-120}"
+peer() {
   local tool="$1"; shift
   if ! command -v "$tool" >/dev/null 2>&1; then echo "-"; return; fi
-  best "$tool" "$@"
+  best timeout "$peer_timeout" "$tool" "$@"
 }
 
 out="$work/out.bmp"
@@ -78,7 +81,7 @@ row() {
   magick=$(peer convert "$in" $im "BMP3:$out")
   # shellcheck disable=SC2086
   vips=$(peer vips $vipsop)
-  if [[ -n "$pil_python" ]]; then pil=$(best "$pil_python" "$work/pil.py" "$pilop" "$in" "$out"); else pil="-"; fi
+  if [[ -n "$pil_python" ]]; then pil=$(peer "$pil_python" "$work/pil.py" "$pilop" "$in" "$out"); else pil="-"; fi
   fastest=$(printf '%s\n' "$magick" "$vips" "$pil" | grep -E '^[0-9.]+$' | sort -g | head -1)
   if [[ -n "$fastest" && "$ours" != failed ]]; then
     ratio=$(awk -v a="$ours" -v b="$fastest" 'BEGIN { printf "%.2f", a / b }')

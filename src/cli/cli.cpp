@@ -17,6 +17,7 @@
 #include "io/image_io.h"
 #include "effects/effect_settings.h"
 #include "gif/color_reduction.h"
+#include "icons/icl_command.h"
 #include "workspace/effect_commands.h"
 #include "workspace/image_info.h"
 #include "workspace/workspace.h"
@@ -34,6 +35,11 @@ constexpr const char* kUsage =
     "  info FILE            open FILE and print its image info\n"
     "  effects              list the effects of --apply and the settings of --set\n"
     "  stamp IN OUT         paint one shape into IN and save it as OUT\n"
+    "  icl list FILE        list the icons of an icon library (.icl) or of a 32-bit\n"
+    "                       program or library: index, name, images as WxH@bits\n"
+    "  icl extract FILE DIR write each icon of FILE as DIR/<name>.ico\n"
+    "  icl build OUT ICO... write a 16-bit icon library of the ICO files, each icon\n"
+    "                       named by its file name without folder and extension\n"
     "\n"
     "Options of convert:\n"
     "  --format EXT         format to write (.BMP, bmp, ...); default: OUT's extension\n"
@@ -54,6 +60,10 @@ constexpr const char* kUsage =
     "                       run in the order given, each in the edit frame\n"
     "  --set NAME=VALUE     an effect setting, taken as its prompt takes it (a value\n"
     "                       out of range keeps the setting); all are set first\n"
+    "  --icon-colors 16|256 colours of an ICO (the icon options window; default 256)\n"
+    "  --no-resize          answer No to \"Icon must be 32x32. Resize now?\": an ICO\n"
+    "                       of an image that is not 32x32 is then not written;\n"
+    "                       without it the image is resampled to 32x32 (Yes)\n"
     "\n"
     "  -h, --help           show this text\n"
     "\n"
@@ -108,9 +118,16 @@ class CommandLineInteraction : public UserInteraction {
   explicit CommandLineInteraction(std::ostream& err) : err_(err) {}
 
   std::optional<std::string> password;
+  // The icon options window's answer and the icon resize question's.
+  std::optional<IconColors> iconColors;
+  bool resizeIcons = true;
 
   void ShowMessage(const std::string& text) override { err_ << text << '\n'; }
   bool Confirm(const std::string& text) override {
+    if (text == "Icon must be 32x32. Resize now?") {
+      err_ << text << (resizeIcons ? " [answered Yes]\n" : " [answered No]\n");
+      return resizeIcons;
+    }
     err_ << text << " [answered No]\n";
     return false;
   }
@@ -125,7 +142,9 @@ class CommandLineInteraction : public UserInteraction {
     }
     return AskOnTerminal(prompt);
   }
-  std::optional<IconColors> ChooseIconColors(IconColors) override { return std::nullopt; }
+  std::optional<IconColors> ChooseIconColors(IconColors preselected) override {
+    return iconColors ? iconColors : std::optional<IconColors>(preselected);
+  }
   std::optional<Color> ChooseColor(Color) override { return std::nullopt; }
 
  private:
@@ -188,6 +207,8 @@ struct ConvertOptions {
   bool gifTransparent = true;
   std::optional<std::string> pngText;
   std::optional<std::string> passwordFile;
+  std::optional<IconColors> iconColors;
+  bool resizeIcons = true;
   // --apply, in order: the command and its argument.
   std::vector<std::pair<const EffectCommand*, std::string>> effects;
   // --set, in order: the rule and the text.
@@ -243,6 +264,16 @@ ConvertOptions ParseConvert(const std::vector<std::string>& args) {
       options.pngText = value();
     } else if (arg == "--password-file") {
       options.passwordFile = value();
+    } else if (arg == "--icon-colors") {
+      const std::string& colors = value();
+      if (colors == "16")
+        options.iconColors = IconColors::Colors16;
+      else if (colors == "256")
+        options.iconColors = IconColors::Colors256;
+      else
+        throw UsageError{"--icon-colors takes 16 or 256"};
+    } else if (arg == "--no-resize") {
+      options.resizeIcons = false;
     } else if (arg == "--apply") {
       const auto [name, argument] = SplitAssignment(value());
       const EffectCommand* command = FindEffectCommand(name);
@@ -270,6 +301,8 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             CommandLineInteraction& interaction) {
   const ConvertOptions options = ParseConvert(args);
   if (options.passwordFile) interaction.password = ReadPasswordFile(*options.passwordFile);
+  interaction.iconColors = options.iconColors;
+  interaction.resizeIcons = options.resizeIcons;
   const std::string& in = options.positional[0];
   const std::string& target = options.positional[1];
   const std::string format = options.format ? NormalizeFormat(*options.format) : ExtractExtension(target);
@@ -385,6 +418,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (command == "info") return Info(args, out, err);
     if (command == "effects") return Effects(args, out);
     if (command == "stamp") return shapes::RunStampCommand(args, out, err);
+    if (command == "icl") {
+      const int code = icons::RunIclCommand(args, out, err);
+      if (code == kExitUsage) throw UsageError{"icl takes list FILE, extract FILE DIR or build OUT ICO..."};
+      return code;
+    }
     throw UsageError{"unknown command " + command};
   } catch (const UsageError& usage) {
     err << "error: " << usage.message << "\nRun \"pixtrel-cli --help\" for usage.\n";

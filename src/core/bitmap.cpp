@@ -281,6 +281,7 @@ void Bitmap::SetSize(int width, int height) {
   format_ = old.format_;
   palette_ = old.palette_;
   Reallocate(width, height, format_);
+  if (width == 0 || height == 0) return;  // no pixels: nothing to copy or fill
   // New area: the brush colour, written through the format's own encoding.
   const Color fill = FillColor();
   std::vector<std::uint8_t> fillRow(static_cast<std::size_t>(width) * 3);

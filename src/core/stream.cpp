@@ -35,6 +35,7 @@ ByteBuffer Stream::ReadRestBuffer() {
 std::size_t MemoryStream::Read(void* buffer, std::size_t n) {
   if (position_ >= bytes_.size()) return 0;
   const std::size_t count = std::min(n, bytes_.size() - position_);
+  if (count == 0) return 0;
   std::memcpy(buffer, bytes_.data() + position_, count);
   position_ += count;
   return count;

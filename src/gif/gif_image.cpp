@@ -208,8 +208,10 @@ GIFExtension& GIFSubImage::AddExtension(std::unique_ptr<GIFExtension> extension)
 int GIFSubImage::Version() const { return (localColorMap_.Optimized() || !extensions_.empty()) ? 2 : 1; }
 
 Bitmap GIFSubImage::ToBitmap() const {
-  Bitmap bitmap(width_, height_, pf8bit);
+  // A frame with no pixels gives an empty bitmap (0 x 0, not 0 x height).
+  Bitmap bitmap(Empty() ? 0 : width_, Empty() ? 0 : height_, pf8bit);
   bitmap.SetPalette(ActiveColorMap().Colors());
+  if (Empty()) return bitmap;
   for (int y = 0; y < height_; ++y)
     std::memcpy(bitmap.ScanLine(y), pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_),
                 static_cast<std::size_t>(width_));
@@ -548,7 +550,7 @@ class GIFReader {
     LzwResult result;
     if (!frame.Interlaced()) {
       result = DecodeLzw(data_, minCodeSize, pixels);
-    } else {
+    } else if (!pixels.empty()) {
       std::vector<std::uint8_t> linear(pixels.size(), fill);
       result = DecodeLzw(data_, minCodeSize, linear);
       const auto width = static_cast<std::size_t>(frame.Width());
@@ -655,7 +657,7 @@ std::vector<std::uint8_t> GIFImage::SaveToBytes() const {
   for (const auto& frame : frames_) estimate += frame->Pixels().size();
   out.reserve(estimate);
   const char* signature = version == 1 ? "GIF87a" : "GIF89a";
-  out.insert(out.end(), signature, signature + 6);
+  for (int i = 0; i < 6; ++i) out.push_back(static_cast<std::uint8_t>(signature[i]));
 
   const GIFColorMap& global = header_.globalColorMap;
   const int globalBits = global.BitsPerEntry();

@@ -204,11 +204,10 @@ void DrawIconPicture(const IconPicture& picture, Bitmap& target, int x0, int y0,
         b = (s[0] * a + b * (255 - a) + 127) / 255;
         g = (s[1] * a + g * (255 - a) + 127) / 255;
         r = (s[2] * a + r * (255 - a) + 127) / 255;
-      } else {
-        if (!andRow[sx]) b = g = r = 0;
-        b ^= s[0];
-        g ^= s[1];
-        r ^= s[2];
+      } else if (!andRow[sx]) {
+        b = s[0];
+        g = s[1];
+        r = s[2];
       }
       if (direct) {
         row[bytes * tx] = static_cast<std::uint8_t>(b);
@@ -378,6 +377,8 @@ bool AdvancedIcon::LoadFromStream(Stream& stream) {
   std::uint16_t count = 0;
   if (!ReadHeader(stream, count)) return false;
   const std::int64_t size = stream.Size();
+  // Entries may share one data block; the copies are capped.
+  std::uint64_t budget = std::uint64_t{256} << 20;
   for (int i = 0; i < count; ++i) {
     std::uint8_t raw[16];
     stream.ReadBuffer(raw, 16);
@@ -387,6 +388,8 @@ bool AdvancedIcon::LoadFromStream(Stream& stream) {
     const std::uint32_t bytesInRes = ReadU32(raw + 8);
     const std::uint32_t offset = ReadU32(raw + 12);
     if (offset > size || bytesInRes > size - offset) throw EReadError();
+    if (bytesInRes > budget) throw EImageTooLarge();
+    budget -= bytesInRes;
     std::vector<std::uint8_t> data(bytesInRes);
     stream.Seek(offset);
     stream.ReadBuffer(data.data(), data.size());
@@ -516,5 +519,4 @@ void HiResIcon::UpdateSize() {
   if (picture_ && picture_->Width() > 0) width_ = height_ = picture_->Width();
 }
 
-}  // namespace icons
-}  // namespace pixtrel
+}  // namespace pixtrel::icons

@@ -41,7 +41,9 @@ bool IsPngData(std::span<const std::uint8_t> data);
 
 // Draws the picture through its mask at (x, y) of target, scaled (nearest
 // pixel) to width x height when that differs from the picture's own size.
-// 32-bit images with alpha are blended by it; others follow AND then XOR.
+// 32-bit images with alpha are blended by it; in the others a set AND bit
+// keeps the target's pixel (the inverting XOR of a set bit over a non-black
+// colour is not reproduced: such pixels count as transparent).
 void DrawIconPicture(const IconPicture& picture, Bitmap& target, int x, int y, int width, int height);
 
 // One image of an icon.

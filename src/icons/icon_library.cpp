@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <unordered_map>
 
 #include "core/byte_reader.h"
 #include "core/stream.h"
@@ -12,6 +13,14 @@ namespace pixtrel::icons {
 namespace {
 
 constexpr std::size_t kMaxNameLength = 255;
+// Groups may name one image many times; the copies a reader makes are capped
+// so that a small file cannot ask for unbounded memory.
+constexpr std::size_t kMaxImageBytes = std::size_t{256} << 20;
+
+void Spend(std::size_t& budget, std::size_t bytes) {
+  if (bytes > budget) throw EImageTooLarge();
+  budget -= bytes;
+}
 
 void Put16(std::vector<std::uint8_t>& out, int v) {
   out.push_back(static_cast<std::uint8_t>(v));
@@ -361,6 +370,10 @@ void T16BitReader::Read(std::span<const std::uint8_t> bytes) {
   const std::string base = BaseName(FileName);
   const std::size_t groups = groupTable.size() / 12;
   const std::size_t icons = iconTable.size() / 12;
+  // The first icon-image entry of every ID with the top bit inverted.
+  std::unordered_map<int, std::size_t> iconById;
+  for (std::size_t k = icons; k-- > 0;) iconById[u16(iconTable, 12 * k + 6) ^ 0x8000] = k;
+  std::size_t budget = kMaxImageBytes;
   for (std::size_t g = 0; g < groups; ++g) {
     const auto block = NeBlock(bytes, u16(groupTable, 12 * g), u16(groupTable, 12 * g + 2), shift);
     auto icon = std::make_unique<ICL16Icon>();
@@ -372,19 +385,16 @@ void T16BitReader::Read(std::span<const std::uint8_t> bytes) {
       for (int i = 0; i < count; ++i) {
         const auto raw = gr.Take(14);
         const int imageId = raw[12] | (raw[13] << 8);
-        std::size_t found = icons;
-        for (std::size_t k = 0; k < icons; ++k)
-          if ((u16(iconTable, 12 * k + 6) ^ 0x8000) == imageId) {
-            found = k;
-            break;
-          }
-        if (found == icons) throw EICLReadError(kIconResourceNotFound);
+        const auto it = iconById.find(imageId);
+        if (it == iconById.end()) throw EICLReadError(kIconResourceNotFound);
+        const std::size_t found = it->second;
         const auto data = NeBlock(bytes, u16(iconTable, 12 * found), u16(iconTable, 12 * found + 2), shift);
         IconImage::Entry entry;
         std::copy(raw.begin(), raw.begin() + 12, entry.begin());
         // The block is padded to the alignment; the image keeps its own bytes.
-        auto image = std::make_unique<ICL16IconImage>(entry, std::vector<std::uint8_t>(data.begin(), data.end()));
+        auto image = std::make_unique<ICL16IconImage>(entry, std::vector<std::uint8_t>());
         const std::size_t own = std::min<std::size_t>(image->BytesInRes(), data.size());
+        Spend(budget, own);
         image->SetData(std::vector<std::uint8_t>(data.begin(), data.begin() + own));
         icon->Images().Add(std::move(image));
       }
@@ -416,16 +426,18 @@ void T32BitReader::Read(std::span<const std::uint8_t> bytes) {
   List.Clear();
   const PeResources pe(bytes);
   if (!pe.HasResources()) return;
-  const std::vector<PeResources::Entry> iconEntries = pe.OfType(3);
+  std::unordered_map<int, PeResources::Entry> iconById;
+  for (const PeResources::Entry& e : pe.OfType(3))
+    if (!e.named) iconById.emplace(static_cast<int>(e.id), e);
+  std::size_t budget = kMaxImageBytes;
   for (const PeResources::Entry& group : GroupIcons(pe)) {
     auto icon = std::make_unique<AdvancedIcon>();
     icon->LoadFromGroup(pe.Data(group), [&](int id) {
-      for (const PeResources::Entry& e : iconEntries)
-        if (!e.named && static_cast<int>(e.id) == id) {
-          const auto data = pe.Data(e);
-          return std::vector<std::uint8_t>(data.begin(), data.end());
-        }
-      return std::vector<std::uint8_t>();
+      const auto it = iconById.find(id);
+      if (it == iconById.end()) return std::vector<std::uint8_t>();
+      const auto data = pe.Data(it->second);
+      Spend(budget, data.size());
+      return std::vector<std::uint8_t>(data.begin(), data.end());
     });
     List.AddIcon(group.named ? group.name : std::to_string(group.id), std::move(icon));
   }

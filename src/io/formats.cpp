@@ -2,6 +2,8 @@
 // with the dot, in the order of the rows; the first match decides.
 #include "io/formats.h"
 
+#include <type_traits>
+
 #include "codecs/crypt/encrypted_image.h"
 #include "codecs/jpeg/jpeg_image.h"
 #include "codecs/legacy/legacy_formats.h"
@@ -38,7 +40,13 @@ void LoadFromFileStream(const std::string& path, Bitmap& target) {
   FileStream stream(path);
   Image image;
   image.LoadFromStream(stream);
-  target.Assign(image);
+  if constexpr (std::is_base_of_v<Bitmap, Image>) {
+    // A reader that is itself a bitmap hands its pixels over instead of
+    // having them copied; the result is that of Assign.
+    target = std::move(static_cast<Bitmap&>(image));
+  } else {
+    target.Assign(image);
+  }
 }
 
 // Path C: the target takes the graphic's size and the graphic is drawn over

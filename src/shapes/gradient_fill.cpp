@@ -74,24 +74,52 @@ class BandPainter {
     const double cx = (double(x0) + x1) / 2.0, cy = (double(y0) + y1) / 2.0;
     const double a = (double(x1) - x0) / 2.0, c = (double(y1) - y0) / 2.0;
     const int first = std::max(y0, 0), last = std::min(y1 - 1, scratch_.Height() - 1);
-    const std::uint8_t blue = std::uint8_t(GetBValue(last_)), green = std::uint8_t(GetGValue(last_)),
-                       red = std::uint8_t(GetRValue(last_));
     for (int y = first; y <= last; ++y) {
       const double dy = (y + 0.5 - cy) / c;
       if (dy * dy > 1.0) continue;
       const double half = a * std::sqrt(1.0 - dy * dy);
-      const int from = std::max(static_cast<int>(std::ceil(cx - half - 0.5)), std::max(x0, 0));
-      const int to = std::min(static_cast<int>(std::floor(cx + half - 0.5)), std::min(x1 - 1, scratch_.Width() - 1));
-      std::uint8_t* p = scratch_.ScanLine(y) + std::size_t(std::max(from, 0)) * 3;
-      for (int x = from; x <= to; ++x, p += 3) {
-        p[0] = blue;
-        p[1] = green;
-        p[2] = red;
-      }
+      Span(y, static_cast<int>(std::ceil(cx - half - 0.5)), static_cast<int>(std::floor(cx + half - 0.5)), x0, x1);
     }
   }
+
+  // Pixels from..to of row y in the current colour, kept to x0 .. x1 - 1 and
+  // to the scratch.
+  void Span(int y, int from, int to, int x0, int x1) {
+    from = std::max({from, x0, 0});
+    to = std::min({to, x1 - 1, scratch_.Width() - 1});
+    if (from > to) return;
+    const std::uint8_t blue = std::uint8_t(GetBValue(last_)), green = std::uint8_t(GetGValue(last_)),
+                       red = std::uint8_t(GetRValue(last_));
+    std::uint8_t* p = scratch_.ScanLine(y) + std::size_t(from) * 3;
+    for (int x = from; x <= to; ++x, p += 3) {
+      p[0] = blue;
+      p[1] = green;
+      p[2] = red;
+    }
+  }
+
+  // A rounded rectangle drawn without a pen, the corners quarters of an
+  // ellipse of cw x ch: written straight into the scratch rows like Ellipse.
   void RoundRect(int l, int t, int r, int b, int cw, int ch) {
-    canvas_.RoundRect(X(l), Y(t), X(r), Y(b), RoundToInt(cw * spec_.scaleX), RoundToInt(ch * spec_.scaleY));
+    int x0 = X(l), y0 = Y(t), x1 = X(r) - 1, y1 = Y(b) - 1;
+    if (x1 < x0) std::swap(x0, x1);
+    if (y1 < y0) std::swap(y0, y1);
+    if (x1 - x0 < 1 || y1 - y0 < 1) return;
+    const double a = std::min(std::abs(RoundToInt(cw * spec_.scaleX)), x1 - x0) / 2.0;
+    const double c = std::min(std::abs(RoundToInt(ch * spec_.scaleY)), y1 - y0) / 2.0;
+    if (a < 1.0 || c < 1.0) {
+      canvas_.FillRect(MakeRect(x0, y0, x1, y1));
+      return;
+    }
+    const int first = std::max(y0, 0), last = std::min(y1 - 1, scratch_.Height() - 1);
+    for (int y = first; y <= last; ++y) {
+      const double yc = y + 0.5;
+      double dy = 0;
+      if (yc < y0 + c) dy = (y0 + c - yc) / c;
+      else if (yc > y1 - c) dy = (yc - (y1 - c)) / c;
+      const double inset = dy > 0 ? a - a * std::sqrt(std::max(0.0, 1.0 - dy * dy)) : 0.0;
+      Span(y, static_cast<int>(std::ceil(x0 + inset - 0.5)), static_cast<int>(std::floor(x1 - inset - 0.5)), x0, x1);
+    }
   }
   void Polygon(std::span<const Point> points) {
     std::vector<Point> mapped(points.size());
@@ -110,32 +138,30 @@ class BandPainter {
 enum class Nest { Rect, Ellipse, RoundRectThenEllipse, RoundRectEllipseByTens };
 
 // Nested shapes from the box (l, t) - (r, b), every side moved inward by
-// (dx, dy) before each of the 256 steps; corners truncated.
+// (dx, dy) before each of the 256 steps; corners truncated. Step i is
+// computed from the start (not by adding up) so that sides land on whole
+// pixels exactly where the arithmetic says.
 void NestedShapes(BandPainter& p, const GradientSpec& spec, double l, double t, double r, double b, double dx,
                   double dy, Nest nest) {
   for (int i = 0; i <= 255; ++i) {
-    l += dx;
-    t += dy;
-    r -= dx;
-    b -= dy;
     p.Colour(GradientStepColor(spec, i));
-    const int il = TruncToInt(l), it = TruncToInt(t), ir = TruncToInt(r), ib = TruncToInt(b);
-    bool round = false;
-    switch (nest) {
-      case Nest::Rect: {
-        // Only what the next rectangle leaves uncovered: the same pixels.
-        if (i == 255) {
-          p.Rectangle(il, it, ir, ib);
-        } else {
-          p.RectangleOutside(il, it, ir, ib, TruncToInt(l + dx), TruncToInt(t + dy), TruncToInt(r - dx),
-                             TruncToInt(b - dy));
-        }
-        continue;
-      }
-      case Nest::Ellipse: p.Ellipse(il, it, ir, ib); continue;
-      case Nest::RoundRectThenEllipse: round = i <= 62; break;
-      case Nest::RoundRectEllipseByTens: round = (i / 10) % 2 == 0; break;
+    const double in = i + 1.0, next = i + 2.0;
+    const int il = TruncToInt(l + in * dx), it = TruncToInt(t + in * dy), ir = TruncToInt(r - in * dx),
+              ib = TruncToInt(b - in * dy);
+    if (nest == Nest::Rect) {
+      // Only what the next rectangle leaves uncovered: the same pixels.
+      if (i == 255)
+        p.Rectangle(il, it, ir, ib);
+      else
+        p.RectangleOutside(il, it, ir, ib, TruncToInt(l + next * dx), TruncToInt(t + next * dy),
+                           TruncToInt(r - next * dx), TruncToInt(b - next * dy));
+      continue;
     }
+    if (nest == Nest::Ellipse) {
+      p.Ellipse(il, it, ir, ib);
+      continue;
+    }
+    const bool round = nest == Nest::RoundRectThenEllipse ? i <= 62 : (i / 10) % 2 == 0;
     if (round) {
       // The corners are a quarter of what remains; the first step has none.
       const int cw = i == 0 ? 0 : (ir - il) / 4, ch = i == 0 ? 0 : (ib - it) / 4;
@@ -148,21 +174,19 @@ void NestedShapes(BandPainter& p, const GradientSpec& spec, double l, double t, 
 
 // Several nests of rectangles stepping together, one rectangle of each per
 // step (the quarters or halves of the box).
-void InterleavedRects(BandPainter& p, const GradientSpec& spec, std::vector<std::array<double, 4>> boxes, double dx,
-                      double dy) {
+void InterleavedRects(BandPainter& p, const GradientSpec& spec, const std::vector<std::array<double, 4>>& boxes,
+                      double dx, double dy) {
   for (int i = 0; i <= 255; ++i) {
     p.Colour(GradientStepColor(spec, i));
-    for (auto& [l, t, r, b] : boxes) {
-      l += dx;
-      t += dy;
-      r -= dx;
-      b -= dy;
-      const int il = TruncToInt(l), it = TruncToInt(t), ir = TruncToInt(r), ib = TruncToInt(b);
+    const double in = i + 1.0, next = i + 2.0;
+    for (const auto& [l, t, r, b] : boxes) {
+      const int il = TruncToInt(l + in * dx), it = TruncToInt(t + in * dy), ir = TruncToInt(r - in * dx),
+                ib = TruncToInt(b - in * dy);
       if (i == 255)
         p.Rectangle(il, it, ir, ib);
       else
-        p.RectangleOutside(il, it, ir, ib, TruncToInt(l + dx), TruncToInt(t + dy), TruncToInt(r - dx),
-                           TruncToInt(b - dy));
+        p.RectangleOutside(il, it, ir, ib, TruncToInt(l + next * dx), TruncToInt(t + next * dy),
+                           TruncToInt(r - next * dx), TruncToInt(b - next * dy));
     }
   }
 }

@@ -103,6 +103,39 @@ Bitmap ShapeAsOverlay(ZepShape& shape, int width, int height) {
   return overlay;
 }
 
+std::vector<Bitmap> BuildImages(Color brushColor, Color gradientColor, Color backColor,
+                                const std::vector<std::string>& userShapes) {
+  ZepShape sample;
+  sample.SetBounds(0, 0, 16, 16);
+  sample.SetBrush({brushColor, bsSolid});
+  sample.SetGradientColor(gradientColor);
+  std::vector<Bitmap> images;
+  auto add = [&] {
+    Bitmap image(16, 16, pf24bit);
+    image.Fill(backColor);
+    sample.PaintTo(image.Canvas(), 0, 0, 1.0, 1.0);
+    images.push_back(std::move(image));
+  };
+  sample.SetGradient(false);
+  for (int i = 0; i < kShapeTypeCount; ++i) {
+    sample.SetShape(static_cast<ZepShapeType>(i));
+    add();
+  }
+  sample.SetShape(zstSquare);
+  sample.SetGradient(true);
+  for (int i = 0; i < kFillDirectionCount; ++i) {
+    sample.SetFillDirection(static_cast<ZepFillDirection>(i));
+    add();
+  }
+  sample.SetGradient(false);
+  sample.SetShape(zstUser);
+  for (const std::string& line : userShapes) {
+    sample.SetUserVectorString(line);
+    add();
+  }
+  return images;
+}
+
 int LargerFontSize(int size) { return size < 144 ? RoundToInt(size * 1.1) : size; }
 
 int SmallerFontSize(int size) { return size > 8 ? RoundToInt(size * 0.9) : size; }

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/bitmap.h"
 #include "shapes/zep_shape.h"
@@ -64,6 +65,13 @@ void PaintShape(ZepShape& shape, Bitmap& image);
 // "Shape as Overlay": a white bitmap of width x height with the shape
 // painted at its top-left corner, whatever its position.
 Bitmap ShapeAsOverlay(ZepShape& shape, int width, int height);
+
+// The controller's menu images (BuildImages): 16 x 16 bitmaps filled with
+// backColor, one per kind (gradient off), one per pattern (on a square with
+// the gradient on) and one per user shape line (zstUser), in that order.
+// The sample shape has brushColor and gradientColor.
+std::vector<Bitmap> BuildImages(Color brushColor, Color gradientColor, Color backColor,
+                                const std::vector<std::string>& userShapes);
 
 // ---- Tool bar and menu rules ----------------------------------------------
 

@@ -263,13 +263,60 @@ void DrawPart(Canvas& c, const Part& p) {
   }
 }
 
-Region PartRegion(const Part& p) {
+// A polygon cut to the window by one half-plane after the other. Even-odd
+// parity is kept for every point inside the window, so the region over the
+// window is the same; it keeps regions of polygons with absurd vertices
+// (free polygons stretched far beyond the image) small.
+std::vector<Point> CutToWindow(const std::vector<Point>& points, const pixtrel::Rect& window) {
+  std::vector<Point> poly = points;
+  for (int side = 0; side < 4 && !poly.empty(); ++side) {
+    auto inside = [&](const Point& q) {
+      switch (side) {
+        case 0: return q.X >= window.Left;
+        case 1: return q.X <= window.Right;
+        case 2: return q.Y >= window.Top;
+        default: return q.Y <= window.Bottom;
+      }
+    };
+    auto cut = [&](const Point& a, const Point& b) {
+      const bool vertical = side < 2;
+      const double edge = side == 0 ? window.Left : side == 1 ? window.Right : side == 2 ? window.Top : window.Bottom;
+      const double ta = vertical ? a.X : a.Y, tb = vertical ? b.X : b.Y;
+      const double f = (edge - ta) / (tb - ta);
+      const double other = vertical ? a.Y + f * (double(b.Y) - a.Y) : a.X + f * (double(b.X) - a.X);
+      const int o = RoundToInt(other), e = static_cast<int>(edge);
+      return vertical ? Point{e, o} : Point{o, e};
+    };
+    std::vector<Point> out;
+    for (std::size_t i = 0; i < poly.size(); ++i) {
+      const Point& a = poly[i];
+      const Point& b = poly[(i + 1) % poly.size()];
+      const bool ia = inside(a), ib = inside(b);
+      if (ia) out.push_back(a);
+      if (ia != ib) out.push_back(cut(a, b));
+    }
+    poly = std::move(out);
+  }
+  return poly;
+}
+
+Region PolygonRegion(const std::vector<Point>& points, const pixtrel::Rect& target) {
+  constexpr int kFar = 4096;
+  const pixtrel::Rect window{target.Left - 8, target.Top - 8, target.Right + 8, target.Bottom + 8};
+  bool far = false;
+  for (const Point& q : points)
+    far = far || q.X < window.Left - kFar || q.X > window.Right + kFar || q.Y < window.Top - kFar ||
+          q.Y > window.Bottom + kFar;
+  return Region::FromPolygon(far ? CutToWindow(points, window) : points);
+}
+
+Region PartRegion(const Part& p, const pixtrel::Rect& target) {
   switch (p.kind) {
     case Part::Rect: return Region::FromRect(p.box);
     case Part::RoundRect: return Region::FromRoundRect(p.box, p.cornerWidth, p.cornerHeight);
     case Part::Ellipse: return Region::FromEllipse(p.box);
     case Part::Pie: return Region::FromEllipse(p.box).Intersected(Region::FromRect(p.half));
-    case Part::Polygon: return Region::FromPolygon(p.points);
+    case Part::Polygon: return PolygonRegion(p.points, target);
     case Part::Polyline: break;
   }
   return Region();
@@ -319,7 +366,7 @@ void ZepShape::Paint() {
     canvas.Brush().style = bsSolid;
     Region clip;
     for (const Part& part : parts) {
-      const Region r = PartRegion(part);
+      const Region r = PartRegion(part, Bounds(canvas.Owner().Width(), canvas.Owner().Height()));
       clip = part.hole ? clip.Subtracted(r) : clip.United(r);
     }
     clip = clip.Translated(clipOffsetX, clipOffsetY);

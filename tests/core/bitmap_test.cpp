@@ -162,6 +162,19 @@ TEST(BitmapSize, KeepsTopLeftAndFillsWithBrushColour) {
   }
 }
 
+TEST(BitmapSize, ZeroWidthOrHeightIsAnEmptyBitmap) {
+  for (PixelFormat format : kAllFormats) {
+    SCOPED_TRACE(format);
+    Bitmap b(0, 5, format);
+    EXPECT_TRUE(b.Empty());
+    b.SetSize(3, 0);
+    b.SetSize(0, 3);
+    EXPECT_TRUE(b.Empty());
+    b.SetSize(2, 2);
+    EXPECT_EQ(b.Pixel(1, 1), clWhite);
+  }
+}
+
 TEST(BitmapSize, NewBitmapIsWhiteAndHeaderLimitsHold) {
   Bitmap b(3, 2, pf24bit);
   EXPECT_EQ(b.Pixel(2, 1), clWhite);

@@ -111,7 +111,9 @@ TEST(GifReader, EveryCorpusFileBehavesAsItsManifestSays) {
       EXPECT_NE(entry.expected, "decodes") << e.what();
       EXPECT_EQ(target.Width(), 3) << "a failed load must leave the target";
     }
-    if (entry.expected == "must-fail") EXPECT_FALSE(loaded);
+    if (entry.expected == "must-fail") {
+      EXPECT_FALSE(loaded);
+    }
     if (loaded && !entry.ref.empty() && entry.expected != "must-fail") {
       const test::PixelDifference d = test::Compare(target, test::LoadReference(entry));
       EXPECT_TRUE(d.sizeMatches);
@@ -120,6 +122,21 @@ TEST(GifReader, EveryCorpusFileBehavesAsItsManifestSays) {
     ++checked;
   }
   EXPECT_GE(checked, 40);
+}
+
+// Inputs the fuzzer found, kept under tests/gif/crashers: each must load or
+// fail cleanly.
+TEST(GifReader, FuzzerFindingsLoadOrFailCleanly) {
+  for (const char* name : {"interlaced-frame-width0-screen.gif"}) {
+    SCOPED_TRACE(name);
+    const Bytes bytes = ReadFileBytes(std::string(PIXTREL_SOURCE_DIR) + "/tests/gif/crashers/" + name);
+    GIFImage image;
+    try {
+      image.LoadFromBytes(bytes);
+      for (const auto& frame : image.Images()) (void)frame->ToBitmap();
+    } catch (const Exception&) {
+    }
+  }
 }
 
 TEST(GifReader, FirstFrameOnTheLogicalScreen) {

@@ -170,6 +170,23 @@ TEST(ShapeToolBar, FontSizesPromptsAndTextOnly) {
   EXPECT_EQ(s.Height(), 45);
 }
 
+TEST(ShapeMenu, BuildImagesPaintsEveryKindPatternAndUserShape) {
+  const auto images = BuildImages(clBlue, clWhite, clWhite, {"tri=0,0,1,0,0.5,1", "bad"});
+  ASSERT_EQ(images.size(), std::size_t(kShapeTypeCount + kFillDirectionCount + 2));
+  for (const Bitmap& image : images) {
+    EXPECT_EQ(image.Width(), 16);
+    EXPECT_FALSE(Changed(image).IsEmpty());
+  }
+  // The first image is the rectangle: pen on the edge, blue inside.
+  EXPECT_EQ(images[0].Pixel(0, 0), clBlack);
+  EXPECT_EQ(images[0].Pixel(8, 8), clBlue);
+  // zgdUp from the blue brush to the white gradient colour on a square.
+  EXPECT_LT(GetRValue(images[kShapeTypeCount].Pixel(8, 1)), 40);
+  EXPECT_GT(GetRValue(images[kShapeTypeCount].Pixel(8, 14)), 150);
+  // A line that does not parse leaves the sample's previous polygon.
+  EXPECT_TRUE(test::SameAt(images[images.size() - 2], images.back(), 0, 0));
+}
+
 // ---- pixtrel-cli stamp -------------------------------------------------------
 
 int Stamp(std::vector<std::string> args, std::string* output = nullptr, std::string* errors = nullptr) {

@@ -150,6 +150,22 @@ TEST(ShapeFill, PolyLineModeDrawsTheFreePolygonOpenAndUnfilled) {
   EXPECT_EQ(Changed(Painted(s)), MakeRect(0, 0, 65, 65));
 }
 
+TEST(ShapeFill, FarVerticesStayCheapAndKeepTheClipInside) {
+  ZepShape s;
+  s.SetShape(zstUser);
+  s.SetGradient(true);
+  s.SetBrush({clRed, bsSolid});
+  s.SetGradientColor(clRed);
+  // A triangle from the top corners to a vertex far below: over the image
+  // it is nearly a rectangle, and the gradient covers the control's area.
+  s.SetUserVectorString("far=0,0,1,0,0.5,1e9");
+  const Bitmap b = Painted(s, 80, 80, clLime);
+  EXPECT_EQ(b.Pixel(32, 40), clRed);
+  EXPECT_EQ(b.Pixel(2, 60), clRed);
+  EXPECT_EQ(b.Pixel(62, 60), clRed);
+  EXPECT_EQ(b.Pixel(32, 70), clLime);
+}
+
 TEST(ShapeGradient, RectOutAndRectInRunBetweenBorderAndCentre) {
   ZepShape s;
   s.SetBrush({clRed, bsSolid});

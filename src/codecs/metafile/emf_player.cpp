@@ -73,14 +73,13 @@ QRegion ReadRegionData(std::span<const std::uint8_t> data) {
   const std::uint32_t count = r.U32LE();
   r.Skip(4 + 16);
   if (count > r.Remaining() / 16) throw EInvalidMetafile();
-  QVector<QRect> rects;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const QRectF box = ReadBox(r);
-    const QRect rect = box.toAlignedRect();
-    if (rect.isValid() && !rect.isEmpty()) rects.append(rect);
-  }
+  // Real regions hold a few rectangles; beyond a couple of thousand the
+  // rest is left out rather than let the union grow quadratically.
   QRegion region;
-  region.setRects(rects.constData(), static_cast<int>(rects.size()));
+  for (std::uint32_t i = 0; i < count && i < 2000; ++i) {
+    const QRect rect = ClampedRect(ReadBox(r));
+    if (rect.isValid() && !rect.isEmpty()) region += rect;
+  }
   return region;
 }
 
@@ -201,14 +200,7 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
     case 24: s.textColor = ColorRef(r.U32LE()); break;
     case 25: s.bkColor = ColorRef(r.U32LE()); break;
     case 57: s.clockwiseArcs = r.U32LE() == 2; break;
-    case 26: {  // OffsetClipRgn, logical
-      const QPointF p = ReadPoint(r);
-      if (s.clip) {
-        const QTransform t = pb.LogicalToDestination();
-        s.clip = s.clip->translated((t.map(p) - t.map(QPointF(0, 0))).toPoint());
-      }
-      break;
-    }
+    case 26: pb.OffsetClip(ReadPoint(r)); break;  // OffsetClipRgn, logical
     case 27: pb.MoveTo(ReadPoint(r)); break;
     case 54: pb.LineTo(ReadPoint(r)); break;
     case 29: pb.ExcludeClipRect(ReadBox(r)); break;

@@ -153,8 +153,9 @@ void Metafile::LoadFromBytes(std::vector<std::uint8_t> bytes) {
     const QRectF framed(frame.left, frame.top, frame.width, frame.height);
     if (!drawn.isEmpty() && !drawn.intersects(framed)) {
       frame = Frame{drawn.left(), drawn.top(), drawn.width(), drawn.height()};
-      width = std::max(1, static_cast<int>(std::lround(drawn.width() / pxPerMmX * kScreenDpi / 25.4)));
-      height = std::max(1, static_cast<int>(std::lround(drawn.height() / pxPerMmY * kScreenDpi / 25.4)));
+      const double limit = static_cast<double>(kMaxImageDimension + 1);
+      width = static_cast<int>(std::lround(std::clamp(drawn.width() / pxPerMmX * kScreenDpi / 25.4, 1.0, limit)));
+      height = static_cast<int>(std::lround(std::clamp(drawn.height() / pxPerMmY * kScreenDpi / 25.4, 1.0, limit)));
       CheckImageSize(width, height);
     }
   } else {

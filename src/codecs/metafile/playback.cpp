@@ -37,8 +37,8 @@ constexpr double kPi = 3.14159265358979323846;
 const QRect kEverything(-(1 << 22), -(1 << 22), 1 << 23, 1 << 23);
 constexpr std::size_t kMaxSavedStates = 4096;
 constexpr double kMaxPenPixels = 4096;
-constexpr int kMaxFontPixels = 4096;
-constexpr int kMaxRegionRects = 20000;
+constexpr double kMaxFontPixels = 2048;
+constexpr int kMaxRegionRects = 2000;
 
 struct RopPlan {
   bool skip = false;
@@ -133,6 +133,31 @@ bool Finite(const QTransform& t) {
 }
 
 }  // namespace
+
+namespace {
+constexpr double kFar = 1 << 24;
+double Near(double v) { return std::isfinite(v) ? std::clamp(v, -kFar, kFar) : 0.0; }
+}  // namespace
+
+QPoint ClampedPoint(QPointF point) {
+  return QPoint(static_cast<int>(std::lround(Near(point.x()))), static_cast<int>(std::lround(Near(point.y()))));
+}
+
+QRect ClampedRect(const QRectF& rect) {
+  const QRectF r = rect.normalized();
+  const int left = static_cast<int>(std::floor(Near(r.left())));
+  const int top = static_cast<int>(std::floor(Near(r.top())));
+  const int right = static_cast<int>(std::ceil(Near(r.right())));
+  const int bottom = static_cast<int>(std::ceil(Near(r.bottom())));
+  return QRect(left, top, right - left, bottom - top);
+}
+
+QPolygon ClampedPolygon(const QPolygonF& polygon) {
+  QPolygon out;
+  out.reserve(polygon.size());
+  for (const QPointF& p : polygon) out.append(ClampedPoint(p));
+  return out;
+}
 
 QColor ColorRef(std::uint32_t value) { return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); }
 
@@ -356,14 +381,25 @@ void Playback::CombineClip(const std::optional<QRegion>& region, int mode) {
   }
 }
 
+void Playback::OffsetClip(QPointF logicalOffset) {
+  if (!state_.clip) return;
+  const QTransform t = LogicalToDestination();
+  const QPoint d = ClampedPoint(t.map(logicalOffset) - t.map(QPointF(0, 0)));
+  const QRect box = state_.clip->boundingRect();
+  const auto inside = [](std::int64_t v) { return std::abs(v) < (std::int64_t{1} << 26); };
+  if (inside(std::int64_t{box.left()} + d.x()) && inside(std::int64_t{box.right()} + d.x()) &&
+      inside(std::int64_t{box.top()} + d.y()) && inside(std::int64_t{box.bottom()} + d.y()))
+    state_.clip = state_.clip->translated(d);
+}
+
 void Playback::IntersectClipRect(const QRectF& rect) {
   const QPolygonF polygon = LogicalToDestination().map(QPolygonF(rect.normalized()));
-  CombineClip(QRegion(polygon.toPolygon()), 1);
+  CombineClip(QRegion(ClampedPolygon(polygon)), 1);
 }
 
 void Playback::ExcludeClipRect(const QRectF& rect) {
   const QPolygonF polygon = LogicalToDestination().map(QPolygonF(rect.normalized()));
-  CombineClip(QRegion(polygon.toPolygon()), 4);
+  CombineClip(QRegion(ClampedPolygon(polygon)), 4);
 }
 
 QRegion Playback::DeviceRegionToDestination(const QRegion& region) const {
@@ -371,7 +407,7 @@ QRegion Playback::DeviceRegionToDestination(const QRegion& region) const {
   int n = 0;
   for (const QRect& r : region) {
     if (++n > kMaxRegionRects) break;
-    out += mapping_.toDestination.mapRect(QRectF(r)).toAlignedRect();
+    out += ClampedRect(mapping_.toDestination.mapRect(QRectF(r)));
   }
   return out;
 }
@@ -382,7 +418,7 @@ QRegion Playback::LogicalRegionToDestination(const QRegion& region) const {
   int n = 0;
   for (const QRect& r : region) {
     if (++n > kMaxRegionRects) break;
-    out += t.mapRect(QRectF(r)).toAlignedRect();
+    out += ClampedRect(t.mapRect(QRectF(r)));
   }
   return out;
 }
@@ -524,7 +560,7 @@ void Playback::StrokeAndFillPath() {
 void Playback::SelectClipPath(int mode) {
   inPath_ = false;
   const Qt::FillRule rule = state_.polyFillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill;
-  CombineClip(QRegion(path_.toFillPolygon().toPolygon(), rule), mode);
+  CombineClip(QRegion(ClampedPolygon(path_.toFillPolygon()), rule), mode);
   path_ = QPainterPath();
 }
 
@@ -852,7 +888,7 @@ void Playback::TextOut(QPointF reference, const QString& text, std::span<const d
     const QFontMetricsF m(probe);
     if (m.ascent() + m.descent() > 0) pixels *= 100 / (m.ascent() + m.descent());
   }
-  font.setPixelSize(std::clamp(static_cast<int>(std::lround(pixels)), 1, kMaxFontPixels));
+  font.setPixelSize(static_cast<int>(std::lround(std::clamp(std::isfinite(pixels) ? pixels : 1.0, 1.0, kMaxFontPixels))));
   const QFontMetricsF metrics(font);
 
   // Advances in destination pixels.
@@ -892,7 +928,7 @@ void Playback::TextOut(QPointF reference, const QString& text, std::span<const d
       path.addPolygon(box);
       painter_->fillPath(path, state_.bkColor);
     }
-    if (options & 0x04) painter_->setClipRegion(QRegion(box.toPolygon()), state_.clip ? Qt::IntersectClip : Qt::ReplaceClip);
+    if (options & 0x04) painter_->setClipRegion(QRegion(ClampedPolygon(box)), state_.clip ? Qt::IntersectClip : Qt::ReplaceClip);
   }
   painter_->translate(origin);
   double angle = -f.escapement / 10.0;

@@ -13,6 +13,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainterPath>
+#include <QPolygon>
 #include <QPolygonF>
 #include <QRegion>
 #include <QString>
@@ -132,6 +133,8 @@ class Playback {
   // is in destination pixels; nullopt stands for the whole surface.
   void CombineClip(const std::optional<QRegion>& region, int mode);
   QRegion DeviceRegionToDestination(const QRegion& region) const;
+  // Moves the clip region by a logical offset.
+  void OffsetClip(QPointF logicalOffset);
   QRegion LogicalRegionToDestination(const QRegion& region) const;
 
   // Paths.
@@ -206,5 +209,11 @@ class Playback {
 QImage DecodeDib(std::span<const std::uint8_t> info, std::span<const std::uint8_t> bits);
 
 QColor ColorRef(std::uint32_t value);
+
+// Integer geometry for regions, with coordinates pulled into +-2^24 so
+// that a file's extreme values cannot overflow Qt's integer rectangles.
+QRect ClampedRect(const QRectF& rect);
+QPolygon ClampedPolygon(const QPolygonF& polygon);
+QPoint ClampedPoint(QPointF point);
 
 }  // namespace pixtrel::metafile

@@ -46,6 +46,7 @@ QRegion ReadRegion(ByteReader& r) {
   const int scanCount = r.S16LE();
   r.Skip(2 + 8);  // largest scan, bounding rectangle
   QRegion region;
+  int rects = 0;
   for (int s = 0; s < scanCount; ++s) {
     const int count = r.U16LE();
     const int top = r.S16LE();
@@ -53,7 +54,7 @@ QRegion ReadRegion(ByteReader& r) {
     for (int i = 0; i + 1 < count; i += 2) {
       const int left = r.S16LE();
       const int right = r.S16LE();
-      if (right > left && bottom > top && s < 2000) region += QRect(left, top, right - left, bottom - top);
+      if (right > left && bottom > top && ++rects <= 2000) region += QRect(left, top, right - left, bottom - top);
     }
     r.Skip(2);
   }
@@ -188,11 +189,7 @@ void PlayRecord(std::uint16_t function, ByteReader& r, std::span<const std::uint
     }
     case 0x0220: {  // OffsetClipRgn: y, x (logical)
       const double y = r.S16LE(), x = r.S16LE();
-      if (s.clip) {
-        const QTransform t = pb.LogicalToDestination();
-        const QPointF d = t.map(QPointF(x, y)) - t.map(QPointF(0, 0));
-        s.clip = s.clip->translated(d.toPoint());
-      }
+      pb.OffsetClip({x, y});
       break;
     }
     case 0x012C: {  // SelectClipRegion

@@ -337,6 +337,15 @@ TEST(PSDGraphic, BitmapModeAndSixteenBitGrey) {
   EXPECT_EQ(grey.Pixel(1, 0), RGB(127, 127, 127));
 }
 
+// Fuzz finding: empty sections were read into an empty buffer through a
+// null pointer.
+TEST(PSDGraphic, EmptySectionsReadNothing) {
+  Bytes b = PSDHeader(1, 1, 1, 8, 1);
+  PSDSections(b, {}, 0);
+  b.push_back(42);
+  EXPECT_EQ(Load<PSDGraphic>(b).Pixel(0, 0), RGB(42, 42, 42));
+}
+
 TEST(PSDGraphic, HeaderFaults) {
   Bytes bad = PSDHeader(3, 1, 1, 8, 3);
   bad[0] = '7';

@@ -86,6 +86,11 @@ std::string ReferenceFor(const test::CorpusEntry& entry) {
   return test::CorpusDir() + "/refs/" + path + ".png";
 }
 
+// The rule for references that render the file faithfully.
+bool LooksAlike(double difference, double blankDifference) {
+  return difference < 15.0 && difference < 0.4 * blankDifference;
+}
+
 // References that differ from the files for reasons of their own, and how
 // much of the comparison still holds for them.
 struct KnownDifference {
@@ -156,13 +161,46 @@ TEST(MetafileCorpus, BehavesAsTheManifestExpectsAndLooksLikeTheReferences) {
       if (const KnownDifference* known = Known(entry.path)) {
         EXPECT_LT(ourDiff, known->shareOfBlank * blankDiff) << "blank " << blankDiff << "; " << known->why;
       } else {
-        EXPECT_LT(ourDiff, 15.0) << "blank " << blankDiff;
-        EXPECT_LT(ourDiff, 0.4 * blankDiff) << "blank " << blankDiff;
+        EXPECT_TRUE(LooksAlike(ourDiff, blankDiff)) << ourDiff << ", blank " << blankDiff;
       }
     }
   }
   EXPECT_GE(decoded, 20);
   EXPECT_GE(compared, 10);
+}
+
+// The tolerance is meant to catch a missing or misplaced element: the same
+// comparison fails when a quarter of the picture is wiped or the picture is
+// mirrored.
+TEST(MetafileCorpus, TheComparisonCatchesAMissingOrMisplacedElement) {
+  const std::string name = "emf/libemf2svg-emf-test-179.emf";
+  Metafile metafile;
+  metafile.LoadFromFile(test::CorpusDir() + "/" + name);
+  Bitmap large(metafile.Width() * 8, metafile.Height() * 8, pf24bit);
+  large.Fill(clWhite);
+  metafile.Draw(large.Canvas(), Bounds(large.Width(), large.Height()));
+  QImage ref(QString::fromStdString(test::CorpusDir() + "/refs/" + name + ".png"));
+  ASSERT_FALSE(ref.isNull());
+  QImage flat(ref.size(), QImage::Format_RGB888);
+  flat.fill(Qt::white);
+  {
+    QPainter p(&flat);
+    p.drawImage(0, 0, ref.convertToFormat(QImage::Format_ARGB32));
+  }
+  const QImage theirs = Inked(flat);
+  const QImage ours = Inked(test::ToQImage(large));
+  QImage blank(ours.size(), QImage::Format_RGB888);
+  blank.fill(Qt::white);
+  const double blankDiff = CellDifference(blank, theirs);
+  EXPECT_TRUE(LooksAlike(CellDifference(ours, theirs), blankDiff));
+
+  QImage wiped = ours.copy();
+  {
+    QPainter p(&wiped);
+    p.fillRect(0, 0, wiped.width() / 2, wiped.height() / 2, Qt::white);
+  }
+  EXPECT_FALSE(LooksAlike(CellDifference(wiped, theirs), blankDiff));
+  EXPECT_FALSE(LooksAlike(CellDifference(ours.mirrored(true, false), theirs), blankDiff));
 }
 
 TEST(MetafileCorpus, OpensThroughLoadImageFileAtItsOwnSize) {

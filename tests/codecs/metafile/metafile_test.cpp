@@ -461,3 +461,24 @@ TEST(MetafileOpening, AFailedLoadLeavesTheTarget) {
 
 }  // namespace
 }  // namespace pixtrel
+
+namespace pixtrel {
+namespace {
+
+// Inputs the fuzzer found; each must load or fail cleanly and draw.
+TEST(MetafileCrashers, LoadOrFailCleanly) {
+  for (const char* name : {"clip-region-beyond-int-range.emf"}) {
+    SCOPED_TRACE(name);
+    Metafile metafile;
+    try {
+      metafile.LoadFromFile(std::string(PIXTREL_SOURCE_DIR) + "/tests/codecs/metafile/crashers/" + name);
+    } catch (const Exception&) {
+      continue;
+    }
+    Bitmap small(32, 32, pf24bit);
+    metafile.Draw(small.Canvas(), Bounds(32, 32));
+  }
+}
+
+}  // namespace
+}  // namespace pixtrel
