@@ -13,15 +13,15 @@
 #include "core/errors.h"
 #include "core/interaction.h"
 #include "core/stream.h"
-#include "io/formats.h"
-#include "io/image_io.h"
 #include "effects/effect_settings.h"
 #include "gif/color_reduction.h"
 #include "icons/icl_command.h"
+#include "io/formats.h"
+#include "io/image_io.h"
+#include "shapes/stamp_command.h"
 #include "workspace/effect_commands.h"
 #include "workspace/image_info.h"
 #include "workspace/workspace.h"
-#include "shapes/stamp_command.h"
 
 namespace pixtrel::cli {
 
@@ -92,7 +92,8 @@ std::string UsageText() {
   for (const EffectCommand& command : EffectCommands()) {
     std::string item = command.name;
     if (command.argument)
-      item += command.argumentRequired ? std::string("=") + command.argument : std::string("[=") + command.argument + "]";
+      item +=
+          command.argumentRequired ? std::string("=") + command.argument : std::string("[=") + command.argument + "]";
     effects.push_back(item);
   }
   std::vector<std::string> settings;
@@ -226,9 +227,9 @@ Value ParseChoice(const std::string& text, const std::string& option, const char
 }
 
 // In the order of the reduction and dither mode values.
-constexpr const char* kGifReductions[] = {"none",      "windows20", "halftone256", "gray4",
-                                          "monochrome", "gray256",   "netscape216", "optimized",
-                                          "optimized-windows256"};
+constexpr const char* kGifReductions[] = {"none",        "windows20",  "halftone256",
+                                          "gray4",       "monochrome", "gray256",
+                                          "netscape216", "optimized",  "optimized-windows256"};
 constexpr const char* kGifDithers[] = {"nearest", "floyd-steinberg", "stucki", "sierra",
                                        "jajuni",  "stevearche",      "burkes"};
 constexpr const char* kOnOff[] = {"off", "on"};
@@ -391,8 +392,8 @@ int Effects(const std::vector<std::string>& args, std::ostream& out) {
   const fx::EffectSettings defaults;
   for (const fx::EffectSettingRule& rule : fx::EffectSettingRules()) {
     const std::string name = rule.name;
-    out << "  " << name << std::string(name.size() < 30 ? 30 - name.size() : 1, ' ') << rule.low << " to "
-        << rule.high << ", start " << defaults.*rule.field << ", not a number: " << rule.fallback << '\n';
+    out << "  " << name << std::string(name.size() < 30 ? 30 - name.size() : 1, ' ') << rule.low << " to " << rule.high
+        << ", start " << defaults.*rule.field << ", not a number: " << rule.fallback << '\n';
   }
   return kExitDone;
 }

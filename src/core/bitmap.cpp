@@ -12,28 +12,42 @@ namespace pixtrel {
 
 int BitsPerPixel(PixelFormat format) {
   switch (format) {
-    case pf1bit: return 1;
-    case pf4bit: return 4;
-    case pf8bit: return 8;
+    case pf1bit:
+      return 1;
+    case pf4bit:
+      return 4;
+    case pf8bit:
+      return 8;
     case pf15bit:
-    case pf16bit: return 16;
-    case pf24bit: return 24;
+    case pf16bit:
+      return 16;
+    case pf24bit:
+      return 24;
     case pfDevice:
-    case pf32bit: return 32;
+    case pf32bit:
+      return 32;
   }
   return 32;
 }
 
 PixelFormat FormatForBits(int bits) {
   switch (bits) {
-    case 1: return pf1bit;
-    case 4: return pf4bit;
-    case 8: return pf8bit;
-    case 15: return pf15bit;
-    case 16: return pf16bit;
-    case 24: return pf24bit;
-    case 32: return pf32bit;
-    default: return pfDevice;
+    case 1:
+      return pf1bit;
+    case 4:
+      return pf4bit;
+    case 8:
+      return pf8bit;
+    case 15:
+      return pf15bit;
+    case 16:
+      return pf16bit;
+    case 24:
+      return pf24bit;
+    case 32:
+      return pf32bit;
+    default:
+      return pfDevice;
   }
 }
 
@@ -51,10 +65,14 @@ bool IsIndexed(PixelFormat format) { return format == pf1bit || format == pf4bit
 const Palette& FixedPalette(PixelFormat format) {
   static const Palette none;
   switch (format) {
-    case pf1bit: return MonochromePalette();
-    case pf4bit: return StandardPalette16();
-    case pf8bit: return HalftonePalette256();
-    default: return none;
+    case pf1bit:
+      return MonochromePalette();
+    case pf4bit:
+      return StandardPalette16();
+    case pf8bit:
+      return HalftonePalette256();
+    default:
+      return none;
   }
 }
 
@@ -399,10 +417,14 @@ int Bitmap::PixelIndex(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
   const std::uint8_t* row = ScanLine(y);
   switch (format_) {
-    case pf1bit: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case pf4bit: return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-    case pf8bit: return row[x];
-    default: return 0;
+    case pf1bit:
+      return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case pf4bit:
+      return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    case pf8bit:
+      return row[x];
+    default:
+      return 0;
   }
 }
 
@@ -421,8 +443,11 @@ void Bitmap::SetPixelIndex(int x, int y, int index) {
                   : static_cast<std::uint8_t>((b & 0x0F) | ((index & 0x0F) << 4));
       break;
     }
-    case pf8bit: row[x] = static_cast<std::uint8_t>(index); break;
-    default: break;
+    case pf8bit:
+      row[x] = static_cast<std::uint8_t>(index);
+      break;
+    default:
+      break;
   }
 }
 

@@ -127,10 +127,10 @@ class Bitmap : public Graphic {
 };
 
 // The fixed palettes of the indexed formats.
-const Palette& MonochromePalette();      // black, white
-const Palette& StandardPalette16();      // the 16-colour standard palette
-const Palette& HalftonePalette256();     // see palettes.cpp for its layout
-const Palette& DefaultPalette20();       // the 20 static system colours
+const Palette& MonochromePalette();   // black, white
+const Palette& StandardPalette16();   // the 16-colour standard palette
+const Palette& HalftonePalette256();  // see palettes.cpp for its layout
+const Palette& DefaultPalette20();    // the 20 static system colours
 // Index of the nearest palette entry (squared RGB distance, lowest index on ties).
 int NearestPaletteIndex(const Palette& palette, Color color);
 

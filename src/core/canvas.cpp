@@ -95,14 +95,22 @@ bool HatchBit(BrushStyle style, int x, int y) {
   const bool forward = ((hx - hy) & 7) == 0;   // top-left to bottom-right
   const bool backward = ((hx + hy) & 7) == 7;  // bottom-left to top-right
   switch (style) {
-    case bsHorizontal: return horizontal;
-    case bsVertical: return vertical;
-    case bsFDiagonal: return forward;
-    case bsBDiagonal: return backward;
-    case bsCross: return horizontal || vertical;
-    case bsDiagCross: return forward || backward;
-    case bsSolid: return true;
-    case bsClear: return false;
+    case bsHorizontal:
+      return horizontal;
+    case bsVertical:
+      return vertical;
+    case bsFDiagonal:
+      return forward;
+    case bsBDiagonal:
+      return backward;
+    case bsCross:
+      return horizontal || vertical;
+    case bsDiagCross:
+      return forward || backward;
+    case bsSolid:
+      return true;
+    case bsClear:
+      return false;
   }
   return false;
 }
@@ -110,11 +118,16 @@ bool HatchBit(BrushStyle style, int x, int y) {
 // Dash patterns of one-pixel pens, in pixels on and off.
 std::vector<int> DashPattern(PenStyle style) {
   switch (style) {
-    case psDash: return {18, 6};
-    case psDot: return {3, 3};
-    case psDashDot: return {9, 6, 3, 6};
-    case psDashDotDot: return {9, 3, 3, 3, 3, 3};
-    default: return {};
+    case psDash:
+      return {18, 6};
+    case psDot:
+      return {3, 3};
+    case psDashDot:
+      return {9, 6, 3, 6};
+    case psDashDotDot:
+      return {9, 3, 3, 3, 3, 3};
+    default:
+      return {};
   }
 }
 
@@ -135,8 +148,16 @@ void ApplyMode(std::uint8_t* p, Color c, PenMode mode) {
   const std::uint8_t g = static_cast<std::uint8_t>(GetGValue(c));
   const std::uint8_t r = static_cast<std::uint8_t>(GetRValue(c));
   switch (mode) {
-    case pmCopy: p[0] = b; p[1] = g; p[2] = r; break;
-    case pmXor: p[0] ^= b; p[1] ^= g; p[2] ^= r; break;
+    case pmCopy:
+      p[0] = b;
+      p[1] = g;
+      p[2] = r;
+      break;
+    case pmXor:
+      p[0] ^= b;
+      p[1] ^= g;
+      p[2] ^= r;
+      break;
     case pmNotXor:
       p[0] = static_cast<std::uint8_t>(~(p[0] ^ b));
       p[1] = static_cast<std::uint8_t>(~(p[1] ^ g));
@@ -147,8 +168,12 @@ void ApplyMode(std::uint8_t* p, Color c, PenMode mode) {
       p[1] = static_cast<std::uint8_t>(~p[1]);
       p[2] = static_cast<std::uint8_t>(~p[2]);
       break;
-    case pmBlack: p[0] = p[1] = p[2] = 0; break;
-    case pmWhite: p[0] = p[1] = p[2] = 255; break;
+    case pmBlack:
+      p[0] = p[1] = p[2] = 0;
+      break;
+    case pmWhite:
+      p[0] = p[1] = p[2] = 255;
+      break;
   }
 }
 
@@ -156,9 +181,12 @@ void ApplyMode(std::uint8_t* p, Color c, PenMode mode) {
 // in the highest bits).
 std::size_t IndexAt(const std::uint8_t* row, PixelFormat f, int x) {
   switch (f) {
-    case pf1bit: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case pf4bit: return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-    default: return row[x];
+    case pf1bit:
+      return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case pf4bit:
+      return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    default:
+      return row[x];
   }
 }
 
@@ -175,7 +203,9 @@ void SetIndexAt(std::uint8_t* row, PixelFormat f, int x, int index) {
                   : static_cast<std::uint8_t>((b & 0x0F) | ((index & 0x0F) << 4));
       break;
     }
-    default: row[x] = static_cast<std::uint8_t>(index); break;
+    default:
+      row[x] = static_cast<std::uint8_t>(index);
+      break;
   }
 }
 
@@ -215,8 +245,8 @@ void SubtractMask(QImage& a, const QImage& b) {
 }
 
 QPen SolidMaskPen(int width) {
-  QPen pen(QColor(255, 255, 255), width <= 1 ? 1 : width, Qt::SolidLine,
-           width <= 1 ? Qt::SquareCap : Qt::RoundCap, width <= 1 ? Qt::MiterJoin : Qt::RoundJoin);
+  QPen pen(QColor(255, 255, 255), width <= 1 ? 1 : width, Qt::SolidLine, width <= 1 ? Qt::SquareCap : Qt::RoundCap,
+           width <= 1 ? Qt::MiterJoin : Qt::RoundJoin);
   return pen;
 }
 
@@ -237,7 +267,9 @@ QRegion RegionFromMask(const QImage& mask, QPoint origin) {
   return region;
 }
 
-QString ToQString(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // Text needs a QGuiApplication: one is made on first use; under a plain
 // QCoreApplication text is left out.
@@ -325,16 +357,12 @@ QRect PointsBox(std::span<const Point> points, int margin) {
   }
   const std::int64_t ll = std::int64_t(l) - margin, tt = std::int64_t(t) - margin;
   const std::int64_t rr = std::int64_t(r) + margin, bb = std::int64_t(b) + margin;
-  auto clampInt = [](std::int64_t v) {
-    return static_cast<int>(std::clamp<std::int64_t>(v, -(1 << 29), 1 << 29));
-  };
+  auto clampInt = [](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -(1 << 29), 1 << 29)); };
   return QRect(QPoint(clampInt(ll), clampInt(tt)), QPoint(clampInt(rr), clampInt(bb)));
 }
 
 QRect ExpandedBox(const QRect& box, int margin) {
-  auto clampInt = [](std::int64_t v) {
-    return static_cast<int>(std::clamp<std::int64_t>(v, -(1 << 29), 1 << 29));
-  };
+  auto clampInt = [](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -(1 << 29), 1 << 29)); };
   return QRect(QPoint(clampInt(std::int64_t(box.left()) - margin), clampInt(std::int64_t(box.top()) - margin)),
                QPoint(clampInt(std::int64_t(box.right()) + margin), clampInt(std::int64_t(box.bottom()) + margin)));
 }
@@ -423,17 +451,14 @@ class CanvasPainter {
   CanvasPainter(const CanvasPainter&) = delete;
   CanvasPainter& operator=(const CanvasPainter&) = delete;
 
-  static bool ClipAllows(const Canvas& canvas, int x, int y) {
-    return !canvas.clip_ || canvas.clip_->Contains(x, y);
-  }
+  static bool ClipAllows(const Canvas& canvas, int x, int y) { return !canvas.clip_ || canvas.clip_->Contains(x, y); }
 
   bool Empty() const { return area_.isEmpty(); }
   const QRect& Area() const { return area_; }
 
   bool Allowed(int x, int y) const {
     if (!area_.contains(x, y)) return false;
-    return allowed_.empty() ||
-           allowed_[std::size_t(y - area_.top()) * area_.width() + (x - area_.left())] != 0;
+    return allowed_.empty() || allowed_[std::size_t(y - area_.top()) * area_.width() + (x - area_.left())] != 0;
   }
 
   std::uint8_t* At(int x, int y) {
@@ -450,7 +475,10 @@ class CanvasPainter {
 
   // Writes color wherever mask (whose top-left is at origin) is set.
   void PaintMask(const QImage& mask, QPoint origin, Color color, PenMode mode) {
-    PaintMaskWith(mask, origin, mode, [color](int, int, Color& c) { c = color; return true; });
+    PaintMaskWith(mask, origin, mode, [color](int, int, Color& c) {
+      c = color;
+      return true;
+    });
   }
 
   // Writes the brush pattern wherever mask is set.
@@ -473,9 +501,9 @@ class CanvasPainter {
     const int n = span.width();
     for (int y = span.top(); y <= span.bottom(); ++y) {
       const std::uint8_t* m = mask.constScanLine(y - origin.y()) + (span.left() - origin.x());
-      const std::uint8_t* allow =
-          allowed_.empty() ? nullptr
-                           : allowed_.data() + std::size_t(y - area_.top()) * area_.width() + (span.left() - area_.left());
+      const std::uint8_t* allow = allowed_.empty() ? nullptr
+                                                   : allowed_.data() + std::size_t(y - area_.top()) * area_.width() +
+                                                         (span.left() - area_.left());
       std::uint8_t* p = At(span.left(), y);
       for (int i = 0; i < n; ++i, p += bpp_) {
         if (m[i] < 128 || (allow && !allow[i])) continue;
@@ -546,7 +574,8 @@ class CanvasOps {
     return [=](const QRect& area, const QPen& pen, bool fill, const QRect& box) {
       const int w = box.width() + 1, h = box.height() + 1;
       const int ew = std::min(std::abs(cornerWidth), w), eh = std::min(std::abs(cornerHeight), h);
-      if (ew < 2 || eh < 2) return PainterShape([](QPainter& p, const QRect& r) { p.drawRect(r); })(area, pen, fill, box);
+      if (ew < 2 || eh < 2)
+        return PainterShape([](QPainter& p, const QRect& r) { p.drawRect(r); })(area, pen, fill, box);
       const int margin = pen.width() + 2;
       const QRect ellipseBox(0, 0, ew - 1, eh - 1);
       const auto xs = CornerPieces(area.left() - box.left(), area.right() - box.left(), w, ew, margin);
@@ -563,7 +592,8 @@ class CanvasOps {
           for (int v = py.first; v <= py.last; ++v) {
             const std::uint8_t* src = part.constScanLine(py.CornerOf(v) - from.top());
             std::uint8_t* dst = mask.scanLine(v + box.top() - area.top());
-            for (int u = px.first; u <= px.last; ++u) dst[u + box.left() - area.left()] = src[px.CornerOf(u) - from.left()];
+            for (int u = px.first; u <= px.last; ++u)
+              dst[u + box.left() - area.left()] = src[px.CornerOf(u) - from.left()];
           }
         }
       return mask;
@@ -591,8 +621,8 @@ class CanvasOps {
       // Without a pen the shape is one pixel smaller at the right and bottom.
       const QRect inner(box.left(), box.top(), box.width() - 1, box.height() - 1);
       if (inner.width() <= 0 || inner.height() <= 0) return;
-      const QImage interior =
-          shape(maskArea, SolidMaskPen(1), true, QRect(inner.left(), inner.top(), inner.width() - 1, inner.height() - 1));
+      const QImage interior = shape(maskArea, SolidMaskPen(1), true,
+                                    QRect(inner.left(), inner.top(), inner.width() - 1, inner.height() - 1));
       cp.PaintBrush(interior, origin, c.Brush(), pen.mode);
       return;
     }
@@ -764,7 +794,8 @@ class CanvasOps {
         return 0;
       }
       const QRect layoutBox(box.left(), box.top(), box.width(), std::max(box.height(), 1 << 20));
-      const QRect br = fm.boundingRect(layoutBox, qflags & ~(Qt::AlignHCenter | Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBottom), s);
+      const QRect br = fm.boundingRect(
+          layoutBox, qflags & ~(Qt::AlignHCenter | Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBottom), s);
       constexpr std::int64_t kMax = std::numeric_limits<int>::max();
       rect.Right = static_cast<int>(std::min<std::int64_t>(std::int64_t(rect.Left) + br.width(), kMax));
       rect.Bottom = static_cast<int>(std::min<std::int64_t>(std::int64_t(rect.Top) + br.height(), kMax));
@@ -839,7 +870,8 @@ class CanvasOps {
     }
     std::uint8_t* const bits = bmp.ScanLine(0);
     const std::size_t stride = bmp.RowStride();
-    const std::uint8_t tb = static_cast<std::uint8_t>(GetBValue(target)), tg = static_cast<std::uint8_t>(GetGValue(target)),
+    const std::uint8_t tb = static_cast<std::uint8_t>(GetBValue(target)),
+                       tg = static_cast<std::uint8_t>(GetGValue(target)),
                        tr = static_cast<std::uint8_t>(GetRValue(target));
     auto fillable = [&](int px, int py) -> bool {
       if (!direct) return matches[std::size_t(py) * w + px] != 0;
@@ -953,21 +985,22 @@ class CanvasOps {
     const QRect box = NormalizedBox(x1, y1, x2, y2);
     const QRect outlineBox(box.left(), box.top(), box.width() - 1, box.height() - 1);
     const auto [start, sweep] = ArcAngles(outlineBox, x3, y3, x4, y4);
-    DrawShape(c, x1, y1, x2, y2, kind != ArcKind::Arc, PainterShape([=, start = start, sweep = sweep](QPainter& p, const QRect& r) {
-      const QRectF rf(r);
-      QPainterPath path;
-      if (kind == ArcKind::Pie) {
-        path.moveTo(rf.center());
-        path.arcTo(rf, start, sweep);
-        path.closeSubpath();
-      } else {
-        path.arcMoveTo(rf, start);
-        path.arcTo(rf, start, sweep);
-        if (kind == ArcKind::Chord) path.closeSubpath();
-      }
-      if (kind == ArcKind::Arc) p.setBrush(Qt::NoBrush);
-      p.drawPath(path);
-    }));
+    DrawShape(c, x1, y1, x2, y2, kind != ArcKind::Arc,
+              PainterShape([=, start = start, sweep = sweep](QPainter& p, const QRect& r) {
+                const QRectF rf(r);
+                QPainterPath path;
+                if (kind == ArcKind::Pie) {
+                  path.moveTo(rf.center());
+                  path.arcTo(rf, start, sweep);
+                  path.closeSubpath();
+                } else {
+                  path.arcMoveTo(rf, start);
+                  path.arcTo(rf, start, sweep);
+                  if (kind == ArcKind::Chord) path.closeSubpath();
+                }
+                if (kind == ArcKind::Arc) p.setBrush(Qt::NoBrush);
+                p.drawPath(path);
+              }));
   }
 };
 

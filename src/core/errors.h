@@ -21,8 +21,7 @@ class Exception : public std::exception {
 // A file could not be opened for reading.
 class EFOpenError : public Exception {
  public:
-  explicit EFOpenError(std::string path)
-      : Exception("Cannot open file \"" + path + "\""), path_(std::move(path)) {}
+  explicit EFOpenError(std::string path) : Exception("Cannot open file \"" + path + "\""), path_(std::move(path)) {}
   const std::string& Path() const { return path_; }
 
  private:
@@ -32,8 +31,7 @@ class EFOpenError : public Exception {
 // A file could not be created, written or put in place.
 class EFCreateError : public Exception {
  public:
-  explicit EFCreateError(std::string path)
-      : Exception("Cannot create file \"" + path + "\""), path_(std::move(path)) {}
+  explicit EFCreateError(std::string path) : Exception("Cannot create file \"" + path + "\""), path_(std::move(path)) {}
   const std::string& Path() const { return path_; }
 
  private:

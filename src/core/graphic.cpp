@@ -5,9 +5,7 @@
 
 namespace pixtrel {
 
-void Graphic::SaveToStream(Stream&) const {
-  throw EInvalidGraphicOperation("Cannot save this kind of image");
-}
+void Graphic::SaveToStream(Stream&) const { throw EInvalidGraphicOperation("Cannot save this kind of image"); }
 
 void Graphic::LoadFromFile(const std::string& path) {
   FileStream stream(path);

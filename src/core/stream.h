@@ -45,7 +45,10 @@ class MemoryStream : public Stream {
   std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
 
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
-  std::vector<std::uint8_t> TakeBytes() { position_ = 0; return std::move(bytes_); }
+  std::vector<std::uint8_t> TakeBytes() {
+    position_ = 0;
+    return std::move(bytes_);
+  }
 
  private:
   std::vector<std::uint8_t> bytes_;

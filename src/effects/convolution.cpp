@@ -141,7 +141,8 @@ int KnownKernel(const ConvolutionKernel& kernel) {
 // Each channel of (x, y) := (up + down + left + right) shr 2, in place.
 inline void MeanOfFour(std::uint8_t* up, std::uint8_t* here, std::uint8_t* down, int x) {
   const std::size_t i = 3 * static_cast<std::size_t>(x);
-  for (std::size_t c = i; c < i + 3; ++c) here[c] = static_cast<std::uint8_t>((up[c] + down[c] + here[c - 3] + here[c + 3]) >> 2);
+  for (std::size_t c = i; c < i + 3; ++c)
+    here[c] = static_cast<std::uint8_t>((up[c] + down[c] + here[c - 3] + here[c + 3]) >> 2);
 }
 
 }  // namespace
@@ -152,16 +153,36 @@ void Convolve3x3(Bitmap& bitmap, const ConvolutionKernel& kernel) {
   bitmap.SetPixelFormat(pf24bit);
   if (!HasPixels(bitmap) || kernel.divisor <= 0) return;
   switch (KnownKernel(kernel)) {
-    case 0: ConvolveBands<0>(bitmap, kernel); break;
-    case 1: ConvolveBands<1>(bitmap, kernel); break;
-    case 2: ConvolveBands<2>(bitmap, kernel); break;
-    case 3: ConvolveBands<3>(bitmap, kernel); break;
-    case 4: ConvolveBands<4>(bitmap, kernel); break;
-    case 5: ConvolveBands<5>(bitmap, kernel); break;
-    case 6: ConvolveBands<6>(bitmap, kernel); break;
-    case 7: ConvolveBands<7>(bitmap, kernel); break;
-    case 8: ConvolveBands<8>(bitmap, kernel); break;
-    default: ConvolveBands<-1>(bitmap, kernel); break;
+    case 0:
+      ConvolveBands<0>(bitmap, kernel);
+      break;
+    case 1:
+      ConvolveBands<1>(bitmap, kernel);
+      break;
+    case 2:
+      ConvolveBands<2>(bitmap, kernel);
+      break;
+    case 3:
+      ConvolveBands<3>(bitmap, kernel);
+      break;
+    case 4:
+      ConvolveBands<4>(bitmap, kernel);
+      break;
+    case 5:
+      ConvolveBands<5>(bitmap, kernel);
+      break;
+    case 6:
+      ConvolveBands<6>(bitmap, kernel);
+      break;
+    case 7:
+      ConvolveBands<7>(bitmap, kernel);
+      break;
+    case 8:
+      ConvolveBands<8>(bitmap, kernel);
+      break;
+    default:
+      ConvolveBands<-1>(bitmap, kernel);
+      break;
   }
 }
 
@@ -275,7 +296,8 @@ void Trace(Bitmap& bitmap, int intensity, Color color) {
       }
     }
   }
-  for (int y = 0; y < h; ++y) std::memcpy(bitmap.ScanLine(y), copy.ScanLine(y + 1) + 3, 3 * static_cast<std::size_t>(w));
+  for (int y = 0; y < h; ++y)
+    std::memcpy(bitmap.ScanLine(y), copy.ScanLine(y + 1) + 3, 3 * static_cast<std::size_t>(w));
 }
 
 }  // namespace pixtrel::fx

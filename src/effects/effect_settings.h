@@ -27,7 +27,7 @@ struct EffectSettingRule {
   const char* prompt;   // "Enter Posterize depth (10-255):"
   int low;              // accepted range, bounds included
   int high;
-  int fallback;         // taken when the text is not an integer
+  int fallback;  // taken when the text is not an integer
   int EffectSettings::*field;
 };
 

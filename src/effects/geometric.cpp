@@ -163,7 +163,8 @@ void RotateQuarter(const Bitmap& source, Bitmap& destination) {
     for (int x = first; x < last; ++x) {
       std::uint8_t* out = destination.ScanLine(x);
       const std::size_t column = 3 * static_cast<std::size_t>(x);
-      for (int y = 0; y < h; ++y) std::memcpy(out + 3 * static_cast<std::size_t>(h - 1 - y), src.ScanLine(y) + column, 3);
+      for (int y = 0; y < h; ++y)
+        std::memcpy(out + 3 * static_cast<std::size_t>(h - 1 - y), src.ScanLine(y) + column, 3);
     }
   });
 }
@@ -293,10 +294,22 @@ void CastShadow(Bitmap& bitmap, ShadowDirection direction) {
   if (!HasPixels(bitmap)) return;
   int ox = 4, oy = 4;
   switch (direction) {
-    case ShadowDirection::UpLeft: ox = 4; oy = 4; break;
-    case ShadowDirection::UpRight: ox = -4; oy = 4; break;
-    case ShadowDirection::DownLeft: ox = 4; oy = -4; break;
-    case ShadowDirection::DownRight: ox = -4; oy = -4; break;
+    case ShadowDirection::UpLeft:
+      ox = 4;
+      oy = 4;
+      break;
+    case ShadowDirection::UpRight:
+      ox = -4;
+      oy = 4;
+      break;
+    case ShadowDirection::DownLeft:
+      ox = 4;
+      oy = -4;
+      break;
+    case ShadowDirection::DownRight:
+      ox = -4;
+      oy = -4;
+      break;
   }
   // The visiting order makes every comparison read the picture as it was, so
   // the result is computed from an untouched copy, rows in any order.

@@ -69,9 +69,7 @@ constexpr ResampleFilter kFilters[] = {
     {"Mitchell", MitchellFilter, 2.0f},
 };
 
-inline std::uint8_t ToByte(float sum) {
-  return static_cast<std::uint8_t>(RoundEven(std::clamp(sum, 0.0f, 255.0f)));
-}
+inline std::uint8_t ToByte(float sum) { return static_cast<std::uint8_t>(RoundEven(std::clamp(sum, 0.0f, 255.0f))); }
 
 // First pass, one source row: every destination column from its contributors.
 void ResampleRow(const std::uint8_t* in, int sourceWidth, const std::vector<std::vector<Contributor>>& columns,
@@ -144,8 +142,7 @@ void ResampleColumnStep(const std::vector<const std::uint8_t*>& rows, const std:
   const __m128 high = _mm_set1_ps(255.0f);
   for (; i + 16 <= bytes; i += 16) {
     __m128i n[4];
-    for (int k = 0; k < 4; ++k)
-      n[k] = _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(_mm_loadu_ps(s + i + 4 * k), low), high));
+    for (int k = 0; k < 4; ++k) n[k] = _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(_mm_loadu_ps(s + i + 4 * k), low), high));
     const __m128i words = _mm_packs_epi32(n[0], n[1]);
     const __m128i words2 = _mm_packs_epi32(n[2], n[3]);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));
@@ -174,7 +171,7 @@ float AxisScale(int destinationLength, int sourceLength) {
 }
 
 std::vector<std::vector<Contributor>> AxisContributors(int destinationLength, int sourceLength, float scale,
-                                                      const ResampleFilter& filter, float support) {
+                                                       const ResampleFilter& filter, float support) {
   std::vector<std::vector<Contributor>> lists(static_cast<std::size_t>(std::max(destinationLength, 0)));
   const int n = sourceLength;
   auto keep = [&](std::vector<Contributor>& list, long long j, float weight) {
@@ -215,13 +212,13 @@ void ResampleBitmap(Bitmap& source, Bitmap& destination, const ResampleFilter& f
   if (dw <= 0 || dh <= 0) return;
 
   // First pass: SH rows of DW pixels.
-  const std::vector<std::vector<Contributor>> columns =
-      AxisContributors(dw, sw, AxisScale(dw, sw), filter, support);
+  const std::vector<std::vector<Contributor>> columns = AxisContributors(dw, sw, AxisScale(dw, sw), filter, support);
   const std::size_t workStride = 3 * static_cast<std::size_t>(dw);
   std::vector<std::uint8_t> work(workStride * static_cast<std::size_t>(sh));
   ForRowBands(sh, 3LL * dw * 8, [&](int first, int last) {
     std::vector<float> values;
-    for (int y = first; y < last; ++y) ResampleRow(source.ScanLine(y), sw, columns, work.data() + y * workStride, values);
+    for (int y = first; y < last; ++y)
+      ResampleRow(source.ScanLine(y), sw, columns, work.data() + y * workStride, values);
   });
 
   // Second pass: every destination row from whole work rows.
@@ -231,8 +228,8 @@ void ResampleBitmap(Bitmap& source, Bitmap& destination, const ResampleFilter& f
   ForRowBands(dh, 3LL * dw * 8, [&](int first, int last) {
     std::vector<float> sums;
     for (int y = first; y < last; ++y)
-      ResampleColumnStep(rows, rowTaps[static_cast<std::size_t>(y)], static_cast<int>(workStride), destination.ScanLine(y),
-                         sums);
+      ResampleColumnStep(rows, rowTaps[static_cast<std::size_t>(y)], static_cast<int>(workStride),
+                         destination.ScanLine(y), sums);
   });
 }
 

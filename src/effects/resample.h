@@ -40,7 +40,7 @@ struct Contributor {
 // unnormalised, zero weights left out, and indices mirrored into the source
 // (and, for sources shorter than the filter reaches, clamped into it).
 std::vector<std::vector<Contributor>> AxisContributors(int destinationLength, int sourceLength, float scale,
-                                                      const ResampleFilter& filter, float support);
+                                                       const ResampleFilter& filter, float support);
 // The scale of one axis: (D - 1) / (S - 1), or D / S when S is 1 or D is 1.
 float AxisScale(int destinationLength, int sourceLength);
 

@@ -101,18 +101,18 @@ struct Tap {
 
 struct StuckiPattern {
   static constexpr int kRows = 3, kMargin = 2, kDivisor = 42, kRound = 21;
-  static constexpr Tap kTaps[] = {{0, 1, 8},  {0, 2, 4},  {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4},
-                                  {1, 2, 2},  {2, -2, 1}, {2, -1, 2}, {2, 0, 4},  {2, 1, 2}, {2, 2, 1}};
+  static constexpr Tap kTaps[] = {{0, 1, 8}, {0, 2, 4},  {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4},
+                                  {1, 2, 2}, {2, -2, 1}, {2, -1, 2}, {2, 0, 4},  {2, 1, 2}, {2, 2, 1}};
 };
 struct SierraPattern {
   static constexpr int kRows = 3, kMargin = 2, kDivisor = 32, kRound = 16;
-  static constexpr Tap kTaps[] = {{0, 1, 5},  {0, 2, 3}, {1, -2, 2}, {1, -1, 4}, {1, 0, 5},
-                                  {1, 1, 4},  {1, 2, 2}, {2, -1, 2}, {2, 0, 3},  {2, 1, 2}};
+  static constexpr Tap kTaps[] = {{0, 1, 5}, {0, 2, 3}, {1, -2, 2}, {1, -1, 4}, {1, 0, 5},
+                                  {1, 1, 4}, {1, 2, 2}, {2, -1, 2}, {2, 0, 3},  {2, 1, 2}};
 };
 struct JaJuNiPattern {
   static constexpr int kRows = 3, kMargin = 2, kDivisor = 48, kRound = 24;
-  static constexpr Tap kTaps[] = {{0, 1, 7},  {0, 2, 5},  {1, -2, 3}, {1, -1, 5}, {1, 0, 7}, {1, 1, 5},
-                                  {1, 2, 3},  {2, -2, 1}, {2, -1, 3}, {2, 0, 5},  {2, 1, 3}, {2, 2, 1}};
+  static constexpr Tap kTaps[] = {{0, 1, 7}, {0, 2, 5},  {1, -2, 3}, {1, -1, 5}, {1, 0, 7}, {1, 1, 5},
+                                  {1, 2, 3}, {2, -2, 1}, {2, -1, 3}, {2, 0, 5},  {2, 1, 3}, {2, 2, 1}};
 };
 struct BurkesPattern {
   static constexpr int kRows = 2, kMargin = 2, kDivisor = 32, kRound = 16;
@@ -120,8 +120,8 @@ struct BurkesPattern {
 };
 struct SteveArchePattern {
   static constexpr int kRows = 4, kMargin = 3, kDivisor = 200, kRound = 100;
-  static constexpr Tap kTaps[] = {{0, 2, 32},  {1, -3, 12}, {1, -1, 26}, {1, 1, 30}, {1, 3, 16}, {2, -2, 12},
-                                  {2, 0, 26},  {2, 2, 12},  {3, -3, 5},  {3, -1, 12}, {3, 1, 12}, {3, 3, 5}};
+  static constexpr Tap kTaps[] = {{0, 2, 32}, {1, -3, 12}, {1, -1, 26}, {1, 1, 30},  {1, 3, 16}, {2, -2, 12},
+                                  {2, 0, 26}, {2, 2, 12},  {3, -3, 5},  {3, -1, 12}, {3, 1, 12}, {3, 3, 5}};
 };
 
 template <class Pattern>
@@ -238,19 +238,28 @@ void Dither(const Bitmap& source, std::uint8_t* result, std::size_t stride, Look
 
 }  // namespace
 
-Palette ReductionPalette(const Bitmap& image24, ReductionMode mode, const Palette* customPalette,
-                         int reductionBits) {
+Palette ReductionPalette(const Bitmap& image24, ReductionMode mode, const Palette* customPalette, int reductionBits) {
   switch (mode) {
-    case WindowsSystem20: return DefaultPalette20();
-    case WindowsHalftone256: return HalftonePalette256();
-    case WindowsGray4: return WindowsGray4Palette();
-    case Monochrome: return MonochromeReductionPalette();
-    case Grayscale256: return Grayscale256Palette();
-    case Netscape216: return Netscape216Palette();
-    case Optimized: return BuildOptimizedPalette(image24, 1 << std::clamp(reductionBits, 1, 8), false);
-    case OptimizedWindows256: return BuildOptimizedPalette(image24, 256, true);
-    case CustomPalette: return customPalette ? *customPalette : Palette{};
-    default: return {};
+    case WindowsSystem20:
+      return DefaultPalette20();
+    case WindowsHalftone256:
+      return HalftonePalette256();
+    case WindowsGray4:
+      return WindowsGray4Palette();
+    case Monochrome:
+      return MonochromeReductionPalette();
+    case Grayscale256:
+      return Grayscale256Palette();
+    case Netscape216:
+      return Netscape216Palette();
+    case Optimized:
+      return BuildOptimizedPalette(image24, 1 << std::clamp(reductionBits, 1, 8), false);
+    case OptimizedWindows256:
+      return BuildOptimizedPalette(image24, 256, true);
+    case CustomPalette:
+      return customPalette ? *customPalette : Palette{};
+    default:
+      return {};
   }
 }
 
@@ -293,8 +302,8 @@ Palette ReduceToIndices(const Bitmap& source, ReductionMode mode, DitherMode dit
   return palette;
 }
 
-Bitmap ReduceBitmapColors(const Bitmap& source, ReductionMode mode, DitherMode dither,
-                          const Palette* customPalette, int reductionBits) {
+Bitmap ReduceBitmapColors(const Bitmap& source, ReductionMode mode, DitherMode dither, const Palette* customPalette,
+                          int reductionBits) {
   if (mode == NoReduction) {
     Bitmap copy(source);
     copy.SetPixelFormat(pf24bit);

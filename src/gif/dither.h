@@ -23,8 +23,8 @@ namespace pixtrel::gif {
 //   entries: the mode's palette in order, then black. Optimized takes
 //   2^reductionBits colours (bits clamped to 1..8); the other modes ignore
 //   the bits.
-Bitmap ReduceBitmapColors(const Bitmap& source, ReductionMode mode, DitherMode dither,
-                          const Palette* customPalette, int reductionBits);
+Bitmap ReduceBitmapColors(const Bitmap& source, ReductionMode mode, DitherMode dither, const Palette* customPalette,
+                          int reductionBits);
 
 // The work of ReduceBitmapColors into rows of indices at out (stride bytes
 // apart, one byte per pixel, Height() rows); returns the palette (without
@@ -35,7 +35,6 @@ Palette ReduceToIndices(const Bitmap& source, ReductionMode mode, DitherMode dit
 
 // The palette a mode reduces to (empty for NoReduction and unknown modes).
 // The optimized modes read the image; the others ignore it.
-Palette ReductionPalette(const Bitmap& image24, ReductionMode mode, const Palette* customPalette,
-                         int reductionBits);
+Palette ReductionPalette(const Bitmap& image24, ReductionMode mode, const Palette* customPalette, int reductionBits);
 
 }  // namespace pixtrel::gif

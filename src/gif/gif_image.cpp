@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <limits>
 #include <cstring>
+#include <limits>
 #include <unordered_map>
 
 #include "core/byte_reader.h"
@@ -60,7 +60,8 @@ int GIFColorMap::IndexOf(Color color) const {
 }
 
 void GIFColorMap::Assign(const Palette& colors) {
-  colors_.assign(colors.begin(), colors.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(colors.size(), 256)));
+  colors_.assign(colors.begin(),
+                 colors.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(colors.size(), 256)));
   for (Color& c : colors_) c &= 0xFFFFFF;
   optimized_ = false;
 }
@@ -127,8 +128,7 @@ void GIFGraphicControlExtension::SetFields(std::uint8_t packed, std::uint16_t de
 }
 
 void GIFTextLines::Write(std::vector<std::uint8_t>& out) const {
-  for (const std::string& line : lines)
-    PutBlocks(out, reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
+  for (const std::string& line : lines) PutBlocks(out, reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
   out.push_back(0);
 }
 
@@ -438,8 +438,10 @@ class GIFReader {
         comment->text.lines = Lines(ReadSubBlocks());
         return comment;
       }
-      case GIFApplicationExtension::kLabel: return ReadApplicationExtension(frame);
-      default: throw GIFException(kUnknownExtension);
+      case GIFApplicationExtension::kLabel:
+        return ReadApplicationExtension(frame);
+      default:
+        throw GIFException(kUnknownExtension);
     }
   }
 
@@ -514,8 +516,11 @@ class GIFReader {
     if (packed & 0x80) ReadColorTable(frame.LocalColorMap(), 2 << (packed & 7));
     frame.LocalColorMap().SetOptimized((packed & 0x80) && (packed & 0x20));
     ReadPixels(frame);
-    image_.Progress(1, 100 * static_cast<int>(std::min<std::size_t>(in_.Position(), in_.Size()) /
-                                              std::max<std::size_t>(in_.Size() / 100, 1)) / 100,
+    image_.Progress(1,
+                    100 *
+                        static_cast<int>(std::min<std::size_t>(in_.Position(), in_.Size()) /
+                                         std::max<std::size_t>(in_.Size() / 100, 1)) /
+                        100,
                     "Loading...");
   }
 
@@ -562,8 +567,7 @@ class GIFReader {
         for (int y = kStart[pass]; y < height; y += kStep[pass], ++row)
           std::memcpy(pixels.data() + static_cast<std::size_t>(y) * width, linear.data() + row * width, width);
     }
-    if (terminated && (result.end == LzwEnd::OutOfCodes || result.extraCodeMissing))
-      image_.Warning(kBitBufferUnderrun);
+    if (terminated && (result.end == LzwEnd::OutOfCodes || result.extraCodeMissing)) image_.Warning(kBitBufferUnderrun);
   }
 
   GIFImage& image_;
@@ -844,9 +848,9 @@ bool Feed(Histogram& histogram, GIFSubImage& frame) {
     if (counting && ++counts[p] == std::numeric_limits<int>::max()) counting = false;
   }
   for (int i = 0; i < size; ++i) {
-    histogram.records[static_cast<std::size_t>(i)].count =
-        std::min<std::int64_t>(histogram.records[static_cast<std::size_t>(i)].count + counts[static_cast<std::size_t>(i)],
-                               std::numeric_limits<int>::max());
+    histogram.records[static_cast<std::size_t>(i)].count = std::min<std::int64_t>(
+        histogram.records[static_cast<std::size_t>(i)].count + counts[static_cast<std::size_t>(i)],
+        std::numeric_limits<int>::max());
   }
   if (transparent && !usesTransparency) {
     if (GIFGraphicControlExtension* gce = frame.GraphicControlExtension()) {
@@ -903,7 +907,8 @@ void MergeColorTables(GIFImage& image) {
     all.insert(all.end(), h->used.begin(), h->used.end());
   }
 
-  std::stable_sort(all.begin(), all.end(), [](const UsageRecord* a, const UsageRecord* b) { return a->color > b->color; });
+  std::stable_sort(all.begin(), all.end(),
+                   [](const UsageRecord* a, const UsageRecord* b) { return a->color > b->color; });
   for (std::size_t i = 0; i < all.size();) {
     std::size_t j = i + 1;
     while (j < all.size() && all[j]->color == all[i]->color) {
@@ -914,7 +919,8 @@ void MergeColorTables(GIFImage& image) {
     }
     i = j;
   }
-  std::stable_sort(all.begin(), all.end(), [](const UsageRecord* a, const UsageRecord* b) { return a->count > b->count; });
+  std::stable_sort(all.begin(), all.end(),
+                   [](const UsageRecord* a, const UsageRecord* b) { return a->count > b->count; });
 
   const std::size_t limit = useTransparency ? 255 : 256;
   Palette table;
@@ -934,7 +940,8 @@ void MergeColorTables(GIFImage& image) {
     int chosen = 0;
     for (std::size_t k = 0; k < kept; ++k) {
       const Color a = r->color, b = all[k]->color;
-      const int d = std::abs((GetRValue(a) - GetRValue(b)) + (GetGValue(a) - GetGValue(b)) + (GetBValue(a) - GetBValue(b)));
+      const int d =
+          std::abs((GetRValue(a) - GetRValue(b)) + (GetGValue(a) - GetGValue(b)) + (GetBValue(a) - GetBValue(b)));
       if (d < best) {
         best = d;
         chosen = static_cast<int>(k);
@@ -956,7 +963,8 @@ void MergeColorTables(GIFImage& image) {
     for (GIFSubImage* frame : h->frames) {
       std::array<std::uint8_t, 256> frameMap = map;
       const bool transparent = useTransparency && frame->Transparent();
-      if (transparent) frameMap[static_cast<std::size_t>(frame->TransparentIndex())] = static_cast<std::uint8_t>(newTransparent);
+      if (transparent)
+        frameMap[static_cast<std::size_t>(frame->TransparentIndex())] = static_cast<std::uint8_t>(newTransparent);
       for (std::uint8_t& p : frame->Pixels()) p = frameMap[p];
       if (transparent && frame->GraphicControlExtension())
         frame->GraphicControlExtension()->SetTransparentIndexUnchecked(newTransparent);

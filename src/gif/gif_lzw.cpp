@@ -1,7 +1,7 @@
 #include "gif/gif_lzw.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 

@@ -127,15 +127,23 @@ IconPicture DecodeIconData(std::span<const std::uint8_t> data) {
       Color c = 0;
       std::uint8_t alpha = 0;
       switch (bits) {
-        case 1: c = palette[(src[x >> 3] >> (7 - (x & 7))) & 1]; break;
-        case 4: c = palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF]; break;
-        case 8: c = palette[src[x]]; break;
+        case 1:
+          c = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
+          break;
+        case 4:
+          c = palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF];
+          break;
+        case 8:
+          c = palette[src[x]];
+          break;
         case 16: {
           const int v = src[2 * x] | (src[2 * x + 1] << 8);
           c = RGB(((v >> 10) & 31) * 255 / 31, ((v >> 5) & 31) * 255 / 31, (v & 31) * 255 / 31);
           break;
         }
-        case 24: c = RGB(src[3 * x + 2], src[3 * x + 1], src[3 * x]); break;
+        case 24:
+          c = RGB(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+          break;
         case 32:
           c = RGB(src[4 * x + 2], src[4 * x + 1], src[4 * x]);
           alpha = src[4 * x + 3];
@@ -174,8 +182,7 @@ void DrawIconPicture(const IconPicture& picture, Bitmap& target, int x0, int y0,
   const int pw = picture.Width();
   const int ph = picture.Height();
   std::vector<int> columns(static_cast<std::size_t>(width));
-  for (int x = 0; x < width; ++x)
-    columns[x] = static_cast<int>(static_cast<std::int64_t>(x) * pw / width);
+  for (int x = 0; x < width; ++x) columns[x] = static_cast<int>(static_cast<std::int64_t>(x) * pw / width);
   for (int y = 0; y < height; ++y) {
     const int ty = y0 + y;
     if (ty < 0 || ty >= th) continue;
@@ -224,8 +231,7 @@ void DrawIconPicture(const IconPicture& picture, Bitmap& target, int x0, int y0,
 
 IconImage::IconImage(const Entry& entry, std::vector<std::uint8_t> data) : entry_(entry), data_(std::move(data)) {}
 
-IconImage::IconImage(const IconImage& source)
-    : entry_(source.entry_), data_(source.data_), picture_(source.picture_) {
+IconImage::IconImage(const IconImage& source) : entry_(source.entry_), data_(source.data_), picture_(source.picture_) {
   FixSize();
 }
 
@@ -346,8 +352,7 @@ void IconImageList::SortByColors() {
 void AdvancedIcon::Assign(const AdvancedIcon& source) {
   images_.Clear();
   images_.SetCapacity(source.images_.Count());
-  for (int i = 0; i < source.images_.Count(); ++i)
-    images_.Add(std::make_unique<IconImage>(*source.images_.Get(i)));
+  for (int i = 0; i < source.images_.Count(); ++i) images_.Add(std::make_unique<IconImage>(*source.images_.Get(i)));
 }
 
 bool AdvancedIcon::ReadHeader(Stream& stream, std::uint16_t& count) {

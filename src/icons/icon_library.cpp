@@ -32,8 +32,8 @@ void Patch16(std::vector<std::uint8_t>& out, std::size_t at, int v) {
 }
 
 // A resource block of an NE module: offset and length in units of 2^shift.
-std::span<const std::uint8_t> NeBlock(std::span<const std::uint8_t> file, std::uint16_t offset,
-                                      std::uint16_t length, int shift) {
+std::span<const std::uint8_t> NeBlock(std::span<const std::uint8_t> file, std::uint16_t offset, std::uint16_t length,
+                                      int shift) {
   const std::uint64_t start = static_cast<std::uint64_t>(offset) << shift;
   const std::uint64_t size = static_cast<std::uint64_t>(length) << shift;
   if (start > file.size() || size > file.size() - start) throw EReadError();

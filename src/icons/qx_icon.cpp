@@ -56,9 +56,9 @@ MaskedIcon QxIcon::CreateIconFromGraphic(const Graphic& graphic) const {
     for (int x = 0; x < w; ++x) {
       Color c = RGB(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
       if (t != clBlack && c == clBlack) c = kGuardColor;  // park real black
-      if (c == t) c = clBlack;                             // transparent pixels become black
+      if (c == t) c = clBlack;                            // transparent pixels become black
       if (c == clBlack) maskRow[x >> 3] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
-      if (c == kGuardColor) c = clBlack;                   // the parked black comes back
+      if (c == kGuardColor) c = clBlack;  // the parked black comes back
       dst[3 * x] = static_cast<std::uint8_t>(GetBValue(c));
       dst[3 * x + 1] = static_cast<std::uint8_t>(GetGValue(c));
       dst[3 * x + 2] = static_cast<std::uint8_t>(GetRValue(c));

@@ -124,12 +124,8 @@ bool SaveGif(const std::string& path, Bitmap& source) {
 void LoadXgif(const std::string& path, Bitmap& target) { ReadEncryptedImage(path, target, ContainerKind::GIF); }
 void LoadXpng(const std::string& path, Bitmap& target) { ReadEncryptedImage(path, target, ContainerKind::PNG); }
 void LoadXjpg(const std::string& path, Bitmap& target) { ReadEncryptedImage(path, target, ContainerKind::JPEG); }
-bool SaveXgif(const std::string& path, Bitmap& source) {
-  return WriteEncryptedImage(path, source, ContainerKind::GIF);
-}
-bool SaveXpng(const std::string& path, Bitmap& source) {
-  return WriteEncryptedImage(path, source, ContainerKind::PNG);
-}
+bool SaveXgif(const std::string& path, Bitmap& source) { return WriteEncryptedImage(path, source, ContainerKind::GIF); }
+bool SaveXpng(const std::string& path, Bitmap& source) { return WriteEncryptedImage(path, source, ContainerKind::PNG); }
 bool SaveXjpg(const std::string& path, Bitmap& source) {
   return WriteEncryptedImage(path, source, ContainerKind::JPEG);
 }
@@ -194,15 +190,9 @@ const LoadRow kLoadRows[] = {
 };
 
 const SaveRow kSaveRows[] = {
-    {".JPG", &SaveJpeg},
-    {".TIF", &SaveTiff},
-    {".TGA", &SaveTarga},
-    {".PNG", &SavePng},
-    {".GIF", &SaveGif},
-    {".XGIF", &SaveXgif},
-    {".XPNG", &SaveXpng},
-    {".BMP", &SaveBitmap},
-    {".ICO", &icons::SaveIcoFile},
+    {".JPG", &SaveJpeg},  {".TIF", &SaveTiff},   {".TGA", &SaveTarga},
+    {".PNG", &SavePng},   {".GIF", &SaveGif},    {".XGIF", &SaveXgif},
+    {".XPNG", &SaveXpng}, {".BMP", &SaveBitmap}, {".ICO", &icons::SaveIcoFile},
     {".XJPG", &SaveXjpg},
 };
 

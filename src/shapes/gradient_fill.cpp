@@ -115,8 +115,10 @@ class BandPainter {
     for (int y = first; y <= last; ++y) {
       const double yc = y + 0.5;
       double dy = 0;
-      if (yc < y0 + c) dy = (y0 + c - yc) / c;
-      else if (yc > y1 - c) dy = (yc - (y1 - c)) / c;
+      if (yc < y0 + c)
+        dy = (y0 + c - yc) / c;
+      else if (yc > y1 - c)
+        dy = (yc - (y1 - c)) / c;
       const double inset = dy > 0 ? a - a * std::sqrt(std::max(0.0, 1.0 - dy * dy)) : 0.0;
       Span(y, static_cast<int>(std::ceil(x0 + inset - 0.5)), static_cast<int>(std::floor(x1 - inset - 0.5)), x0, x1);
     }
@@ -226,19 +228,27 @@ void UBands(BandPainter& p, const GradientSpec& spec, bool sideways, bool mirror
     if (sideways) {
       const double a = h / 2.0 / 255.0, c = w / 255.0;  // arm and closed-side steps
       const double y0 = i * a, y1 = (i + 1) * a, x0 = i * c, x1 = (i + 1) * c;
-      band = {Point{w - 1, TruncToInt(y0)},          Point{TruncToInt(x0), TruncToInt(y0)},
-              Point{TruncToInt(x0), TruncToInt(h - 1 - y0)}, Point{w - 1, TruncToInt(h - 1 - y0)},
-              Point{w - 1, TruncToInt(h - 1 - y1)},  Point{TruncToInt(x1), TruncToInt(h - 1 - y1)},
-              Point{TruncToInt(x1), TruncToInt(y1)}, Point{w - 1, TruncToInt(y1)}};
+      band = {Point{w - 1, TruncToInt(y0)},
+              Point{TruncToInt(x0), TruncToInt(y0)},
+              Point{TruncToInt(x0), TruncToInt(h - 1 - y0)},
+              Point{w - 1, TruncToInt(h - 1 - y0)},
+              Point{w - 1, TruncToInt(h - 1 - y1)},
+              Point{TruncToInt(x1), TruncToInt(h - 1 - y1)},
+              Point{TruncToInt(x1), TruncToInt(y1)},
+              Point{w - 1, TruncToInt(y1)}};
       if (mirror)
         for (Point& q : band) q.X = w - 1 - q.X;
     } else {
       const double a = w / 2.0 / 255.0, c = h / 255.0;
       const double x0 = i * a, x1 = (i + 1) * a, y0 = i * c, y1 = (i + 1) * c;
-      band = {Point{TruncToInt(x0), h - 1},          Point{TruncToInt(x0), TruncToInt(y0)},
-              Point{TruncToInt(w - 1 - x0), TruncToInt(y0)}, Point{TruncToInt(w - 1 - x0), h - 1},
-              Point{TruncToInt(w - 1 - x1), h - 1},  Point{TruncToInt(w - 1 - x1), TruncToInt(y1)},
-              Point{TruncToInt(x1), TruncToInt(y1)}, Point{TruncToInt(x1), h - 1}};
+      band = {Point{TruncToInt(x0), h - 1},
+              Point{TruncToInt(x0), TruncToInt(y0)},
+              Point{TruncToInt(w - 1 - x0), TruncToInt(y0)},
+              Point{TruncToInt(w - 1 - x0), h - 1},
+              Point{TruncToInt(w - 1 - x1), h - 1},
+              Point{TruncToInt(w - 1 - x1), TruncToInt(y1)},
+              Point{TruncToInt(x1), TruncToInt(y1)},
+              Point{TruncToInt(x1), h - 1}};
       if (mirror)
         for (Point& q : band) q.Y = h - 1 - q.Y;
     }
@@ -253,9 +263,9 @@ void LBands(BandPainter& p, const GradientSpec& spec, bool mirror) {
   for (int i = 0; i <= 255; ++i) {
     p.Colour(GradientStepColor(spec, i));
     const double x0 = i * a, x1 = (i + 1) * a, y0 = h - 1 - i * c, y1 = h - 1 - (i + 1) * c;
-    std::array<Point, 6> band = {Point{TruncToInt(x0), 0},           Point{TruncToInt(x0), TruncToInt(y0)},
-                                 Point{w - 1, TruncToInt(y0)},       Point{w - 1, TruncToInt(y1)},
-                                 Point{TruncToInt(x1), TruncToInt(y1)}, Point{TruncToInt(x1), 0}};
+    std::array<Point, 6> band = {
+        Point{TruncToInt(x0), 0},     Point{TruncToInt(x0), TruncToInt(y0)}, Point{w - 1, TruncToInt(y0)},
+        Point{w - 1, TruncToInt(y1)}, Point{TruncToInt(x1), TruncToInt(y1)}, Point{TruncToInt(x1), 0}};
     if (mirror)
       for (Point& q : band) q.X = w - 1 - q.X;
     p.Polygon(band);
@@ -305,14 +315,30 @@ void Paint(BandPainter& p, const GradientSpec& spec) {
       }
       break;
     }
-    case zgdNWSE: Diagonal(p, spec, false, false); break;
-    case zgdNESW: Diagonal(p, spec, true, false); break;
-    case zgdSENW: Diagonal(p, spec, true, true); break;
-    case zgdSWNE: Diagonal(p, spec, false, true); break;
-    case zgdUright: UBands(p, spec, true, false); break;
-    case zgdULeft: UBands(p, spec, true, true); break;
-    case zgdUDown: UBands(p, spec, false, false); break;
-    case zgdUUp: UBands(p, spec, false, true); break;
+    case zgdNWSE:
+      Diagonal(p, spec, false, false);
+      break;
+    case zgdNESW:
+      Diagonal(p, spec, true, false);
+      break;
+    case zgdSENW:
+      Diagonal(p, spec, true, true);
+      break;
+    case zgdSWNE:
+      Diagonal(p, spec, false, true);
+      break;
+    case zgdUright:
+      UBands(p, spec, true, false);
+      break;
+    case zgdULeft:
+      UBands(p, spec, true, true);
+      break;
+    case zgdUDown:
+      UBands(p, spec, false, false);
+      break;
+    case zgdUUp:
+      UBands(p, spec, false, true);
+      break;
     case zgdRCMix:
       NestedShapes(p, spec, 0, 0, w + 2, h + 2, w / 2.0 / 255.0, h / 2.0 / 255.0, Nest::RoundRectThenEllipse);
       break;
@@ -321,8 +347,9 @@ void Paint(BandPainter& p, const GradientSpec& spec) {
       break;
     case zgdQuatro: {
       const double hw = w / 2.0, hh = h / 2.0, wd = w, hd = h;
-      InterleavedRects(p, spec, {{0, 0, hw + 2, hh + 2}, {hw, 0, wd + 2, hh + 2}, {0, hh, hw + 2, hd + 2},
-                                 {hw, hh, wd + 2, hd + 2}}, w / 4.0 / 255.0, h / 4.0 / 255.0);
+      InterleavedRects(
+          p, spec, {{0, 0, hw + 2, hh + 2}, {hw, 0, wd + 2, hh + 2}, {0, hh, hw + 2, hd + 2}, {hw, hh, wd + 2, hd + 2}},
+          w / 4.0 / 255.0, h / 4.0 / 255.0);
       break;
     }
     case zgdDuo: {
@@ -330,8 +357,12 @@ void Paint(BandPainter& p, const GradientSpec& spec) {
       InterleavedRects(p, spec, {{0, 0, hw + 2, hd + 2}, {hw, 0, wd + 2, hd + 2}}, w / 4.0 / 255.0, h / 2.0 / 255.0);
       break;
     }
-    case zgdLNE: LBands(p, spec, false); break;
-    case zgdLNW: LBands(p, spec, true); break;
+    case zgdLNE:
+      LBands(p, spec, false);
+      break;
+    case zgdLNW:
+      LBands(p, spec, true);
+      break;
     case zgdUpDown: {
       const double band = h / 255.0;
       const int half = w / 2;
@@ -378,8 +409,8 @@ int TruncToInt(double v) {
 }
 
 Color GradientStepColor(const GradientSpec& spec, int i, int n) {
-  const bool fromGradient = spec.direction == zgdDown || spec.direction == zgdRight ||
-                            spec.direction == zgdRectOut || spec.direction == zgdCircOut;
+  const bool fromGradient = spec.direction == zgdDown || spec.direction == zgdRight || spec.direction == zgdRectOut ||
+                            spec.direction == zgdCircOut;
   const Color start = fromGradient ? spec.gradientColor : spec.brushColor;
   const Color end = fromGradient ? spec.brushColor : spec.gradientColor;
   auto channel = [&](int s, int e) { return (s + MulDiv(i, e - s, n)) & 0xFF; };

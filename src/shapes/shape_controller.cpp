@@ -86,15 +86,14 @@ void ShapeMouseMove(ZepShape& shape, ShapeDrag& drag, int x, int y, const DragRu
       shape.SetCaptionCentered(false);
       shape.SetCaptionAngle(RotateTextAngle(shape.Width(), shape.Height(), x, y));
       break;
-    case mmfixed: break;
+    case mmfixed:
+      break;
   }
 }
 
 void ShapeMouseUp(ShapeDrag& drag) { drag.dragging = false; }
 
-void PaintShape(ZepShape& shape, Bitmap& image) {
-  shape.PaintTo(image.Canvas(), shape.Left(), shape.Top(), 1.0, 1.0);
-}
+void PaintShape(ZepShape& shape, Bitmap& image) { shape.PaintTo(image.Canvas(), shape.Left(), shape.Top(), 1.0, 1.0); }
 
 Bitmap ShapeAsOverlay(ZepShape& shape, int width, int height) {
   Bitmap overlay(width, height, pf24bit);

@@ -145,8 +145,7 @@ int Stamp(const std::vector<std::string>& args, std::ostream& out, std::ostream&
       font.underline = true;
     } else if (arg == "--user-vector") {
       const std::string& text = value();
-      if (!ParseUserVector(text))
-        throw UsageProblem{"--user-vector takes NAME=x,y,... with 1 to 50 pairs of numbers"};
+      if (!ParseUserVector(text)) throw UsageProblem{"--user-vector takes NAME=x,y,... with 1 to 50 pairs of numbers"};
       shape.SetUserVectorString(text);
       haveUserVector = true;
     } else if (arg == "--polyline") {
@@ -186,11 +185,14 @@ int Stamp(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   }
   PaintShape(shape, image);
   switch (SaveImageFile(target, image, outExt)) {
-    case SaveOutcome::Written: out << target << '\n'; return kDone;
+    case SaveOutcome::Written:
+      out << target << '\n';
+      return kDone;
     case SaveOutcome::Abandoned:
       err << "error: the save of " << target << " was abandoned; nothing was written\n";
       return kError;
-    case SaveOutcome::UnknownFormat: break;
+    case SaveOutcome::UnknownFormat:
+      break;
   }
   err << "error: no writer for the format \"" << outExt << "\"\n";
   return kUsage;

@@ -25,8 +25,8 @@ struct Part {
   bool hole = false;
   pixtrel::Rect box;
   int cornerWidth = 0, cornerHeight = 0;
-  Point start, end;         // pie radials
-  pixtrel::Rect half;       // the half of the box a pie covers
+  Point start, end;    // pie radials
+  pixtrel::Rect half;  // the half of the box a pie covers
   std::vector<Point> points;
 };
 
@@ -60,8 +60,7 @@ Part PiePart(const Box& b, Point start, Point end, pixtrel::Rect half) {
   return p;
 }
 
-std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<UserPoint>& userPoints,
-                          bool polyLine) {
+std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<UserPoint>& userPoints, bool polyLine) {
   const int L = b.L, T = b.T, W = b.W, H = b.H, R = b.R, B = b.B;
   const int W2 = b.W2, W3 = b.W3, W4 = b.W4, W8 = b.W8, W16 = b.W16;
   const int H2 = b.H2, H3 = b.H3, H4 = b.H4, H8 = b.H8, H16 = b.H16;
@@ -69,7 +68,8 @@ std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<Use
   auto poly = [](std::initializer_list<Point> pts) { return std::vector<Part>{PolygonPart(pts)}; };
   switch (kind) {
     case zstRectangle:
-    case zstSquare: return {RectPart(L, T, L + W, T + H)};
+    case zstSquare:
+      return {RectPart(L, T, L + W, T + H)};
     case zstRoundRect:
     case zstRoundSquare: {
       Part p = RectPart(L, T, L + W, T + H);
@@ -78,14 +78,22 @@ std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<Use
       return {p};
     }
     case zstEllipse:
-    case zstCircle: return {EllipsePart(L, T, L + W, T + H)};
-    case zstValve: return poly({P{L, T}, P{R, B}, P{R, T}, P{L, B}});
-    case zstValveUp: return poly({P{L, T}, P{R, T}, P{L, B}, P{R, B}});
-    case zstHouse: return poly({P{L + W2, T}, P{R, T + H2}, P{R, B}, P{L, B}, P{L, T + H2}});
-    case zstTriangleRight: return poly({P{L, T}, P{R, T + H2}, P{L, B}});
-    case zstTriangleUp: return poly({P{L + W2, T}, P{R, B}, P{L, B}});
-    case zstTriangleLeft: return poly({P{R, T}, P{R, B}, P{L, T + H2}});
-    case zstTriangleDown: return poly({P{L, T}, P{R, T}, P{L + W2, B}});
+    case zstCircle:
+      return {EllipsePart(L, T, L + W, T + H)};
+    case zstValve:
+      return poly({P{L, T}, P{R, B}, P{R, T}, P{L, B}});
+    case zstValveUp:
+      return poly({P{L, T}, P{R, T}, P{L, B}, P{R, B}});
+    case zstHouse:
+      return poly({P{L + W2, T}, P{R, T + H2}, P{R, B}, P{L, B}, P{L, T + H2}});
+    case zstTriangleRight:
+      return poly({P{L, T}, P{R, T + H2}, P{L, B}});
+    case zstTriangleUp:
+      return poly({P{L + W2, T}, P{R, B}, P{L, B}});
+    case zstTriangleLeft:
+      return poly({P{R, T}, P{R, B}, P{L, T + H2}});
+    case zstTriangleDown:
+      return poly({P{L, T}, P{R, T}, P{L + W2, B}});
     case zstArrowRight: {
       const int X = L + W - 1 - W4, Y1 = T + H2 - H16, Y2 = T + H2 + H16;
       return poly({P{L, Y1}, P{X, Y1}, P{X, T}, P{L + W - 1, T + H2}, P{X, T + H - 1}, P{X, Y2}, P{L, Y2}});
@@ -108,7 +116,8 @@ std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<Use
     case zstArrowLeftRight:
       return poly({P{L, T + H2}, P{L + W8, B}, P{L + W8, B - H8}, P{R - W8, B - H8}, P{R - W8, B}, P{R, T + H2},
                    P{R - W8, T}, P{R - W8, T + H8}, P{L + W8, T + H8}, P{L + W8, T}});
-    case zstDiamond: return poly({P{L + W2, T}, P{L + W - 1, T + H2}, P{L + W2, T + H - 1}, P{L, T + H2}});
+    case zstDiamond:
+      return poly({P{L + W2, T}, P{L + W - 1, T + H2}, P{L + W2, T + H - 1}, P{L, T + H2}});
     case zstOctagon:
       return poly({P{L + W3, T}, P{L + W - 1 - W3, T}, P{L + W - 1, T + H3}, P{L + W - 1, T + H - 1 - H3},
                    P{L + W - 1 - W3, T + H - 1}, P{L + W3, T + H - 1}, P{L, T + H - 1 - H3}, P{L, T + H3}});
@@ -117,23 +126,23 @@ std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<Use
     case zstHexagonFlat:
       return poly({P{L + W4, T}, P{R - W4, T}, P{R, T + H2}, P{R - W4, B}, P{L + W4, B}, P{L, T + H2}});
     case zstUBarUp:
-      return poly({P{L, T}, P{L, B}, P{R, B}, P{R, T}, P{R - W4, T}, P{R - W4, B - H4}, P{L + W4, B - H4},
-                   P{L + W4, T}});
+      return poly(
+          {P{L, T}, P{L, B}, P{R, B}, P{R, T}, P{R - W4, T}, P{R - W4, B - H4}, P{L + W4, B - H4}, P{L + W4, T}});
     case zstUBarLeft:
-      return poly({P{L, T}, P{R, T}, P{R, B}, P{L, B}, P{L, B - H4}, P{R - W4, B - H4}, P{R - W4, T + H4},
-                   P{L, T + H4}});
+      return poly(
+          {P{L, T}, P{R, T}, P{R, B}, P{L, B}, P{L, B - H4}, P{R - W4, B - H4}, P{R - W4, T + H4}, P{L, T + H4}});
     case zstUBarDown:
-      return poly({P{L, T}, P{L, B}, P{L + W4, B}, P{L + W4, T + H4}, P{R - W4, T + H4}, P{R - W4, B}, P{R, B},
-                   P{R, T}});
+      return poly(
+          {P{L, T}, P{L, B}, P{L + W4, B}, P{L + W4, T + H4}, P{R - W4, T + H4}, P{R - W4, B}, P{R, B}, P{R, T}});
     case zstUBarRight:
-      return poly({P{L, T}, P{L, B}, P{R, B}, P{R, B - H4}, P{L + W4, B - H4}, P{L + W4, T + H4}, P{R, T + H4},
-                   P{R, T}});
+      return poly(
+          {P{L, T}, P{L, B}, P{R, B}, P{R, B - H4}, P{L + W4, B - H4}, P{L + W4, T + H4}, P{R, T + H4}, P{R, T}});
     case zstChairLeft:
-      return poly({P{R, T}, P{R - W4, T}, P{R - W4, T + H2}, P{L, T + H2}, P{L, B}, P{L + W4, B},
-                   P{L + W4, B - H4}, P{R - W4, B - H4}, P{R - W4, B}, P{R, B}});
+      return poly({P{R, T}, P{R - W4, T}, P{R - W4, T + H2}, P{L, T + H2}, P{L, B}, P{L + W4, B}, P{L + W4, B - H4},
+                   P{R - W4, B - H4}, P{R - W4, B}, P{R, B}});
     case zstChairRight:
-      return poly({P{L, T}, P{L + W4, T}, P{L + W4, T + H2}, P{R, T + H2}, P{R, B}, P{R - W4, B},
-                   P{R - W4, B - H4}, P{L + W4, B - H4}, P{L + W4, B}, P{L, B}});
+      return poly({P{L, T}, P{L + W4, T}, P{L + W4, T + H2}, P{R, T + H2}, P{R, B}, P{R - W4, B}, P{R - W4, B - H4},
+                   P{L + W4, B - H4}, P{L + W4, B}, P{L, B}});
     case zstBowlLeft:
       return {PiePart(b, P{L + W2, T}, P{L + W2, T + H}, MakeRect(L, T, L + W2 + 1, T + H))};
     case zstBowlRight:
@@ -143,8 +152,8 @@ std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<Use
     case zstBowlUp:
       return {PiePart(b, P{L + W, T + H2}, P{L, T + H2}, MakeRect(L, T, L + W, T + H2 + 1))};
     case zstIBar:
-      return poly({P{L, T}, P{R, T}, P{R, T + H4}, P{R - W4, T + H4}, P{R - W4, B - H4}, P{R, B - H4}, P{R, B},
-                   P{L, B}, P{L, B - H4}, P{L + W4, B - H4}, P{L + W4, T + H4}, P{L, T + H4}});
+      return poly({P{L, T}, P{R, T}, P{R, T + H4}, P{R - W4, T + H4}, P{R - W4, B - H4}, P{R, B - H4}, P{R, B}, P{L, B},
+                   P{L, B - H4}, P{L + W4, B - H4}, P{L + W4, T + H4}, P{L, T + H4}});
     case zstHBar:
       return poly({P{L, T}, P{L + W4, T}, P{L + W4, T + H4}, P{R - W4, T + H4}, P{R - W4, T}, P{R, T}, P{R, B},
                    P{R - W4, B}, P{R - W4, B - H4}, P{L + W4, B - H4}, P{L + W4, B}, P{L, B}});
@@ -155,13 +164,20 @@ std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<Use
       return poly({P{L, T}, P{L + W4, T + H8}, P{L + W2, T}, P{R - W4, T + H8}, P{R, T}, P{R - W8, T + H4},
                    P{R, T + H2}, P{R - W8, B - H4}, P{R, B}, P{R - W4, B - H8}, P{L + W2, B}, P{L + W4, B - H8},
                    P{L, B}, P{L + W8, B - H4}, P{L, T + H2}, P{L + W8, T + H4}});
-    case zstCloudLeft: return {EllipsePart(L, T, R - W4, B - H4), EllipsePart(L + W4, T + H4, R, B)};
-    case zstCloudRight: return {EllipsePart(L + W4, T, R, B - H4), EllipsePart(L, T + H4, R - W4, B)};
-    case zstDoubleOval: return {EllipsePart(L, T, L + W2, B), EllipsePart(L + W2, T, R, B)};
-    case zstDoubleOvalV: return {EllipsePart(L, T, R, T + H2), EllipsePart(L, T + H2, R, B)};
-    case zstTorus: return {EllipsePart(L, T, R, B), EllipsePart(L + W4, T + H4, R - W4, B - H4, true)};
-    case zstFrame: return {RectPart(L, T, R, B), RectPart(L + W4, T + H4, R - W4, B - H4, true)};
-    case zstFrameNarrow: return {RectPart(L, T, R, B), RectPart(L + W8, T + H8, R - W8, B - H8, true)};
+    case zstCloudLeft:
+      return {EllipsePart(L, T, R - W4, B - H4), EllipsePart(L + W4, T + H4, R, B)};
+    case zstCloudRight:
+      return {EllipsePart(L + W4, T, R, B - H4), EllipsePart(L, T + H4, R - W4, B)};
+    case zstDoubleOval:
+      return {EllipsePart(L, T, L + W2, B), EllipsePart(L + W2, T, R, B)};
+    case zstDoubleOvalV:
+      return {EllipsePart(L, T, R, T + H2), EllipsePart(L, T + H2, R, B)};
+    case zstTorus:
+      return {EllipsePart(L, T, R, B), EllipsePart(L + W4, T + H4, R - W4, B - H4, true)};
+    case zstFrame:
+      return {RectPart(L, T, R, B), RectPart(L + W4, T + H4, R - W4, B - H4, true)};
+    case zstFrameNarrow:
+      return {RectPart(L, T, R, B), RectPart(L + W8, T + H8, R - W8, B - H8, true)};
     case zstLBarUpLeft:
       return poly({P{L, T}, P{R, T}, P{R, T + H4}, P{L + W4, T + H4}, P{L + W4, B}, P{L, B}});
     case zstLBarUpRight:
@@ -177,11 +193,11 @@ std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<Use
       return {EllipsePart(L, T, R, B), EllipsePart(L + W4, T + H8, R - W4, T + H2 - H8, true),
               EllipsePart(L + W4, T + H2 + H8, R - W4, B - H8, true)};
     case zstCubeUpRight:
-      return poly({P{R - W3, T + H3}, P{L, T + H3}, P{L, B}, P{R - W3, B}, P{R - W3, T + H3}, P{R, T},
-                   P{R, B - H3}, P{R - W3, B}, P{R - W3, T + H3}, P{L, T + H3}, P{L + W3, T}, P{R, T}});
+      return poly({P{R - W3, T + H3}, P{L, T + H3}, P{L, B}, P{R - W3, B}, P{R - W3, T + H3}, P{R, T}, P{R, B - H3},
+                   P{R - W3, B}, P{R - W3, T + H3}, P{L, T + H3}, P{L + W3, T}, P{R, T}});
     case zstCubeUpLeft:
-      return poly({P{L + W3, T + H3}, P{R, T + H3}, P{R, B}, P{L + W3, B}, P{L + W3, T + H3}, P{L, T},
-                   P{L, B - H3}, P{L + W3, B}, P{L + W3, T + H3}, P{R, T + H3}, P{R - W3, T}, P{L, T}});
+      return poly({P{L + W3, T + H3}, P{R, T + H3}, P{R, B}, P{L + W3, B}, P{L + W3, T + H3}, P{L, T}, P{L, B - H3},
+                   P{L + W3, B}, P{L + W3, T + H3}, P{R, T + H3}, P{R - W3, T}, P{L, T}});
     case zstCubeDownRight:
       return poly({P{R - W3, B - H3}, P{L, B - H3}, P{L, T}, P{R - W3, T}, P{R - W3, B - H3}, P{R - W3, T},
                    P{R, T + H3}, P{R, B}, P{R - W3, B - H3}, P{L, B - H3}, P{L + W3, B}, P{R, B}});
@@ -193,8 +209,7 @@ std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<Use
                    P{R, B - H3}, P{R - W3, B}, P{R - W3, B - H3}, P{L, B - H3}, P{L + W3, B - 2 * H3},
                    P{R, B - 2 * H3}});
     case zstRoofRight:
-      return poly({P{R - W3, B}, P{R - W3, T + H3}, P{L, B}, P{R - W3, B}, P{R, B - H3}, P{R, T},
-                   P{R - W3, T + H3}});
+      return poly({P{R - W3, B}, P{R - W3, T + H3}, P{L, B}, P{R - W3, B}, P{R, B - H3}, P{R, T}, P{R - W3, T + H3}});
     case zstRoofLeft:
       return poly({P{L, T + H3}, P{L, B}, P{R - W3, B}, P{L, T + H3}, P{L + W3, T}, P{R, B - H3}, P{R - W3, B}});
     case zstRoofFront:
@@ -204,10 +219,10 @@ std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<Use
     case zstPyramid:
       return poly({P{R - W3, B}, P{L + W2, T}, P{L, B}, P{R - W3, B}, P{R, B - H3}, P{L + W2, T}});
     case zstMoret:
-      return poly({P{L, T}, P{L, T + H4}, P{L + W8, T + H4}, P{L + W8, B - H4}, P{L, B - H4}, P{L, B},
-                   P{L + W4, B}, P{L + W4, B - H8}, P{R - W4, B - H8}, P{R - W4, B}, P{R, B}, P{R, B - H4},
-                   P{R - W8, B - H4}, P{R - W8, T + H4}, P{R, T + H4}, P{R, T}, P{R - W4, T}, P{R - W4, T + H8},
-                   P{L + W4, T + H8}, P{L + W4, T}});
+      return poly({P{L, T}, P{L, T + H4}, P{L + W8, T + H4}, P{L + W8, B - H4}, P{L, B - H4},
+                   P{L, B}, P{L + W4, B}, P{L + W4, B - H8}, P{R - W4, B - H8}, P{R - W4, B},
+                   P{R, B}, P{R, B - H4}, P{R - W8, B - H4}, P{R - W8, T + H4}, P{R, T + H4},
+                   P{R, T}, P{R - W4, T}, P{R - W4, T + H8}, P{L + W4, T + H8}, P{L + W4, T}});
     case zstZ:
       return poly({P{L, T}, P{L, T + H4}, P{R - W3, T + H4}, P{L, B - H4}, P{L, B}, P{R, B}, P{R, B - H4},
                    P{L + W3, B - H4}, P{R, T + H4}, P{R, T}});
@@ -219,27 +234,33 @@ std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<Use
       return poly({P{L, T}, P{L, T + H4}, C, P{L, B - H4}, P{L, B}, P{L + W4, B}, C, P{R - W4, B}, P{R, B},
                    P{R, B - H4}, C, P{R, T + H4}, P{R, T}, P{R - W4, T}, C, P{L + W4, T}});
     }
-    case zstPistacheTop: return {EllipsePart(L, T, R, B), RectPart(L, T + H2, R, B)};
-    case zstPistacheBottom: return {EllipsePart(L, T, R, B), RectPart(L, T, R, T + H2)};
-    case zstPistacheLeft: return {EllipsePart(L, T, R, B), RectPart(L + W2, T, R, B)};
-    case zstPistacheRight: return {EllipsePart(L, T, R, B), RectPart(L, T, L + W2, B)};
-    case zst1Hole: return {RectPart(L, T, R, B), EllipsePart(L + W4, T + H4, R - W4, B - H4, true)};
-    case zst1HoleBig: return {RectPart(L, T, R, B), EllipsePart(L + W8, T + H8, R - W8, B - H8, true)};
+    case zstPistacheTop:
+      return {EllipsePart(L, T, R, B), RectPart(L, T + H2, R, B)};
+    case zstPistacheBottom:
+      return {EllipsePart(L, T, R, B), RectPart(L, T, R, T + H2)};
+    case zstPistacheLeft:
+      return {EllipsePart(L, T, R, B), RectPart(L + W2, T, R, B)};
+    case zstPistacheRight:
+      return {EllipsePart(L, T, R, B), RectPart(L, T, L + W2, B)};
+    case zst1Hole:
+      return {RectPart(L, T, R, B), EllipsePart(L + W4, T + H4, R - W4, B - H4, true)};
+    case zst1HoleBig:
+      return {RectPart(L, T, R, B), EllipsePart(L + W8, T + H8, R - W8, B - H8, true)};
     case zstflower:
       return {EllipsePart(L, T + H3, L + W2, B - H3), EllipsePart(L + W3, T, R - W3, T + H2),
               EllipsePart(L + W2, T + H3, R, B - H3), EllipsePart(L + W3, T + H2, R - W3, B)};
     case zstFatArrowUp:
-      return poly({P{L + W8, B}, P{L + W8, T + H8}, P{L, T + H8}, P{L + W2, T}, P{R, T + H8}, P{R - W8, T + H8},
-                   P{R - W8, B}});
+      return poly(
+          {P{L + W8, B}, P{L + W8, T + H8}, P{L, T + H8}, P{L + W2, T}, P{R, T + H8}, P{R - W8, T + H8}, P{R - W8, B}});
     case zstFatArrowLeft:
-      return poly({P{R, T + H8}, P{L + W8, T + H8}, P{L + W8, T}, P{L, T + H2}, P{L + W8, B}, P{L + W8, B - H8},
-                   P{R, B - H8}});
+      return poly(
+          {P{R, T + H8}, P{L + W8, T + H8}, P{L + W8, T}, P{L, T + H2}, P{L + W8, B}, P{L + W8, B - H8}, P{R, B - H8}});
     case zstFatArrowDown:
-      return poly({P{L + W8, T}, P{L + W8, B - H8}, P{L, B - H8}, P{L + W2, B}, P{R, B - H8}, P{R - W8, B - H8},
-                   P{R - W8, T}});
+      return poly(
+          {P{L + W8, T}, P{L + W8, B - H8}, P{L, B - H8}, P{L + W2, B}, P{R, B - H8}, P{R - W8, B - H8}, P{R - W8, T}});
     case zstFatArrowRight:
-      return poly({P{L, T + H8}, P{R - W8, T + H8}, P{R - W8, T}, P{R, T + H2}, P{R - W8, B}, P{R - W8, B - H8},
-                   P{L, B - H8}});
+      return poly(
+          {P{L, T + H8}, P{R - W8, T + H8}, P{R - W8, T}, P{R, T + H2}, P{R - W8, B}, P{R - W8, B - H8}, P{L, B - H8}});
     case zstUser: {
       Part p;
       p.kind = polyLine ? Part::Polyline : Part::Polygon;
@@ -254,12 +275,24 @@ std::vector<Part> Outline(ZepShapeType kind, const Box& b, const std::vector<Use
 void DrawPart(Canvas& c, const Part& p) {
   const pixtrel::Rect& r = p.box;
   switch (p.kind) {
-    case Part::Rect: c.Rectangle(r); break;
-    case Part::RoundRect: c.RoundRect(r.Left, r.Top, r.Right, r.Bottom, p.cornerWidth, p.cornerHeight); break;
-    case Part::Ellipse: c.Ellipse(r); break;
-    case Part::Pie: c.Pie(r.Left, r.Top, r.Right, r.Bottom, p.start.X, p.start.Y, p.end.X, p.end.Y); break;
-    case Part::Polygon: c.Polygon(p.points); break;
-    case Part::Polyline: c.Polyline(p.points); break;
+    case Part::Rect:
+      c.Rectangle(r);
+      break;
+    case Part::RoundRect:
+      c.RoundRect(r.Left, r.Top, r.Right, r.Bottom, p.cornerWidth, p.cornerHeight);
+      break;
+    case Part::Ellipse:
+      c.Ellipse(r);
+      break;
+    case Part::Pie:
+      c.Pie(r.Left, r.Top, r.Right, r.Bottom, p.start.X, p.start.Y, p.end.X, p.end.Y);
+      break;
+    case Part::Polygon:
+      c.Polygon(p.points);
+      break;
+    case Part::Polyline:
+      c.Polyline(p.points);
+      break;
   }
 }
 
@@ -272,10 +305,14 @@ std::vector<Point> CutToWindow(const std::vector<Point>& points, const pixtrel::
   for (int side = 0; side < 4 && !poly.empty(); ++side) {
     auto inside = [&](const Point& q) {
       switch (side) {
-        case 0: return q.X >= window.Left;
-        case 1: return q.X <= window.Right;
-        case 2: return q.Y >= window.Top;
-        default: return q.Y <= window.Bottom;
+        case 0:
+          return q.X >= window.Left;
+        case 1:
+          return q.X <= window.Right;
+        case 2:
+          return q.Y >= window.Top;
+        default:
+          return q.Y <= window.Bottom;
       }
     };
     auto cut = [&](const Point& a, const Point& b) {
@@ -312,12 +349,18 @@ Region PolygonRegion(const std::vector<Point>& points, const pixtrel::Rect& targ
 
 Region PartRegion(const Part& p, const pixtrel::Rect& target) {
   switch (p.kind) {
-    case Part::Rect: return Region::FromRect(p.box);
-    case Part::RoundRect: return Region::FromRoundRect(p.box, p.cornerWidth, p.cornerHeight);
-    case Part::Ellipse: return Region::FromEllipse(p.box);
-    case Part::Pie: return Region::FromEllipse(p.box).Intersected(Region::FromRect(p.half));
-    case Part::Polygon: return PolygonRegion(p.points, target);
-    case Part::Polyline: break;
+    case Part::Rect:
+      return Region::FromRect(p.box);
+    case Part::RoundRect:
+      return Region::FromRoundRect(p.box, p.cornerWidth, p.cornerHeight);
+    case Part::Ellipse:
+      return Region::FromEllipse(p.box);
+    case Part::Pie:
+      return Region::FromEllipse(p.box).Intersected(Region::FromRect(p.half));
+    case Part::Polygon:
+      return PolygonRegion(p.points, target);
+    case Part::Polyline:
+      break;
   }
   return Region();
 }

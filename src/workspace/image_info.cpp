@@ -4,13 +4,20 @@ namespace pixtrel {
 
 std::string PixelDepthText(PixelFormat format) {
   switch (format) {
-    case pf1bit: return "1 bit/pixel";
-    case pf4bit: return "4 bits/pixel";
-    case pf8bit: return "8 bits/pixel";
-    case pf16bit: return "16 bits/pixel";
-    case pf24bit: return "24 bits/pixel";
-    case pf32bit: return "32 bits/pixel";
-    default: return "unrecognized pixel depth";
+    case pf1bit:
+      return "1 bit/pixel";
+    case pf4bit:
+      return "4 bits/pixel";
+    case pf8bit:
+      return "8 bits/pixel";
+    case pf16bit:
+      return "16 bits/pixel";
+    case pf24bit:
+      return "24 bits/pixel";
+    case pf32bit:
+      return "32 bits/pixel";
+    default:
+      return "unrecognized pixel depth";
   }
 }
 

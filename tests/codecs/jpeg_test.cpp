@@ -262,8 +262,8 @@ TEST(JPEGImage, RefusesFilesWithEndlessScans) {
   }
   ASSERT_GT(sos, 0u);
   std::size_t next = sos + 2;
-  while (next + 1 < bytes.size() && !(bytes[next] == 0xFF && bytes[next + 1] != 0 &&
-                                      (bytes[next + 1] < 0xD0 || bytes[next + 1] > 0xD7))) {
+  while (next + 1 < bytes.size() &&
+         !(bytes[next] == 0xFF && bytes[next + 1] != 0 && (bytes[next + 1] < 0xD0 || bytes[next + 1] > 0xD7))) {
     ++next;
   }
   std::vector<std::uint8_t> crafted(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(sos));

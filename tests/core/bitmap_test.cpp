@@ -57,9 +57,9 @@ TEST(BitmapFormats, IndexedConversionPicksNearestEntry) {
   b.SetPixel(1, 0, RGB(100, 100, 100));
   b.SetPixel(2, 0, RGB(20, 20, 140));
   b.SetPixelFormat(pf4bit);
-  EXPECT_EQ(b.PixelIndex(0, 0), 9);   // red
-  EXPECT_EQ(b.PixelIndex(1, 0), 8);   // grey 128
-  EXPECT_EQ(b.PixelIndex(2, 0), 4);   // navy
+  EXPECT_EQ(b.PixelIndex(0, 0), 9);  // red
+  EXPECT_EQ(b.PixelIndex(1, 0), 8);  // grey 128
+  EXPECT_EQ(b.PixelIndex(2, 0), 4);  // navy
   b.SetPixelFormat(pf1bit);
   EXPECT_EQ(b.Pixel(0, 0), clBlack);  // red is nearer black than white
   EXPECT_EQ(b.Pixel(1, 0), clWhite);  // grey 128 is just nearer white

@@ -113,8 +113,8 @@ TEST(CanvasFillRect, RightAndBottomExclusiveAndClippedToTheBitmap) {
   EXPECT_EQ(Count(b, clRed), 9 + 20);
 
   Bitmap before = b;
-  c.FillRect(Rect{5, 5, 5, 9});   // zero width
-  c.FillRect(Rect{7, 7, 3, 3});   // inverted
+  c.FillRect(Rect{5, 5, 5, 9});  // zero width
+  c.FillRect(Rect{7, 7, 3, 3});  // inverted
   c.Brush().style = bsClear;
   c.FillRect(Rect{0, 0, 10, 8});
   EXPECT_TRUE(SamePixels(b, before));
@@ -221,9 +221,22 @@ TEST(CanvasEllipse, RoundRectPieAndChordStayInBounds) {
 // ---- Lines -------------------------------------------------------------------
 
 TEST(CanvasLine, EndPointLeftOutInEveryOctantAndPenPositionKept) {
-  const std::array<Point, 16> ends = {{{35, 20}, {35, 27}, {35, 35}, {27, 35}, {20, 35}, {13, 35}, {5, 35},
-                                       {5, 27}, {5, 20}, {5, 13}, {5, 5}, {13, 5}, {20, 5}, {27, 5},
-                                       {35, 5}, {35, 13}}};
+  const std::array<Point, 16> ends = {{{35, 20},
+                                       {35, 27},
+                                       {35, 35},
+                                       {27, 35},
+                                       {20, 35},
+                                       {13, 35},
+                                       {5, 35},
+                                       {5, 27},
+                                       {5, 20},
+                                       {5, 13},
+                                       {5, 5},
+                                       {13, 5},
+                                       {20, 5},
+                                       {27, 5},
+                                       {35, 5},
+                                       {35, 13}}};
   for (Point end : ends) {
     SCOPED_TRACE(std::to_string(end.X) + "," + std::to_string(end.Y));
     Bitmap b = Blank(41, 41);
@@ -369,7 +382,7 @@ TEST(CanvasPolygon, AlternateFillLeavesTheCentreOfAStar) {
   const Point star[] = {{25, 2}, {39, 46}, {2, 18}, {48, 18}, {11, 46}};
   c.Polygon(star);
   EXPECT_EQ(b.Pixel(25, 27), clWhite) << Picture(b);  // the pentagon in the middle
-  EXPECT_EQ(b.Pixel(25, 10), clRed);                    // a point of the star
+  EXPECT_EQ(b.Pixel(25, 10), clRed);                  // a point of the star
   EXPECT_EQ(b.Pixel(8, 20), clRed);
 }
 
@@ -390,17 +403,8 @@ Bitmap Maze() {
   // '#' walls (black), '.' open (white); the open cells form one winding
   // 4-connected path plus a pocket reachable only diagonally.
   static const char* rows[] = {
-      "##########",
-      "#........#",
-      "########.#",
-      "#......#.#",
-      "#.####.#.#",
-      "#.#..#...#",
-      "#.#.######",
-      "#.#......#",
-      "#.######.#",
-      "#........#",
-      "#########.",
+      "##########", "#........#", "########.#", "#......#.#", "#.####.#.#", "#.#..#...#",
+      "#.#.######", "#.#......#", "#.######.#", "#........#", "#########.",
   };
   Bitmap b(10, 11, pf24bit);
   for (int y = 0; y < 11; ++y)
@@ -413,7 +417,7 @@ TEST(CanvasFloodFill, SurfaceFollowsAFourConnectedMaze) {
   Canvas& c = b.Canvas();
   c.Brush().color = clRed;
   c.FloodFill(1, 1, clWhite, fsSurface);
-  EXPECT_EQ(b.Pixel(3, 3), clRed);   // far along the path
+  EXPECT_EQ(b.Pixel(3, 3), clRed);  // far along the path
   EXPECT_EQ(b.Pixel(1, 9), clRed);
   EXPECT_EQ(b.Pixel(8, 9), clRed);
   EXPECT_EQ(b.Pixel(3, 5), clRed);
@@ -663,7 +667,7 @@ TEST(CanvasFormats, Pf8bitKeepsItsFormatPaletteAndUntouchedIndices) {
   c.Rectangle(5, 5, 15, 15);
   EXPECT_EQ(b.PixelFormat(), pf8bit);
   EXPECT_EQ(b.Palette(), palette);
-  EXPECT_EQ(b.PixelIndex(7, 7), 2);   // nearest entry of its own palette
+  EXPECT_EQ(b.PixelIndex(7, 7), 2);  // nearest entry of its own palette
   EXPECT_EQ(b.PixelIndex(0, 0), 1);
   EXPECT_EQ(b.PixelIndex(19, 0), 3);  // untouched, though white is also index 1
 
@@ -808,9 +812,12 @@ TEST(CanvasDegenerate, RandomCallsInEveryFormatStayInsideTheBitmap) {
   auto coord = [&] {
     constexpr int extremes[] = {std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), -1 << 30, 1 << 30};
     switch (rng() % 6) {
-      case 0: return static_cast<int>(rng() % 2000001) - 1000000;
-      case 1: return extremes[rng() % 4];
-      default: return static_cast<int>(rng() % 40) - 5;
+      case 0:
+        return static_cast<int>(rng() % 2000001) - 1000000;
+      case 1:
+        return extremes[rng() % 4];
+      default:
+        return static_cast<int>(rng() % 40) - 5;
     }
   };
   for (PixelFormat format : {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit}) {
@@ -825,20 +832,38 @@ TEST(CanvasDegenerate, RandomCallsInEveryFormatStayInsideTheBitmap) {
       c.SetClipRegion(rng() % 3 == 0 ? &clip : nullptr);
       const int a = coord(), b2 = coord(), x = coord(), y = coord();
       switch (rng() % 10) {
-        case 0: c.Rectangle(a, b2, x, y); break;
-        case 1: c.Ellipse(a, b2, x, y); break;
-        case 2: c.RoundRect(a, b2, x, y, coord(), coord()); break;
-        case 3: c.Pie(a, b2, x, y, coord(), coord(), coord(), coord()); break;
-        case 4: c.LineTo(a, b2); break;
+        case 0:
+          c.Rectangle(a, b2, x, y);
+          break;
+        case 1:
+          c.Ellipse(a, b2, x, y);
+          break;
+        case 2:
+          c.RoundRect(a, b2, x, y, coord(), coord());
+          break;
+        case 3:
+          c.Pie(a, b2, x, y, coord(), coord(), coord(), coord());
+          break;
+        case 4:
+          c.LineTo(a, b2);
+          break;
         case 5: {
           const Point pts[] = {{a, b2}, {x, y}, {coord(), coord()}};
           c.Polygon(pts);
           break;
         }
-        case 6: c.FloodFill(a % 31, b2 % 17, rng() & 0xFFFFFF, rng() % 2 ? fsSurface : fsBorder); break;
-        case 7: c.CopyRect(Rect{a, b2, x, y}, c, Rect{coord(), coord(), coord(), coord()}); break;
-        case 8: c.FillRect(Rect{a, b2, x, y}); break;
-        case 9: c.SetPixels(a, b2, rng() & 0xFFFFFF); break;
+        case 6:
+          c.FloodFill(a % 31, b2 % 17, rng() & 0xFFFFFF, rng() % 2 ? fsSurface : fsBorder);
+          break;
+        case 7:
+          c.CopyRect(Rect{a, b2, x, y}, c, Rect{coord(), coord(), coord(), coord()});
+          break;
+        case 8:
+          c.FillRect(Rect{a, b2, x, y});
+          break;
+        case 9:
+          c.SetPixels(a, b2, rng() & 0xFFFFFF);
+          break;
       }
     }
     EXPECT_EQ(b.PixelFormat(), format);

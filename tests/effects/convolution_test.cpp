@@ -59,10 +59,11 @@ TEST(FocusFilters, MatchTranscriptions) {
     SCOPED_TRACE(a);
     ExpectMatchesReference([&](Bitmap& b) { fx::SplitBlur(b, a); }, [&](Plain p) { return ref::SplitBlur(p, a); });
   }
-  ExpectMatchesReference([](Bitmap& b) { fx::GaussianBlur(b, 2); }, [](Plain p) {
-    for (int i = 0; i < 3; ++i) p = ref::SplitBlur(p, 3);
-    return p;
-  });
+  ExpectMatchesReference([](Bitmap& b) { fx::GaussianBlur(b, 2); },
+                         [](Plain p) {
+                           for (int i = 0; i < 3; ++i) p = ref::SplitBlur(p, 3);
+                           return p;
+                         });
   ExpectMatchesReference([](Bitmap& b) { fx::Emboss(b); }, [](Plain p) { return ref::Emboss(p); });
 }
 

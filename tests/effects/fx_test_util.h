@@ -15,7 +15,7 @@ namespace pixtrel::test {
 
 // Awkward sizes, and one large enough for the rows to be split across cores.
 inline const std::vector<std::pair<int, int>>& AwkwardSizes() {
-  static const std::vector<std::pair<int, int>> sizes = {{1, 1}, {2, 3}, {3, 2}, {4, 4},   {5, 7},
+  static const std::vector<std::pair<int, int>> sizes = {{1, 1},  {2, 3},   {3, 2},   {4, 4},    {5, 7},
                                                          {17, 4}, {257, 3}, {3, 257}, {613, 509}};
   return sizes;
 }

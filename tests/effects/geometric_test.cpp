@@ -44,7 +44,8 @@ TEST(Geometric, MatchTranscriptions) {
   }
   for (int a : {10, 50, 1, 3}) {
     SCOPED_TRACE(a);
-    ExpectMatchesReference([&](Bitmap& b) { fx::MakeSeamless(b, a); }, [&](Plain p) { return ref::MakeSeamless(p, a); });
+    ExpectMatchesReference([&](Bitmap& b) { fx::MakeSeamless(b, a); },
+                           [&](Plain p) { return ref::MakeSeamless(p, a); });
   }
 }
 

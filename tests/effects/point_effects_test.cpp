@@ -11,7 +11,8 @@ using ref::Plain;
 TEST(PointEffects, MatchPlainTranscriptions) {
   for (int amount : {25, 0, 255, -40, 600}) {
     SCOPED_TRACE(amount);
-    ExpectMatchesReference([&](Bitmap& b) { fx::Lighten(b, amount); }, [&](Plain p) { return ref::Lighten(p, amount); });
+    ExpectMatchesReference([&](Bitmap& b) { fx::Lighten(b, amount); },
+                           [&](Plain p) { return ref::Lighten(p, amount); });
     ExpectMatchesReference([&](Bitmap& b) { fx::Darken(b, amount); }, [&](Plain p) { return ref::Darken(p, amount); });
     ExpectMatchesReference([&](Bitmap& b) { fx::AdjustContrast(b, amount); },
                            [&](Plain p) { return ref::AdjustContrast(p, amount); });

@@ -38,15 +38,24 @@ Bitmap RandomBitmap(int width, int height, std::mt19937& rng, int levels) {
 int Clamp(int v) { return v > 255 ? 255 : (v < 0 ? 0 : v); }
 long double Round(long double v) { return std::nearbyint(v); }
 
-#define EACH(p) for (int y = 0; y < p.h; ++y) for (int x = 0; x < p.w; ++x) for (int c = 0; c < 3; ++c)
+#define EACH(p)                   \
+  for (int y = 0; y < p.h; ++y)   \
+    for (int x = 0; x < p.w; ++x) \
+      for (int c = 0; c < 3; ++c)
 
 Plain Lighten(Plain p, int amount) {
-  EACH(p) { int& v = p.at(x, y, c); v = Clamp(v + amount * (255 - v) / 255); }
+  EACH(p) {
+    int& v = p.at(x, y, c);
+    v = Clamp(v + amount * (255 - v) / 255);
+  }
   return p;
 }
 
 Plain Darken(Plain p, int amount) {
-  EACH(p) { int& v = p.at(x, y, c); v = Clamp(v - amount * v / 255); }
+  EACH(p) {
+    int& v = p.at(x, y, c);
+    v = Clamp(v - amount * v / 255);
+  }
   return p;
 }
 
@@ -231,8 +240,14 @@ void SampleBilinear(const Plain& p, float sx, float sy, int out[3]) {
     wy[0] = g;
     wy[1] = 1 - g;
   }
-  if (tx < 0) tx = W - ((-tx) % W) - 1; else if (tx > W - 1) tx = tx % W;
-  if (ty < 0) ty = H - ((-ty) % H) - 1; else if (ty > H - 1) ty = ty % H;
+  if (tx < 0)
+    tx = W - ((-tx) % W) - 1;
+  else if (tx > W - 1)
+    tx = tx % W;
+  if (ty < 0)
+    ty = H - ((-ty) % H) - 1;
+  else if (ty > H - 1)
+    ty = ty % H;
   for (int c = 0; c < 3; ++c) {
     float s = 0;
     bool first = true;
@@ -430,9 +445,10 @@ std::vector<std::pair<int, float>> Taps(int i, int n, float s) {
     width = w / s;
     fs = 1.0f / s;
   }
-  for (long long j = static_cast<long long>(std::floor(center - width)); j <= static_cast<long long>(std::ceil(center + width)); ++j) {
-    const float weight = s >= 1 ? Lanczos3(center - static_cast<float>(j))
-                                : Lanczos3((center - static_cast<float>(j)) / fs) / fs;
+  for (long long j = static_cast<long long>(std::floor(center - width));
+       j <= static_cast<long long>(std::ceil(center + width)); ++j) {
+    const float weight =
+        s >= 1 ? Lanczos3(center - static_cast<float>(j)) : Lanczos3((center - static_cast<float>(j)) / fs) / fs;
     if (weight == 0) continue;
     long long k = j < 0 ? -j : (j >= n ? 2LL * n - 1 - j : j);
     k = std::clamp<long long>(k, 0, n - 1);
@@ -455,7 +471,8 @@ Plain ResampleLanczos3(const Plain& src, int dw, int dh) {
     for (int x = 0; x < dw; ++x)
       for (int c = 0; c < 3; ++c) {
         float s = 0;
-        for (const auto& [j, weight] : Taps(x, src.w, Scale(dw, src.w))) s += weight * static_cast<float>(src.at(j, y, c));
+        for (const auto& [j, weight] : Taps(x, src.w, Scale(dw, src.w)))
+          s += weight * static_cast<float>(src.at(j, y, c));
         work.at(x, y, c) = ToByte(s);
       }
   Plain out(dw, dh);
@@ -463,7 +480,8 @@ Plain ResampleLanczos3(const Plain& src, int dw, int dh) {
     for (int y = 0; y < dh; ++y)
       for (int c = 0; c < 3; ++c) {
         float s = 0;
-        for (const auto& [j, weight] : Taps(y, src.h, Scale(dh, src.h))) s += weight * static_cast<float>(work.at(x, j, c));
+        for (const auto& [j, weight] : Taps(y, src.h, Scale(dh, src.h)))
+          s += weight * static_cast<float>(work.at(x, j, c));
         out.at(x, y, c) = ToByte(s);
       }
   return out;

@@ -18,14 +18,15 @@ Bitmap Resampled(const Bitmap& source, int w, int h) {
 
 TEST(ResampleBitmap, MatchesPerPixelTranscription) {
   std::mt19937 rng(9);
-  const std::pair<int, int> cases[][2] = {
-      {{1, 1}, {13, 11}}, {{2, 3}, {17, 5}},   {{3, 2}, {1, 1}},    {{4, 4}, {31, 31}},  {{5, 7}, {2, 3}},
-      {{17, 4}, {8, 9}},  {{257, 3}, {100, 7}}, {{3, 257}, {6, 64}}, {{64, 48}, {64, 48}}, {{613, 509}, {300, 700}},
-      {{40, 30}, {1, 30}}, {{40, 30}, {40, 1}}};
+  const std::pair<int, int> cases[][2] = {{{1, 1}, {13, 11}},       {{2, 3}, {17, 5}},   {{3, 2}, {1, 1}},
+                                          {{4, 4}, {31, 31}},       {{5, 7}, {2, 3}},    {{17, 4}, {8, 9}},
+                                          {{257, 3}, {100, 7}},     {{3, 257}, {6, 64}}, {{64, 48}, {64, 48}},
+                                          {{613, 509}, {300, 700}}, {{40, 30}, {1, 30}}, {{40, 30}, {40, 1}}};
   for (const auto& c : cases) {
     const auto [sw, sh] = c[0];
     const auto [dw, dh] = c[1];
-    SCOPED_TRACE(std::to_string(sw) + "x" + std::to_string(sh) + " -> " + std::to_string(dw) + "x" + std::to_string(dh));
+    SCOPED_TRACE(std::to_string(sw) + "x" + std::to_string(sh) + " -> " + std::to_string(dw) + "x" +
+                 std::to_string(dh));
     const Bitmap source = ref::RandomBitmap(sw, sh, rng);
     EXPECT_EQ(ref::FromBitmap(Resampled(source, dw, dh)), ref::ResampleLanczos3(ref::FromBitmap(source), dw, dh));
   }
@@ -78,7 +79,8 @@ TEST(ResampleFilters, TableValues) {
   EXPECT_EQ(f("Lanczos3", 3.0f), 0.0f);
   EXPECT_NEAR(f("Lanczos3", 1.0f), 0.0f, 1e-7);
   EXPECT_EQ(fx::FindResampleFilter("Cubic"), nullptr);
-  for (const fx::ResampleFilter& filter : fx::ResampleFilters()) EXPECT_EQ(filter.function(filter.support + 0.01f), 0.0f);
+  for (const fx::ResampleFilter& filter : fx::ResampleFilters())
+    EXPECT_EQ(filter.function(filter.support + 0.01f), 0.0f);
 }
 
 TEST(ResampleBitmap, ContributorsStayInsideShortSources) {

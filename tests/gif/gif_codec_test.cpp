@@ -208,8 +208,8 @@ TEST(GifReader, SignatureAndStructureFailures) {
 
 TEST(GifReader, AbsurdSizesFailBeforeAllocating) {
   // A 65535 x 65535 screen whose frame descriptor says width 0.
-  Bytes bytes = {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
-                 0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 0x4C, 0x01, 0, 0x3B};
+  Bytes bytes = {'G', 'I',  'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0, 0, 0,    0,    0, 255, 255,
+                 255, 0x2C, 0,   0,   0,   0,   0,    0,    0,    0,    0,    2, 2, 0x4C, 0x01, 0, 0x3B};
   GIFImage image;
   EXPECT_THROW(image.LoadFromBytes(bytes), EImageTooLarge);
   EXPECT_TRUE(image.Images().empty());
@@ -236,10 +236,10 @@ TEST(GifReader, WidthZeroDescriptorTakesTheScreen) {
 
 TEST(GifReader, ExtensionsSurviveARoundTrip) {
   const Bytes extensions = {
-      0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 5, 0, 0,           // loop 5
+      0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 5, 0, 0,              // loop 5
       0x21, 0xFF, 11, 'X', 'M', 'P', ' ', 'D', 'a', 't', 'a', 'X', 'M', 'P', 4, 9, 8, 7, 6, 1, 0xAA, 0,  // unknown
-      0x21, 0xFE, 5, 'h', 'e', 'l', 'l', 'o', 0,                                                   // comment
-      0x21, 0xF9, 4, 1, 10, 0, 1, 0};                                                              // GCE
+      0x21, 0xFE, 5,  'h', 'e', 'l', 'l', 'o', 0,                                                        // comment
+      0x21, 0xF9, 4,  1,   10,  0,   1,   0};                                                            // GCE
   const Bytes bytes = HandMade(2, 1, {clBlack, clWhite}, {0, 1}, extensions);
   GIFImage image;
   image.LoadFromBytes(bytes);
@@ -257,7 +257,8 @@ TEST(GifReader, ExtensionsSurviveARoundTrip) {
 }
 
 TEST(GifReader, MultiFrameAndInterlacedFilesWriteBackUnchanged) {
-  for (const char* name : {"gen-87a-interlaced-castle.gif", "suite-animated_loop_interlaced.gif", "rs-any-disposal.gif"}) {
+  for (const char* name :
+       {"gen-87a-interlaced-castle.gif", "suite-animated_loop_interlaced.gif", "rs-any-disposal.gif"}) {
     SCOPED_TRACE(name);
     GIFImage image;
     image.LoadFromFile(test::CorpusDir() + "/gif/" + name);
@@ -266,7 +267,8 @@ TEST(GifReader, MultiFrameAndInterlacedFilesWriteBackUnchanged) {
     ASSERT_EQ(again.Images().size(), image.Images().size());
     for (std::size_t i = 0; i < image.Images().size(); ++i) {
       EXPECT_EQ(again.Images()[i]->Pixels(), image.Images()[i]->Pixels());
-      EXPECT_EQ(again.Images()[i]->ActiveColorMap().Colors().size(), image.Images()[i]->ActiveColorMap().Colors().size());
+      EXPECT_EQ(again.Images()[i]->ActiveColorMap().Colors().size(),
+                image.Images()[i]->ActiveColorMap().Colors().size());
       EXPECT_EQ(again.Images()[i]->Extensions().size(), image.Images()[i]->Extensions().size());
     }
   }
@@ -295,10 +297,10 @@ TEST(GifReader, ColourMapLimits) {
 TEST(GifWriter, OnePixelImageBytes) {
   Bitmap pixel(1, 1, pf24bit);
   pixel.Fill(clRed);
-  const Bytes expected = {'G', 'I', 'F', '8', '7', 'a', 1, 0, 1, 0, 0x88, 0, 0,  // screen, sorted 2-entry table
-                          255, 0, 0, 0, 0, 0,                                     // red, padding
-                          0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0,                        // descriptor
-                          2, 2, 0x44, 0x01, 0,                                    // code size 2: clear 0 end
+  const Bytes expected = {'G',  'I', 'F',  '8',  '7', 'a', 1, 0, 1, 0, 0x88, 0, 0,  // screen, sorted 2-entry table
+                          255,  0,   0,    0,    0,   0,                            // red, padding
+                          0x2C, 0,   0,    0,    0,   1,   0, 1, 0, 0,              // descriptor
+                          2,    2,   0x44, 0x01, 0,                                 // code size 2: clear 0 end
                           0x3B};
   EXPECT_EQ(EncodeBitmapAsGifBytes(pixel, false), expected);
 
@@ -423,7 +425,8 @@ TEST(GifWriter, PeersReadBackEveryReductionAndDither) {
       ASSERT_EQ(Shell("convert " + path + " -alpha off " + png).find("[exit"), std::string::npos);
       Bitmap ours;
       LoadImageFile(path, ours);
-      const test::PixelDifference d = test::Compare(ours, QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB888));
+      const test::PixelDifference d =
+          test::Compare(ours, QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB888));
       EXPECT_TRUE(d.sizeMatches);
       EXPECT_EQ(d.maxChannelDelta, 0);
     }

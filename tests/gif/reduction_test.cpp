@@ -140,14 +140,13 @@ TEST(ColorQuantizer, BucketsAverageByTruncation) {
 
 TEST(ColorQuantizer, FewColoursComeOutExactInTreeOrder) {
   Bitmap picture(3, 2, pf24bit);
-  const Color colors[] = {RGB(250, 10, 10), RGB(10, 250, 10), RGB(10, 10, 250), RGB(250, 10, 10), RGB(7, 7, 7),
-                          RGB(10, 250, 10)};
+  const Color colors[] = {RGB(250, 10, 10), RGB(10, 250, 10), RGB(10, 10, 250),
+                          RGB(250, 10, 10), RGB(7, 7, 7),     RGB(10, 250, 10)};
   for (int i = 0; i < 6; ++i) picture.SetPixel(i % 3, i / 3, colors[i]);
   ColorQuantizer quantizer(256, 8);
   quantizer.QuantizeImage(picture);
   // Tree order: the red bit counts most at every level.
-  EXPECT_EQ(quantizer.ExtractPalette(),
-            (Palette{RGB(7, 7, 7), RGB(10, 10, 250), RGB(10, 250, 10), RGB(250, 10, 10)}));
+  EXPECT_EQ(quantizer.ExtractPalette(), (Palette{RGB(7, 7, 7), RGB(10, 10, 250), RGB(10, 250, 10), RGB(250, 10, 10)}));
   ColorQuantizer single(256, 8);
   single.QuantizeImage(Flat(1, 1, RGB(3, 4, 5)));
   EXPECT_EQ(single.ExtractPalette(), (Palette{RGB(3, 4, 5)}));

@@ -56,10 +56,10 @@ TEST(T16BitWriter, WorkedExample) {
   EXPECT_EQ(U16(b, 128 + 38), 108);
   EXPECT_EQ(U16(b, 128 + 54), 2);
   EXPECT_EQ(b[128 + 63], 3);
-  EXPECT_EQ(U16(b, 192), 0);       // AlignShift
+  EXPECT_EQ(U16(b, 192), 0);  // AlignShift
   EXPECT_EQ(U16(b, 194), 0x800E);
   EXPECT_EQ(U16(b, 196), 1);
-  EXPECT_EQ(U16(b, 202), 248);     // group entry: offset, length, flags, ID
+  EXPECT_EQ(U16(b, 202), 248);  // group entry: offset, length, flags, ID
   EXPECT_EQ(U16(b, 204), 20);
   EXPECT_EQ(U16(b, 206), 0x1C30);
   EXPECT_EQ(U16(b, 208), 0x8001);
@@ -120,8 +120,7 @@ TEST(T16BitWriter, LimitsAndShifts) {
     EXPECT_EQ(library.Icons.Name(0), "big");
     const IconImageList& images = library.Icons.Icon(0)->Images();
     ASSERT_EQ(images.Count(), 3);
-    for (int j = 0; j < 3; ++j)
-      EXPECT_EQ(images.Get(j)->Data(), list.Icon(0)->Images().Get(j)->Data()) << j;
+    for (int j = 0; j < 3; ++j) EXPECT_EQ(images.Get(j)->Data(), list.Icon(0)->Images().Get(j)->Data()) << j;
   }
 }
 

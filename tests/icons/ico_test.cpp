@@ -177,8 +177,8 @@ TEST(IconEntryChoice, PrefersThirtyTwoAndMoreColours) {
     e[2] = static_cast<std::uint8_t>(colours);
     return e;
   };
-  const std::vector<std::array<std::uint8_t, 16>> entries = {entry(16, 16), entry(32, 16), entry(32, 0),
-                                                             entry(48, 0), entry(0, 0)};
+  const std::vector<std::array<std::uint8_t, 16>> entries = {entry(16, 16), entry(32, 16), entry(32, 0), entry(48, 0),
+                                                             entry(0, 0)};
   EXPECT_EQ(ChooseIconEntry(entries, 0), 2);
   EXPECT_EQ(ChooseIconEntry(entries, 16), 1);
   const std::vector<std::array<std::uint8_t, 16>> large = {entry(0, 0), entry(48, 0), entry(16, 0)};
@@ -251,11 +251,11 @@ TEST(QxIcon, BottomLeftColourIsTransparent) {
   source.SetPixel(6, 5, kGuardColor);
   source.SetPixel(7, 5, clRed);
   const MaskedIcon icon = component.CreateIconFromGraphic(source);
-  EXPECT_EQ(icon.mask.PixelIndex(0, 31), 1);   // white: transparent
+  EXPECT_EQ(icon.mask.PixelIndex(0, 31), 1);  // white: transparent
   EXPECT_EQ(icon.color.Pixel(0, 31), clBlack);
-  EXPECT_EQ(icon.mask.PixelIndex(5, 5), 0);    // real black stays opaque black
+  EXPECT_EQ(icon.mask.PixelIndex(5, 5), 0);  // real black stays opaque black
   EXPECT_EQ(icon.color.Pixel(5, 5), clBlack);
-  EXPECT_EQ(icon.mask.PixelIndex(6, 5), 0);    // the guard colour is written as black
+  EXPECT_EQ(icon.mask.PixelIndex(6, 5), 0);  // the guard colour is written as black
   EXPECT_EQ(icon.color.Pixel(6, 5), clBlack);
   EXPECT_EQ(icon.color.Pixel(7, 5), clRed);
 

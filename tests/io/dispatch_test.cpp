@@ -129,7 +129,8 @@ TEST(SaveImageFile, FormatComesFromExtNotFromTheName) {
 
 TEST(SaveImageFile, JpegUsesTheSliderQuality) {
   const std::string dir = test::TempDir();
-  Bitmap source = test::FromQImage(QImage(QString::fromStdString(test::CorpusDir() + "/refs/bmp/gen-24bpp-hopper.bmp.png")));
+  Bitmap source =
+      test::FromQImage(QImage(QString::fromStdString(test::CorpusDir() + "/refs/bmp/gen-24bpp-hopper.bmp.png")));
   ASSERT_FALSE(source.Empty());
   Conversion().jpegQuality = 10;
   SaveImageFile(dir + "/low.jpg", source, ".JPG");

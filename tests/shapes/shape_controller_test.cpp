@@ -205,8 +205,8 @@ TEST(StampCommand, StampsOneShapeAndSavesIt) {
   ASSERT_TRUE(in.save(QString::fromStdString(dir + "/in.bmp")));
   std::string out;
   ASSERT_EQ(Stamp({dir + "/in.bmp", dir + "/out.bmp", "--kind", "zstArrowUp", "--box", "10,5,40,60", "--brush",
-                 "#FF0000", "--gradient", "zgdRectOut", "--gradient-color", "#000000", "--pen-width", "2"},
-                &out),
+                   "#FF0000", "--gradient", "zgdRectOut", "--gradient-color", "#000000", "--pen-width", "2"},
+                  &out),
             0);
   EXPECT_EQ(out, dir + "/out.bmp\n");
   QImage result(QString::fromStdString(dir + "/out.bmp"));

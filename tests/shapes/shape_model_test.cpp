@@ -110,10 +110,10 @@ TEST(ZepShapeModel, InvalidUserVectorStringsChangeNothing) {
   s.repaintRequested = [&] { ++repaints; };
   std::string tooMany = "h=";
   for (int i = 0; i < 102; ++i) tooMany += (i ? "," : "") + std::string("1");
-  for (const std::string& bad : {std::string("odd=0,0,1"), tooMany, std::string("nan=0,0,x,1"),
-                                 std::string("0,0,1,1"), std::string("empty="), std::string("gap=0,,1,1"),
-                                 std::string("trail=0,1,"), std::string("inf=inf,1"), std::string("comma=1,5,2"),
-                                 std::string("dots=1..2,3"), std::string("exp=1e,2")}) {
+  for (const std::string& bad :
+       {std::string("odd=0,0,1"), tooMany, std::string("nan=0,0,x,1"), std::string("0,0,1,1"), std::string("empty="),
+        std::string("gap=0,,1,1"), std::string("trail=0,1,"), std::string("inf=inf,1"), std::string("comma=1,5,2"),
+        std::string("dots=1..2,3"), std::string("exp=1e,2")}) {
     SCOPED_TRACE(bad);
     s.SetUserVectorString(bad);
     EXPECT_EQ(s.UserVectorString(), "usrRectangle=0,0,1,0,1,1,0,1");

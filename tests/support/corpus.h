@@ -11,15 +11,15 @@
 namespace pixtrel::test {
 
 struct CorpusEntry {
-  std::string path;      // relative to the corpus folder
-  std::string format;    // folder / reader family
+  std::string path;    // relative to the corpus folder
+  std::string format;  // folder / reader family
   int width = 0;
   int height = 0;
   std::string depth;
   std::string compression;
   std::string expected;  // decodes, must-fail, partial
   std::string notes;
-  std::string ref;       // relative reference PNG, may be empty
+  std::string ref;  // relative reference PNG, may be empty
 
   std::string FullPath() const;
   std::string RefPath() const;

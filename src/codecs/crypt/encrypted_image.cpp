@@ -6,8 +6,8 @@
 #include "codecs/jpeg/jpeg_image.h"
 #include "codecs/png/png_object.h"
 #include "core/interaction.h"
-#include "gif/gif_codec.h"
 #include "core/stream.h"
+#include "gif/gif_codec.h"
 #include "io/image_io.h"
 
 namespace pixtrel {

@@ -15,9 +15,9 @@ namespace pixtrel {
 
 enum class ContainerKind { GIF, JPEG, PNG };
 
-extern const char* const kInvalidPasswordText;      // "invalid password"
-extern const char* const kPasswordCaption;          // "Enter password"
-extern const char* const kPasswordPrompt;           // "Password"
+extern const char* const kInvalidPasswordText;  // "invalid password"
+extern const char* const kPasswordCaption;      // "Enter password"
+extern const char* const kPasswordPrompt;       // "Password"
 
 // The inner file, built exactly as the plain writer of its format builds it:
 // GIF with the GIF preparation and the "Transparent GIF" option, JPEG at the

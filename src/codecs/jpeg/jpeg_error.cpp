@@ -6,9 +6,7 @@ namespace pixtrel {
 
 namespace {
 
-JpegErrorManager& ManagerOf(j_common_ptr cinfo) {
-  return *reinterpret_cast<JpegErrorManager*>(cinfo->err);
-}
+JpegErrorManager& ManagerOf(j_common_ptr cinfo) { return *reinterpret_cast<JpegErrorManager*>(cinfo->err); }
 
 void ExitWithError(j_common_ptr cinfo) {
   JpegErrorManager& manager = ManagerOf(cinfo);
@@ -55,9 +53,7 @@ void FailJpeg(j_common_ptr cinfo, const char* text) {
   std::longjmp(manager.jump, 1);
 }
 
-void ThrowJpegError(const JpegErrorManager& manager) {
-  throw EJPEG(manager.message, manager.code);
-}
+void ThrowJpegError(const JpegErrorManager& manager) { throw EJPEG(manager.message, manager.code); }
 
 std::vector<std::string> JpegWarnings(const JpegErrorManager& manager) {
   std::vector<std::string> texts;
@@ -80,9 +76,7 @@ JpegCompressor::JpegCompressor() {
   cinfo.err = InstallJpegErrorManager(errors);
 }
 
-JpegCompressor::~JpegCompressor() {
-  jpeg_destroy_compress(&cinfo);
-}
+JpegCompressor::~JpegCompressor() { jpeg_destroy_compress(&cinfo); }
 
 bool CreateJpegDecompressor(JpegDecompressor& d) {
   if (setjmp(d.errors.jump)) return false;

@@ -107,8 +107,8 @@ void CmykToBgr(const std::uint8_t* in, std::uint8_t* out, unsigned width, bool i
 // The stages of a decode. Each runs under the error manager's setjmp and
 // returns false when libjpeg (or a check of ours) failed; they hold nothing
 // that needs destroying, so the jump can skip them.
-bool ReadHeader(JpegDecompressor& d, const std::uint8_t* data, std::size_t size,
-                jpeg_progress_mgr* progress, RowKind* kind) {
+bool ReadHeader(JpegDecompressor& d, const std::uint8_t* data, std::size_t size, jpeg_progress_mgr* progress,
+                RowKind* kind) {
   if (setjmp(d.errors.jump)) return false;
   j_decompress_ptr cinfo = &d.cinfo;
   cinfo->progress = progress;
@@ -176,8 +176,8 @@ void TermDestination(j_compress_ptr cinfo) {
   dest->used = dest->bytes->size() - dest->pub.free_in_buffer;
 }
 
-bool WriteRows(JpegCompressor& c, BufferDestination* dest, JSAMPROW* rows, int width, int height,
-               bool fourBytes, int quality, bool grayscale) {
+bool WriteRows(JpegCompressor& c, BufferDestination* dest, JSAMPROW* rows, int width, int height, bool fourBytes,
+               int quality, bool grayscale) {
   if (setjmp(c.errors.jump)) return false;
   j_compress_ptr cinfo = &c.cinfo;
   cinfo->dest = &dest->pub;
@@ -211,8 +211,8 @@ void Compress(const Bitmap& source, int quality, bool grayscale, RawBuffer& byte
 
   // A twentieth of the raw size holds a photo up to middle qualities; past
   // that the buffer doubles. Untouched pages of the guess cost nothing.
-  bytes = RawBuffer(std::max<std::size_t>(
-      16384, CheckedMul(source.RowStride(), static_cast<std::size_t>(std::max(height, 0))) / 20));
+  bytes = RawBuffer(
+      std::max<std::size_t>(16384, CheckedMul(source.RowStride(), static_cast<std::size_t>(std::max(height, 0))) / 20));
   BufferDestination dest{};
   dest.pub.init_destination = InitDestination;
   dest.pub.empty_output_buffer = EmptyOutputBuffer;
@@ -220,9 +220,8 @@ void Compress(const Bitmap& source, int quality, bool grayscale, RawBuffer& byte
   dest.bytes = &bytes;
 
   JpegCompressor c;
-  if (!CreateJpegCompressor(c) ||
-      !WriteRows(c, &dest, rows.data(), width, height, source.PixelFormat() == pf32bit,
-                 std::clamp(quality, 1, 100), grayscale)) {
+  if (!CreateJpegCompressor(c) || !WriteRows(c, &dest, rows.data(), width, height, source.PixelFormat() == pf32bit,
+                                             std::clamp(quality, 1, 100), grayscale)) {
     ThrowJpegError(c.errors);
   }
   used = dest.used;
@@ -310,9 +309,7 @@ void CompressJPEG(const Bitmap& source, int quality, bool grayscale, Stream& str
 
 void JPEGImage::SaveToStream(Stream& stream) const { CompressJPEG(picture_, quality_, grayscale_, stream); }
 
-std::vector<std::uint8_t> JPEGImage::SaveToBytes() const {
-  return CompressJPEG(picture_, quality_, grayscale_);
-}
+std::vector<std::uint8_t> JPEGImage::SaveToBytes() const { return CompressJPEG(picture_, quality_, grayscale_); }
 
 void JPEGImage::Assign(const Bitmap& source) {
   if (EncodesDirectly(source.PixelFormat())) {

@@ -38,13 +38,16 @@ int RequiredSamples(ColorScheme scheme) {
   switch (scheme) {
     case csRGBA:
     case csBGRA:
-    case csCMYK: return 4;
+    case csCMYK:
+      return 4;
     case csRGB:
     case csBGR:
     case csCIELab:
     case csYCbCr:
-    case csPhotoYCC: return 3;
-    default: return 1;
+    case csPhotoYCC:
+      return 3;
+    default:
+      return 1;
   }
 }
 
@@ -72,7 +75,9 @@ struct Interleaved8 {
 template <bool Swap>
 struct Planar16 {
   const std::uint8_t* const* planes;
-  std::uint8_t operator()(int k, int x) const { return Reduce16(Word<Swap>(planes[k] + 2 * static_cast<std::size_t>(x))); }
+  std::uint8_t operator()(int k, int x) const {
+    return Reduce16(Word<Swap>(planes[k] + 2 * static_cast<std::size_t>(x)));
+  }
 };
 template <bool Swap>
 struct Interleaved16 {
@@ -89,9 +94,15 @@ void WithFetcher(const std::uint8_t* const* sources, int planeCount, int samples
   const bool planar = planeCount > 1;
   if (bits == 16) {
     if (planar) {
-      if (swap) op(Planar16<true>{sources}); else op(Planar16<false>{sources});
+      if (swap)
+        op(Planar16<true>{sources});
+      else
+        op(Planar16<false>{sources});
     } else {
-      if (swap) op(Interleaved16<true>{sources[0], samples}); else op(Interleaved16<false>{sources[0], samples});
+      if (swap)
+        op(Interleaved16<true>{sources[0], samples});
+      else
+        op(Interleaved16<false>{sources[0], samples});
     }
   } else if (planar) {
     op(Planar8{sources});
@@ -121,9 +132,15 @@ void StoreRow(int width, std::uint8_t* out, Get get) {
 template <class Get>
 void StoreAny(int step, bool rgbOrder, int width, std::uint8_t* out, Get get) {
   if (step == 4) {
-    if (rgbOrder) StoreRow<4, true>(width, out, get); else StoreRow<4, false>(width, out, get);
+    if (rgbOrder)
+      StoreRow<4, true>(width, out, get);
+    else
+      StoreRow<4, false>(width, out, get);
   } else {
-    if (rgbOrder) StoreRow<3, true>(width, out, get); else StoreRow<3, false>(width, out, get);
+    if (rgbOrder)
+      StoreRow<3, true>(width, out, get);
+    else
+      StoreRow<3, false>(width, out, get);
   }
 }
 
@@ -214,9 +231,12 @@ PixelFormat ColorManager::TargetPixelFormat() const {
       if (bits >= 2 && bits <= 4) return pf4bit;
       if (bits >= 8 && bits <= 16) return pf8bit;
       return pfDevice;
-    case 3: return bits <= 5 ? pf15bit : pf24bit;
-    case 4: return bits >= 8 ? pf32bit : pfDevice;
-    default: return pfDevice;
+    case 3:
+      return bits <= 5 ? pf15bit : pf24bit;
+    case 4:
+      return bits >= 8 ? pf32bit : pfDevice;
+    default:
+      return pfDevice;
   }
 }
 
@@ -310,7 +330,9 @@ void ColorManager::ConvertIndexedRow(const std::uint8_t* const* sources, int pla
                     : static_cast<std::uint8_t>((b & 0x0F) | ((v & 0x0F) << 4));
         break;
       }
-      default: target[x] = static_cast<std::uint8_t>(v); break;
+      default:
+        target[x] = static_cast<std::uint8_t>(v);
+        break;
     }
   }
 }
@@ -403,7 +425,8 @@ void ColorManager::ConvertColourRow(const std::uint8_t* const* sources, int plan
           a = 255;
         });
         break;
-      default: break;
+      default:
+        break;
     }
   });
 
@@ -423,8 +446,10 @@ void ColorManager::ConvertPixelRow(const std::uint8_t* const* sources, int plane
   if (width <= 0) return;
   planeCount = std::max(planeCount, 1);
   auto convert = [&](std::uint8_t* into) {
-    if (method_ == Method::Indexed) ConvertIndexedRow(sources, planeCount, width, into);
-    else ConvertColourRow(sources, planeCount, width, into);
+    if (method_ == Method::Indexed)
+      ConvertIndexedRow(sources, planeCount, width, into);
+    else
+      ConvertColourRow(sources, planeCount, width, into);
   };
   if (mask == 0xFF) {
     convert(target);

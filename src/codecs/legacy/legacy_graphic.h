@@ -36,9 +36,9 @@ using ImageOptions = unsigned;
 enum CompressionType {
   ctUnknown,
   ctNone,
-  ctRLE,       // a format's own run-length scheme
+  ctRLE,  // a format's own run-length scheme
   ctPackedBits,
-  ctLZ77,      // zlib deflate
+  ctLZ77,  // zlib deflate
   ctJPEG,
   ctLZW,
   ctCCITT,
@@ -58,12 +58,12 @@ struct ImageProperties {
   double xResolution = 0;
   double yResolution = 0;
   // Format-specific fields.
-  int version = 0;         // PCX, PSD, PSP major version
-  int channels = 0;        // PSD, SGI, PSP: planes stored per pixel
-  int rotation = 0;        // PCD rotation attribute (0..3)
-  int paletteInfo = 0;     // PCX: 2 is greyscale
-  int bytesPerLine = 0;    // PCX: bytes per plane row
-  bool greyscale = false;  // PSP greyscale flag
+  int version = 0;             // PCX, PSD, PSP major version
+  int channels = 0;            // PSD, SGI, PSP: planes stored per pixel
+  int rotation = 0;            // PCD rotation attribute (0..3)
+  int paletteInfo = 0;         // PCX: 2 is greyscale
+  int bytesPerLine = 0;        // PCX: bytes per plane row
+  bool greyscale = false;      // PSP greyscale flag
   std::uint32_t rowBytes = 0;  // bytes per stored row (one plane)
 };
 

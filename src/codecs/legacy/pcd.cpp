@@ -42,8 +42,8 @@ void UpsampleChroma(const std::uint8_t* source, std::uint8_t* out) {
     o[kWidth - 2] = static_cast<std::uint8_t>((u[kWidth - 2] + d[kWidth - 2] + 1) / 2);
     o[kWidth - 1] = o[kWidth - 2];
   }
-  std::memcpy(out + static_cast<std::size_t>(kHeight - 1) * kWidth, out + static_cast<std::size_t>(kHeight - 2) * kWidth,
-              kWidth);
+  std::memcpy(out + static_cast<std::size_t>(kHeight - 1) * kWidth,
+              out + static_cast<std::size_t>(kHeight - 2) * kWidth, kWidth);
 }
 
 }  // namespace

@@ -101,7 +101,8 @@ void PCXGraphic::LoadFromStream(Stream& stream) {
   if (lineBytes < neededLine) ThrowLegacyError(LegacyError::InvalidFormat, kPCX);
 
   std::size_t dataEnd = data.size();
-  if (format == pf8bit) dataEnd = data.size() >= kHeaderSize + kTrailingPalette ? data.size() - kTrailingPalette : kHeaderSize;
+  if (format == pf8bit)
+    dataEnd = data.size() >= kHeaderSize + kTrailingPalette ? data.size() - kTrailingPalette : kHeaderSize;
   const std::span<const std::uint8_t> packed(data.data() + kHeaderSize, dataEnd - kHeaderSize);
   const std::size_t rowBytes = CheckedMul(static_cast<std::size_t>(planes), lineBytes);
   const std::size_t total = CheckedMul(rowBytes, p.height);
@@ -115,7 +116,8 @@ void PCXGraphic::LoadFromStream(Stream& stream) {
     } else if (format == pf1bit) {
       SetPalette(MonochromePalette());
     } else if (format == pf4bit) {
-      pixtrel::Palette palette = p.paletteInfo == 2 ? cm.BuildGreyPalette(false) : cm.BuildPalette(headerPalette, {}, 16);
+      pixtrel::Palette palette =
+          p.paletteInfo == 2 ? cm.BuildGreyPalette(false) : cm.BuildPalette(headerPalette, {}, 16);
       // Two-bit indices are widened to 0, 5, 10 and 15; the header's first
       // four colours go with them.
       if (bits == 2 && p.paletteInfo != 2) {

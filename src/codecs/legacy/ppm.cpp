@@ -46,7 +46,8 @@ class BufferedInput {
     }
   }
   std::int64_t Remaining() const {
-    return static_cast<std::int64_t>(length_ - position_) + std::max<std::int64_t>(stream_.Size() - stream_.Position(), 0);
+    return static_cast<std::int64_t>(length_ - position_) +
+           std::max<std::int64_t>(stream_.Size() - stream_.Position(), 0);
   }
 
   // Skips to the next digit; "#" starts a comment that runs to the end of
@@ -159,8 +160,12 @@ void PPMGraphic::LoadFromStream(Stream& stream) {
         for (std::size_t i = 0; i < row.size(); ++i) row[i] = static_cast<std::uint8_t>(in.Number());
         cm.ConvertPixelRow(row.data(), w, target);
         break;
-      case 4: in.Read(target, (static_cast<std::size_t>(w) + 7) / 8); break;
-      case 5: in.Read(target, static_cast<std::size_t>(w)); break;
+      case 4:
+        in.Read(target, (static_cast<std::size_t>(w) + 7) / 8);
+        break;
+      case 5:
+        in.Read(target, static_cast<std::size_t>(w));
+        break;
       default:
         in.Read(row.data(), row.size());
         cm.ConvertPixelRow(row.data(), w, target);

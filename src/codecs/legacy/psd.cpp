@@ -16,7 +16,16 @@ namespace {
 
 constexpr const char* kPSD = "PSD or PDD";
 
-enum PSDMode { kBitmap = 0, kGrayscale = 1, kIndexed = 2, kRGB = 3, kCMYK = 4, kMultichannel = 7, kDuotone = 8, kLab = 9 };
+enum PSDMode {
+  kBitmap = 0,
+  kGrayscale = 1,
+  kIndexed = 2,
+  kRGB = 3,
+  kCMYK = 4,
+  kMultichannel = 7,
+  kDuotone = 8,
+  kLab = 9
+};
 
 }  // namespace
 
@@ -56,19 +65,28 @@ void PSDGraphic::LoadFromStream(Stream& stream) {
       p.options |= ioMinIsWhite;
       break;
     case kGrayscale:
-    case kDuotone: scheme = csG; break;
-    case kIndexed: scheme = csIndexed; break;
-    case kRGB: scheme = samples > 3 ? csRGBA : csRGB; break;
+    case kDuotone:
+      scheme = csG;
+      break;
+    case kIndexed:
+      scheme = csIndexed;
+      break;
+    case kRGB:
+      scheme = samples > 3 ? csRGBA : csRGB;
+      break;
     case kMultichannel:
       // One or two channels hold no colour: they are shown as grey.
       scheme = samples >= 4 ? csRGBA : (samples == 3 ? csRGB : csG);
       break;
-    case kCMYK: scheme = csCMYK; break;
+    case kCMYK:
+      scheme = csCMYK;
+      break;
     case kLab:
       scheme = csCIELab;
       options |= coLabByteRange | coLabChromaOffset;
       break;
-    default: break;
+    default:
+      break;
   }
   p.colorScheme = scheme;
   const bool single = scheme == csG || scheme == csIndexed;
@@ -94,7 +112,9 @@ void PSDGraphic::LoadFromStream(Stream& stream) {
 
   // Colour mode data (the planar palette of indexed images), the image
   // resources and the layer section.
-  auto remaining = [&] { return static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size() - stream.Position(), 0)); };
+  auto remaining = [&] {
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size() - stream.Position(), 0));
+  };
   auto readBytes = [&](std::uint64_t n) {
     if (n > remaining()) throw EReadError();
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(n));
@@ -130,8 +150,8 @@ void PSDGraphic::LoadFromStream(Stream& stream) {
     counts.resize(rows);
     for (auto& count : counts) count = table.U16BE();
     const std::size_t used = single ? p.height : p.height * static_cast<std::size_t>(planes);
-    const std::size_t packedSize = std::accumulate(counts.begin(), counts.begin() + static_cast<std::ptrdiff_t>(used),
-                                                   std::size_t{0});
+    const std::size_t packedSize =
+        std::accumulate(counts.begin(), counts.begin() + static_cast<std::ptrdiff_t>(used), std::size_t{0});
     CheckExpansion(packedSize, neededBytes, 64);
     data = readBytes(packedSize);
   } else {

@@ -94,10 +94,17 @@ void PSPGraphic::LoadFromStream(Stream& stream) {
     a.Skip(2 + 4);  // plane count, colour count
     p.greyscale = a.U8() != 0;
     switch (compression) {
-      case 0: p.compression = ctNone; break;
-      case 1: p.compression = ctRLE; break;
-      case 2: p.compression = ctLZ77; break;
-      default: ThrowLegacyError(LegacyError::NotSupported, kPSP, kCompressionSubject);
+      case 0:
+        p.compression = ctNone;
+        break;
+      case 1:
+        p.compression = ctRLE;
+        break;
+      case 2:
+        p.compression = ctLZ77;
+        break;
+      default:
+        ThrowLegacyError(LegacyError::NotSupported, kPSP, kCompressionSubject);
     }
     if (depth != 1 && depth != 4 && depth != 8 && depth != 24) ThrowLegacyError(LegacyError::InvalidColorFormat, kPSP);
     if (p.width == 0 || p.height == 0) ThrowLegacyError(LegacyError::InvalidFormat, kPSP);
@@ -220,9 +227,15 @@ void PSPGraphic::LoadFromStream(Stream& stream) {
           std::vector<std::uint8_t>& plane = planes[static_cast<std::size_t>(channelType)];
           plane.assign(planeBytes, 0);
           switch (p.compression) {
-            case ctRLE: PSPRLEDecoder().Unpack(packed.data(), plane.data(), packed.size(), planeBytes); break;
-            case ctLZ77: LZ77Decoder().Unpack(packed.data(), plane.data(), packed.size(), planeBytes); break;
-            default: std::memcpy(plane.data(), packed.data(), std::min(planeBytes, packed.size())); break;
+            case ctRLE:
+              PSPRLEDecoder().Unpack(packed.data(), plane.data(), packed.size(), planeBytes);
+              break;
+            case ctLZ77:
+              LZ77Decoder().Unpack(packed.data(), plane.data(), packed.size(), planeBytes);
+              break;
+            default:
+              std::memcpy(plane.data(), packed.data(), std::min(planeBytes, packed.size()));
+              break;
           }
         }
 
@@ -236,10 +249,11 @@ void PSPGraphic::LoadFromStream(Stream& stream) {
         }
         const bool colour = depth == 24;
         const int used = colour ? (cm.SourceSamplesPerPixel() == 4 ? 4 : 3) : 1;
-        std::array<std::size_t, 4> order = colour ? std::array<std::size_t, 4>{1, 2, 3, 0}
-                                                  : std::array<std::size_t, 4>{0, 0, 0, 0};
+        std::array<std::size_t, 4> order =
+            colour ? std::array<std::size_t, 4>{1, 2, 3, 0} : std::array<std::size_t, 4>{0, 0, 0, 0};
         for (int k = 0; k < used; ++k) {
-          if (planes[order[static_cast<std::size_t>(k)]].empty()) planes[order[static_cast<std::size_t>(k)]].assign(planeBytes, 0);
+          if (planes[order[static_cast<std::size_t>(k)]].empty())
+            planes[order[static_cast<std::size_t>(k)]].assign(planeBytes, 0);
         }
         for (std::uint32_t y = 0; y < p.height; ++y) {
           const std::uint8_t* rows[4];

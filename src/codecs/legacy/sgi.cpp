@@ -66,7 +66,8 @@ void SGIGraphic::LoadFromStream(Stream& stream) {
     for (auto& l : lengths) l = r.U32BE();
     CheckExpansion(data.size(), CheckedMul(rowBytes, p.height) * planes, 128);
   } else {
-    const std::size_t needed = kHeaderSize + CheckedMul(CheckedMul(rowBytes, p.height), static_cast<std::size_t>(planes));
+    const std::size_t needed =
+        kHeaderSize + CheckedMul(CheckedMul(rowBytes, p.height), static_cast<std::size_t>(planes));
     if (needed > data.size()) throw EReadError();
   }
   AllocatePicture(p.width, p.height, cm.TargetPixelFormat());

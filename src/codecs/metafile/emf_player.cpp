@@ -102,7 +102,8 @@ void ExtTextOut(ByteReader& r, std::span<const std::uint8_t> record, bool wide, 
   QString text;
   if (wide) {
     text.resize(static_cast<qsizetype>(count));
-    for (std::uint32_t i = 0; i < count; ++i) text[i] = QChar(static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
+    for (std::uint32_t i = 0; i < count; ++i)
+      text[i] = QChar(static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
   } else {
     text = QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(count));
   }
@@ -134,23 +135,45 @@ BrushObject PatternBrush(std::span<const std::uint8_t> record, ByteReader& r, bo
 void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t> record, Playback& pb) {
   DcState& s = pb.State();
   switch (type) {
-    case 2: case 3: case 4: case 5: case 6:
-    case 85: case 86: case 87: case 88: case 89: {
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 85:
+    case 86:
+    case 87:
+    case 88:
+    case 89: {
       r.Skip(16);
       const bool small = type >= 85;
       const std::size_t count = r.U32LE();
       const QPolygonF points = ReadPoints(r, count, small);
       switch (small ? type - 83 : type) {
-        case 2: pb.PolyBezier(points); break;
-        case 3: pb.Polygon(points); break;
-        case 4: pb.Polyline(points); break;
-        case 5: pb.PolyBezierTo(points); break;
-        case 6: pb.PolylineTo(points); break;
-        default: break;
+        case 2:
+          pb.PolyBezier(points);
+          break;
+        case 3:
+          pb.Polygon(points);
+          break;
+        case 4:
+          pb.Polyline(points);
+          break;
+        case 5:
+          pb.PolyBezierTo(points);
+          break;
+        case 6:
+          pb.PolylineTo(points);
+          break;
+        default:
+          break;
       }
       break;
     }
-    case 7: case 8: case 90: case 91: {
+    case 7:
+    case 8:
+    case 90:
+    case 91: {
       r.Skip(16);
       const bool small = type >= 90;
       const std::size_t polys = r.U32LE();
@@ -171,7 +194,8 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
         pb.PolyPolygon(list);
       break;
     }
-    case 56: case 92: {  // PolyDraw
+    case 56:
+    case 92: {  // PolyDraw
       r.Skip(16);
       const std::size_t count = r.U32LE();
       const QPolygonF points = ReadPoints(r, count, type == 92);
@@ -179,11 +203,28 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
       pb.PolyDraw(points, types);
       break;
     }
-    case 9: { const QPointF p = ReadPoint(r); pb.SetWindowExt(p.x(), p.y()); break; }
-    case 10: { const QPointF p = ReadPoint(r); pb.SetWindowOrg(p.x(), p.y()); break; }
-    case 11: { const QPointF p = ReadPoint(r); pb.SetViewportExt(p.x(), p.y()); break; }
-    case 12: { const QPointF p = ReadPoint(r); pb.SetViewportOrg(p.x(), p.y()); break; }
-    case 31: case 32: {  // ScaleViewportExtEx, ScaleWindowExtEx
+    case 9: {
+      const QPointF p = ReadPoint(r);
+      pb.SetWindowExt(p.x(), p.y());
+      break;
+    }
+    case 10: {
+      const QPointF p = ReadPoint(r);
+      pb.SetWindowOrg(p.x(), p.y());
+      break;
+    }
+    case 11: {
+      const QPointF p = ReadPoint(r);
+      pb.SetViewportExt(p.x(), p.y());
+      break;
+    }
+    case 12: {
+      const QPointF p = ReadPoint(r);
+      pb.SetViewportOrg(p.x(), p.y());
+      break;
+    }
+    case 31:
+    case 32: {  // ScaleViewportExtEx, ScaleWindowExtEx
       const double xNum = r.S32LE(), xDenom = r.S32LE(), yNum = r.S32LE(), yDenom = r.S32LE();
       if (xDenom == 0 || yDenom == 0) break;
       if (type == 31)
@@ -192,35 +233,80 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
         pb.SetWindowExt(s.windowExt.width() * xNum / xDenom, s.windowExt.height() * yNum / yDenom);
       break;
     }
-    case 17: pb.SetMapMode(static_cast<int>(r.U32LE())); break;
-    case 18: s.bkMode = static_cast<int>(r.U32LE()); break;
-    case 19: s.polyFillMode = static_cast<int>(r.U32LE()); break;
-    case 20: s.rop2 = static_cast<int>(r.U32LE()); break;
-    case 22: s.textAlign = r.U32LE(); break;
-    case 24: s.textColor = ColorRef(r.U32LE()); break;
-    case 25: s.bkColor = ColorRef(r.U32LE()); break;
-    case 57: s.clockwiseArcs = r.U32LE() == 2; break;
-    case 26: pb.OffsetClip(ReadPoint(r)); break;  // OffsetClipRgn, logical
-    case 27: pb.MoveTo(ReadPoint(r)); break;
-    case 54: pb.LineTo(ReadPoint(r)); break;
-    case 29: pb.ExcludeClipRect(ReadBox(r)); break;
-    case 30: pb.IntersectClipRect(ReadBox(r)); break;
-    case 33: pb.SaveDC(); break;
-    case 34: pb.RestoreDC(r.S32LE()); break;
-    case 35: s.world = ReadXform(r); break;
+    case 17:
+      pb.SetMapMode(static_cast<int>(r.U32LE()));
+      break;
+    case 18:
+      s.bkMode = static_cast<int>(r.U32LE());
+      break;
+    case 19:
+      s.polyFillMode = static_cast<int>(r.U32LE());
+      break;
+    case 20:
+      s.rop2 = static_cast<int>(r.U32LE());
+      break;
+    case 22:
+      s.textAlign = r.U32LE();
+      break;
+    case 24:
+      s.textColor = ColorRef(r.U32LE());
+      break;
+    case 25:
+      s.bkColor = ColorRef(r.U32LE());
+      break;
+    case 57:
+      s.clockwiseArcs = r.U32LE() == 2;
+      break;
+    case 26:
+      pb.OffsetClip(ReadPoint(r));
+      break;  // OffsetClipRgn, logical
+    case 27:
+      pb.MoveTo(ReadPoint(r));
+      break;
+    case 54:
+      pb.LineTo(ReadPoint(r));
+      break;
+    case 29:
+      pb.ExcludeClipRect(ReadBox(r));
+      break;
+    case 30:
+      pb.IntersectClipRect(ReadBox(r));
+      break;
+    case 33:
+      pb.SaveDC();
+      break;
+    case 34:
+      pb.RestoreDC(r.S32LE());
+      break;
+    case 35:
+      s.world = ReadXform(r);
+      break;
     case 36: {
       const QTransform x = ReadXform(r);
       switch (r.U32LE()) {
-        case 1: s.world = QTransform(); break;
-        case 2: s.world = x * s.world; break;
-        case 3: s.world = s.world * x; break;
-        case 4: s.world = x; break;
-        default: break;
+        case 1:
+          s.world = QTransform();
+          break;
+        case 2:
+          s.world = x * s.world;
+          break;
+        case 3:
+          s.world = s.world * x;
+          break;
+        case 4:
+          s.world = x;
+          break;
+        default:
+          break;
       }
       break;
     }
-    case 37: pb.SelectObject(r.U32LE()); break;
-    case 40: pb.DeleteObject(r.U32LE()); break;
+    case 37:
+      pb.SelectObject(r.U32LE());
+      break;
+    case 40:
+      pb.DeleteObject(r.U32LE());
+      break;
     case 38: {  // CreatePen: index, LOGPEN
       const std::uint32_t index = r.U32LE();
       PenObject pen;
@@ -240,7 +326,7 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
       const std::uint32_t brushStyle = r.U32LE();
       pen.color = ColorRef(r.U32LE());
       if (brushStyle == 1) pen.style = (pen.style & ~0x0Fu) | 5;  // a hollow brush draws nothing
-      if (!(pen.style & 0x10000)) pen.width = 0;  // cosmetic pens are one pixel
+      if (!(pen.style & 0x10000)) pen.width = 0;                  // cosmetic pens are one pixel
       pb.SetObject(index, pen);
       break;
     }
@@ -254,7 +340,8 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
       pb.SetObject(index, brush);
       break;
     }
-    case 93: case 94: {  // CreateMonoBrush, CreateDibPatternBrushPt
+    case 93:
+    case 94: {  // CreateMonoBrush, CreateDibPatternBrushPt
       const std::uint32_t index = r.U32LE();
       pb.SetObject(index, PatternBrush(record, r, pb.Painting()));
       break;
@@ -280,8 +367,13 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
       pb.SetObject(index, font);
       break;
     }
-    case 49: pb.SetObject(r.U32LE(), PaletteObject{}); break;
-    case 99: case 122: pb.SetObject(r.U32LE(), OtherObject{}); break;  // colour spaces
+    case 49:
+      pb.SetObject(r.U32LE(), PaletteObject{});
+      break;
+    case 99:
+    case 122:
+      pb.SetObject(r.U32LE(), OtherObject{});
+      break;    // colour spaces
     case 41: {  // AngleArc
       const QPointF centre = ReadPoint(r);
       const double radius = r.U32LE();
@@ -290,19 +382,26 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
       if (std::isfinite(start) && std::isfinite(sweep)) pb.AngleArc(centre, radius, start, sweep);
       break;
     }
-    case 42: pb.Ellipse(ReadBox(r)); break;
-    case 43: pb.Rectangle(ReadBox(r)); break;
+    case 42:
+      pb.Ellipse(ReadBox(r));
+      break;
+    case 43:
+      pb.Rectangle(ReadBox(r));
+      break;
     case 44: {
       const QRectF box = ReadBox(r);
       const QPointF corner = ReadPoint(r);
       pb.RoundRect(box, corner.x(), corner.y());
       break;
     }
-    case 45: case 46: case 47: case 55: {
+    case 45:
+    case 46:
+    case 47:
+    case 55: {
       const QRectF box = ReadBox(r);
       const QPointF start = ReadPoint(r);
       const QPointF end = ReadPoint(r);
-      const auto kind = type == 45 ? Playback::ArcKind::Arc
+      const auto kind = type == 45   ? Playback::ArcKind::Arc
                         : type == 46 ? Playback::ArcKind::Chord
                         : type == 47 ? Playback::ArcKind::Pie
                                      : Playback::ArcKind::ArcTo;
@@ -314,14 +413,30 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
       pb.SetPixel(p, ColorRef(r.U32LE()));
       break;
     }
-    case 59: pb.BeginPath(); break;
-    case 60: pb.EndPath(); break;
-    case 61: pb.CloseFigure(); break;
-    case 62: pb.FillPath(); break;
-    case 63: pb.StrokeAndFillPath(); break;
-    case 64: pb.StrokePath(); break;
-    case 68: pb.AbortPath(); break;
-    case 67: pb.SelectClipPath(static_cast<int>(r.U32LE())); break;
+    case 59:
+      pb.BeginPath();
+      break;
+    case 60:
+      pb.EndPath();
+      break;
+    case 61:
+      pb.CloseFigure();
+      break;
+    case 62:
+      pb.FillPath();
+      break;
+    case 63:
+      pb.StrokeAndFillPath();
+      break;
+    case 64:
+      pb.StrokePath();
+      break;
+    case 68:
+      pb.AbortPath();
+      break;
+    case 67:
+      pb.SelectClipPath(static_cast<int>(r.U32LE()));
+      break;
     case 71: {  // FillRgn: bounds, size, brush, RGNDATA
       r.Skip(16);
       const std::uint32_t size = r.U32LE();
@@ -340,10 +455,12 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
       pb.FillRegion(pb.LogicalRegionToDestination(region), brush);
       break;
     }
-    case 73: case 74: {  // InvertRgn, PaintRgn
+    case 73:
+    case 74: {  // InvertRgn, PaintRgn
       r.Skip(16);
       const std::uint32_t size = r.U32LE();
-      const QRegion region = pb.LogicalRegionToDestination(ReadRegionData(Part(record, static_cast<std::uint32_t>(r.Position() + 8), size)));
+      const QRegion region = pb.LogicalRegionToDestination(
+          ReadRegionData(Part(record, static_cast<std::uint32_t>(r.Position() + 8), size)));
       if (type == 73)
         pb.InvertRegion(region);
       else
@@ -361,7 +478,8 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
       pb.CombineClip(pb.DeviceRegionToDestination(region), mode);
       break;
     }
-    case 76: case 77: {  // BitBlt, StretchBlt
+    case 76:
+    case 77: {  // BitBlt, StretchBlt
       r.Skip(16);
       const double x = r.S32LE(), y = r.S32LE(), w = r.S32LE(), h = r.S32LE();
       const std::uint32_t rop = r.U32LE();
@@ -387,7 +505,8 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
       pb.StretchBlt(QRectF(x, y, w, h), &image, QRectF(xSrc, ySrc, wSrc, hSrc), rop);
       break;
     }
-    case 80: case 81: {  // SetDIBitsToDevice, StretchDIBits
+    case 80:
+    case 81: {  // SetDIBitsToDevice, StretchDIBits
       r.Skip(16);
       const double x = r.S32LE(), y = r.S32LE();
       const double xSrc = r.S32LE(), ySrc = r.S32LE(), wSrc = r.S32LE(), hSrc = r.S32LE();
@@ -410,12 +529,14 @@ void PlayRecord(std::uint32_t type, ByteReader& r, std::span<const std::uint8_t>
       pb.StretchBlt(QRectF(x, y, w, h), &image, QRectF(xSrc, top, wSrc, hSrc), rop);
       break;
     }
-    case 83: case 84: {  // ExtTextOutA, ExtTextOutW
+    case 83:
+    case 84: {             // ExtTextOutA, ExtTextOutW
       r.Skip(16 + 4 + 8);  // bounds, graphics mode, scales
       ExtTextOut(r, record, type == 84, pb);
       break;
     }
-    case 96: case 97: {  // PolyTextOutA, PolyTextOutW
+    case 96:
+    case 97: {  // PolyTextOutA, PolyTextOutW
       r.Skip(16 + 4 + 8);
       const std::uint32_t strings = r.U32LE();
       if (strings > r.Remaining() / 40) throw EInvalidMetafile();

@@ -1,8 +1,8 @@
 #include "codecs/metafile/metafile.h"
 
 #include <QImage>
-#include <QRectF>
 #include <QPainter>
+#include <QRectF>
 
 #include <algorithm>
 #include <cmath>

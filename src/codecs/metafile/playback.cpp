@@ -49,22 +49,53 @@ struct RopPlan {
 RopPlan PlanRop2(int rop2) {
   RopPlan plan;
   switch (rop2) {
-    case 1: plan.force = QColor(Qt::black); break;
-    case 2: plan.mode = QPainter::RasterOp_NotSourceAndNotDestination; break;
-    case 3: plan.mode = QPainter::RasterOp_NotSourceAndDestination; break;
-    case 4: plan.mode = QPainter::RasterOp_NotSource; break;
-    case 5: plan.mode = QPainter::RasterOp_SourceAndNotDestination; break;
-    case 6: plan.mode = QPainter::RasterOp_NotDestination; break;
-    case 7: plan.mode = QPainter::RasterOp_SourceXorDestination; break;
-    case 8: plan.mode = QPainter::RasterOp_NotSourceOrNotDestination; break;
-    case 9: plan.mode = QPainter::RasterOp_SourceAndDestination; break;
-    case 10: plan.mode = QPainter::RasterOp_NotSourceXorDestination; break;
-    case 11: plan.skip = true; break;
-    case 12: plan.mode = QPainter::RasterOp_NotSourceOrDestination; break;
-    case 14: plan.mode = QPainter::RasterOp_SourceOrNotDestination; break;
-    case 15: plan.mode = QPainter::RasterOp_SourceOrDestination; break;
-    case 16: plan.force = QColor(Qt::white); break;
-    default: break;
+    case 1:
+      plan.force = QColor(Qt::black);
+      break;
+    case 2:
+      plan.mode = QPainter::RasterOp_NotSourceAndNotDestination;
+      break;
+    case 3:
+      plan.mode = QPainter::RasterOp_NotSourceAndDestination;
+      break;
+    case 4:
+      plan.mode = QPainter::RasterOp_NotSource;
+      break;
+    case 5:
+      plan.mode = QPainter::RasterOp_SourceAndNotDestination;
+      break;
+    case 6:
+      plan.mode = QPainter::RasterOp_NotDestination;
+      break;
+    case 7:
+      plan.mode = QPainter::RasterOp_SourceXorDestination;
+      break;
+    case 8:
+      plan.mode = QPainter::RasterOp_NotSourceOrNotDestination;
+      break;
+    case 9:
+      plan.mode = QPainter::RasterOp_SourceAndDestination;
+      break;
+    case 10:
+      plan.mode = QPainter::RasterOp_NotSourceXorDestination;
+      break;
+    case 11:
+      plan.skip = true;
+      break;
+    case 12:
+      plan.mode = QPainter::RasterOp_NotSourceOrDestination;
+      break;
+    case 14:
+      plan.mode = QPainter::RasterOp_SourceOrNotDestination;
+      break;
+    case 15:
+      plan.mode = QPainter::RasterOp_SourceOrDestination;
+      break;
+    case 16:
+      plan.force = QColor(Qt::white);
+      break;
+    default:
+      break;
   }
   return plan;
 }
@@ -80,35 +111,76 @@ struct BltPlan {
 BltPlan PlanRop3(std::uint32_t rop) {
   BltPlan plan;
   switch ((rop >> 16) & 0xFF) {
-    case 0xCC: break;  // SRCCOPY
-    case 0xEE: plan.mode = QPainter::RasterOp_SourceOrDestination; break;  // SRCPAINT
-    case 0x88: plan.mode = QPainter::RasterOp_SourceAndDestination; break;  // SRCAND
-    case 0x66: plan.mode = QPainter::RasterOp_SourceXorDestination; break;  // SRCINVERT
-    case 0x44: plan.mode = QPainter::RasterOp_SourceAndNotDestination; break;  // SRCERASE
-    case 0x33: plan.mode = QPainter::RasterOp_NotSource; break;  // NOTSRCCOPY
-    case 0x11: plan.mode = QPainter::RasterOp_NotSourceAndNotDestination; break;  // NOTSRCERASE
-    case 0xBB: plan.mode = QPainter::RasterOp_NotSourceOrDestination; break;  // MERGEPAINT
-    case 0xF0: plan.kind = BltKind::Pattern; break;  // PATCOPY
-    case 0x5A: plan.kind = BltKind::Pattern; plan.mode = QPainter::RasterOp_SourceXorDestination; break;  // PATINVERT
-    case 0xFB: plan.kind = BltKind::Pattern; break;  // PATPAINT, drawn as PATCOPY
-    case 0x55: plan.kind = BltKind::Destination; plan.mode = QPainter::RasterOp_NotDestination; break;  // DSTINVERT
-    case 0x00: plan.kind = BltKind::Pattern; plan.force = QColor(Qt::black); break;  // BLACKNESS
-    case 0xFF: plan.kind = BltKind::Pattern; plan.force = QColor(Qt::white); break;  // WHITENESS
-    case 0xAA: plan.kind = BltKind::Nothing; break;  // the destination as it is
-    default: break;
+    case 0xCC:
+      break;  // SRCCOPY
+    case 0xEE:
+      plan.mode = QPainter::RasterOp_SourceOrDestination;
+      break;  // SRCPAINT
+    case 0x88:
+      plan.mode = QPainter::RasterOp_SourceAndDestination;
+      break;  // SRCAND
+    case 0x66:
+      plan.mode = QPainter::RasterOp_SourceXorDestination;
+      break;  // SRCINVERT
+    case 0x44:
+      plan.mode = QPainter::RasterOp_SourceAndNotDestination;
+      break;  // SRCERASE
+    case 0x33:
+      plan.mode = QPainter::RasterOp_NotSource;
+      break;  // NOTSRCCOPY
+    case 0x11:
+      plan.mode = QPainter::RasterOp_NotSourceAndNotDestination;
+      break;  // NOTSRCERASE
+    case 0xBB:
+      plan.mode = QPainter::RasterOp_NotSourceOrDestination;
+      break;  // MERGEPAINT
+    case 0xF0:
+      plan.kind = BltKind::Pattern;
+      break;  // PATCOPY
+    case 0x5A:
+      plan.kind = BltKind::Pattern;
+      plan.mode = QPainter::RasterOp_SourceXorDestination;
+      break;  // PATINVERT
+    case 0xFB:
+      plan.kind = BltKind::Pattern;
+      break;  // PATPAINT, drawn as PATCOPY
+    case 0x55:
+      plan.kind = BltKind::Destination;
+      plan.mode = QPainter::RasterOp_NotDestination;
+      break;  // DSTINVERT
+    case 0x00:
+      plan.kind = BltKind::Pattern;
+      plan.force = QColor(Qt::black);
+      break;  // BLACKNESS
+    case 0xFF:
+      plan.kind = BltKind::Pattern;
+      plan.force = QColor(Qt::white);
+      break;  // WHITENESS
+    case 0xAA:
+      plan.kind = BltKind::Nothing;
+      break;  // the destination as it is
+    default:
+      break;
   }
   return plan;
 }
 
 Qt::BrushStyle HatchStyle(std::uint32_t hatch) {
   switch (hatch) {
-    case 0: return Qt::HorPattern;
-    case 1: return Qt::VerPattern;
-    case 2: return Qt::FDiagPattern;
-    case 3: return Qt::BDiagPattern;
-    case 4: return Qt::CrossPattern;
-    case 5: return Qt::DiagCrossPattern;
-    default: return Qt::SolidPattern;
+    case 0:
+      return Qt::HorPattern;
+    case 1:
+      return Qt::VerPattern;
+    case 2:
+      return Qt::FDiagPattern;
+    case 3:
+      return Qt::BDiagPattern;
+    case 4:
+      return Qt::CrossPattern;
+    case 5:
+      return Qt::DiagCrossPattern;
+    default:
+      return Qt::SolidPattern;
   }
 }
 
@@ -165,14 +237,17 @@ QImage DecodeDib(std::span<const std::uint8_t> info, std::span<const std::uint8_
   if (info.size() < 12) return {};
   // A picture far larger than its data would make the BMP reader allocate
   // for run-length data that cannot fill it.
-  const std::uint32_t headerSize = info[0] | (info[1] << 8) | (info[2] << 16) | (static_cast<std::uint32_t>(info[3]) << 24);
+  const std::uint32_t headerSize =
+      info[0] | (info[1] << 8) | (info[2] << 16) | (static_cast<std::uint32_t>(info[3]) << 24);
   std::int64_t w = 0, h = 0;
   if (headerSize == 12) {
     w = info[4] | (info[5] << 8);
     h = info[6] | (info[7] << 8);
   } else if (info.size() >= 12) {
-    w = static_cast<std::int32_t>(info[4] | (info[5] << 8) | (info[6] << 16) | (static_cast<std::uint32_t>(info[7]) << 24));
-    h = static_cast<std::int32_t>(info[8] | (info[9] << 8) | (info[10] << 16) | (static_cast<std::uint32_t>(info[11]) << 24));
+    w = static_cast<std::int32_t>(info[4] | (info[5] << 8) | (info[6] << 16) |
+                                  (static_cast<std::uint32_t>(info[7]) << 24));
+    h = static_cast<std::int32_t>(info[8] | (info[9] << 8) | (info[10] << 16) |
+                                  (static_cast<std::uint32_t>(info[11]) << 24));
   }
   w = std::abs(w);
   h = std::abs(h);
@@ -256,20 +331,42 @@ void Playback::SelectObject(std::uint32_t index) {
 }
 
 void Playback::SelectStock(std::uint32_t stock) {
-  auto solid = [this](int grey) {
-    state_.brush = BrushObject{0, QColor(grey, grey, grey), 0, {}};
-  };
+  auto solid = [this](int grey) { state_.brush = BrushObject{0, QColor(grey, grey, grey), 0, {}}; };
   switch (stock) {
-    case 0: solid(255); break;
-    case 1: solid(192); break;
-    case 2: solid(128); break;
-    case 3: solid(64); break;
-    case 4: solid(0); break;
-    case 5: state_.brush = BrushObject{1, Qt::white, 0, {}}; break;
-    case 6: state_.pen = PenObject{0, 0, Qt::white}; break;
-    case 7: state_.pen = PenObject{0, 0, Qt::black}; break;
-    case 8: state_.pen = PenObject{5, 0, Qt::black}; break;
-    case 10: case 11: case 12: case 13: case 14: case 16: case 17: {
+    case 0:
+      solid(255);
+      break;
+    case 1:
+      solid(192);
+      break;
+    case 2:
+      solid(128);
+      break;
+    case 3:
+      solid(64);
+      break;
+    case 4:
+      solid(0);
+      break;
+    case 5:
+      state_.brush = BrushObject{1, Qt::white, 0, {}};
+      break;
+    case 6:
+      state_.pen = PenObject{0, 0, Qt::white};
+      break;
+    case 7:
+      state_.pen = PenObject{0, 0, Qt::black};
+      break;
+    case 8:
+      state_.pen = PenObject{5, 0, Qt::black};
+      break;
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 16:
+    case 17: {
       FontObject font;
       font.height = stock == 17 ? -11 : 16;
       font.weight = stock == 13 ? 700 : 400;
@@ -277,9 +374,14 @@ void Playback::SelectStock(std::uint32_t stock) {
       state_.font = font;
       break;
     }
-    case 18: solid(255); break;
-    case 19: state_.pen = PenObject{0, 0, Qt::black}; break;
-    default: break;
+    case 18:
+      solid(255);
+      break;
+    case 19:
+      state_.pen = PenObject{0, 0, Qt::black};
+      break;
+    default:
+      break;
   }
 }
 
@@ -337,11 +439,26 @@ QTransform Playback::LogicalToDestination() const {
   } else {
     const double mmX = mapping_.pixelsPerMmX, mmY = mapping_.pixelsPerMmY;
     switch (state_.mapMode) {
-      case mmLoMetric: sx = mmX / 10; sy = -mmY / 10; break;
-      case mmHiMetric: sx = mmX / 100; sy = -mmY / 100; break;
-      case mmLoEnglish: sx = mmX * 0.254; sy = -mmY * 0.254; break;
-      case mmHiEnglish: sx = mmX * 0.0254; sy = -mmY * 0.0254; break;
-      case mmTwips: sx = mmX * 25.4 / 1440; sy = -mmY * 25.4 / 1440; break;
+      case mmLoMetric:
+        sx = mmX / 10;
+        sy = -mmY / 10;
+        break;
+      case mmHiMetric:
+        sx = mmX / 100;
+        sy = -mmY / 100;
+        break;
+      case mmLoEnglish:
+        sx = mmX * 0.254;
+        sy = -mmY * 0.254;
+        break;
+      case mmHiEnglish:
+        sx = mmX * 0.0254;
+        sy = -mmY * 0.0254;
+        break;
+      case mmTwips:
+        sx = mmX * 25.4 / 1440;
+        sy = -mmY * 25.4 / 1440;
+        break;
       case mmIsotropic:
       case mmAnisotropic:
         sx = state_.viewportExt.width() / state_.windowExt.width();
@@ -352,7 +469,8 @@ QTransform Playback::LogicalToDestination() const {
           sy = std::copysign(s, sy);
         }
         break;
-      default: break;
+      default:
+        break;
     }
   }
   const QTransform page(sx, 0, 0, sy, viewportOrg.x() - state_.windowOrg.x() * sx,
@@ -372,12 +490,23 @@ void Playback::CombineClip(const std::optional<QRegion>& region, int mode) {
   const QRegion current = state_.clip ? *state_.clip : QRegion(kEverything);
   const QRegion other = region ? *region : QRegion(kEverything);
   switch (mode) {
-    case 1: state_.clip = current.intersected(other); break;
-    case 2: state_.clip = current.united(other); break;
-    case 3: state_.clip = current.xored(other); break;
-    case 4: state_.clip = current.subtracted(other); break;
-    case 5: state_.clip = region; break;
-    default: break;
+    case 1:
+      state_.clip = current.intersected(other);
+      break;
+    case 2:
+      state_.clip = current.united(other);
+      break;
+    case 3:
+      state_.clip = current.xored(other);
+      break;
+    case 4:
+      state_.clip = current.subtracted(other);
+      break;
+    case 5:
+      state_.clip = region;
+      break;
+    default:
+      break;
   }
 }
 
@@ -441,31 +570,58 @@ QPen Playback::MakePen() const {
   const bool thin = pen.width <= 0 || width < 1.5;
   qpen.setWidthF(thin ? 0 : std::min(width, kMaxPenPixels));
   switch (style) {
-    case 1: qpen.setStyle(Qt::DashLine); break;
-    case 2: qpen.setStyle(Qt::DotLine); break;
-    case 3: qpen.setStyle(Qt::DashDotLine); break;
-    case 4: qpen.setStyle(Qt::DashDotDotLine); break;
-    case 8: qpen.setStyle(Qt::DotLine); break;
-    default: qpen.setStyle(Qt::SolidLine); break;
+    case 1:
+      qpen.setStyle(Qt::DashLine);
+      break;
+    case 2:
+      qpen.setStyle(Qt::DotLine);
+      break;
+    case 3:
+      qpen.setStyle(Qt::DashDotLine);
+      break;
+    case 4:
+      qpen.setStyle(Qt::DashDotDotLine);
+      break;
+    case 8:
+      qpen.setStyle(Qt::DotLine);
+      break;
+    default:
+      qpen.setStyle(Qt::SolidLine);
+      break;
   }
   switch (pen.style & 0x0F00) {
-    case 0x100: qpen.setCapStyle(Qt::SquareCap); break;
-    case 0x200: qpen.setCapStyle(Qt::FlatCap); break;
-    default: qpen.setCapStyle(Qt::RoundCap); break;
+    case 0x100:
+      qpen.setCapStyle(Qt::SquareCap);
+      break;
+    case 0x200:
+      qpen.setCapStyle(Qt::FlatCap);
+      break;
+    default:
+      qpen.setCapStyle(Qt::RoundCap);
+      break;
   }
   switch (pen.style & 0xF000) {
-    case 0x1000: qpen.setJoinStyle(Qt::BevelJoin); break;
-    case 0x2000: qpen.setJoinStyle(Qt::MiterJoin); break;
-    default: qpen.setJoinStyle(Qt::RoundJoin); break;
+    case 0x1000:
+      qpen.setJoinStyle(Qt::BevelJoin);
+      break;
+    case 0x2000:
+      qpen.setJoinStyle(Qt::MiterJoin);
+      break;
+    default:
+      qpen.setJoinStyle(Qt::RoundJoin);
+      break;
   }
   return qpen;
 }
 
 QBrush Playback::MakeBrush(const BrushObject& brush) const {
   switch (brush.style) {
-    case 0: return QBrush(brush.color);
-    case 1: return QBrush(Qt::NoBrush);
-    case 2: return QBrush(brush.color, HatchStyle(brush.hatch));
+    case 0:
+      return QBrush(brush.color);
+    case 1:
+      return QBrush(Qt::NoBrush);
+    case 2:
+      return QBrush(brush.color, HatchStyle(brush.hatch));
     default:
       if (!brush.pattern.isNull()) return QBrush(brush.pattern);
       return QBrush(brush.color);
@@ -888,7 +1044,8 @@ void Playback::TextOut(QPointF reference, const QString& text, std::span<const d
     const QFontMetricsF m(probe);
     if (m.ascent() + m.descent() > 0) pixels *= 100 / (m.ascent() + m.descent());
   }
-  font.setPixelSize(static_cast<int>(std::lround(std::clamp(std::isfinite(pixels) ? pixels : 1.0, 1.0, kMaxFontPixels))));
+  font.setPixelSize(
+      static_cast<int>(std::lround(std::clamp(std::isfinite(pixels) ? pixels : 1.0, 1.0, kMaxFontPixels))));
   const QFontMetricsF metrics(font);
 
   // Advances in destination pixels.
@@ -896,7 +1053,7 @@ void Playback::TextOut(QPointF reference, const QString& text, std::span<const d
   if (!dx.empty()) {
     for (qsizetype i = 0; i < text.size(); ++i)
       advances.push_back(i < static_cast<qsizetype>(dx.size()) ? dx[static_cast<std::size_t>(i)] * sx
-                                                              : metrics.horizontalAdvance(text[i]));
+                                                               : metrics.horizontalAdvance(text[i]));
   }
   double width = 0;
   if (advances.empty())
@@ -906,15 +1063,26 @@ void Playback::TextOut(QPointF reference, const QString& text, std::span<const d
 
   double x = 0;
   switch (state_.textAlign & 6) {
-    case 2: x = -width; break;
-    case 6: x = -width / 2; break;
-    default: break;
+    case 2:
+      x = -width;
+      break;
+    case 6:
+      x = -width / 2;
+      break;
+    default:
+      break;
   }
   double baseline = 0;
   switch (state_.textAlign & 24) {
-    case 8: baseline = -metrics.descent(); break;
-    case 24: baseline = 0; break;
-    default: baseline = metrics.ascent(); break;
+    case 8:
+      baseline = -metrics.descent();
+      break;
+    case 24:
+      baseline = 0;
+      break;
+    default:
+      baseline = metrics.ascent();
+      break;
   }
 
   painter_->save();
@@ -928,7 +1096,8 @@ void Playback::TextOut(QPointF reference, const QString& text, std::span<const d
       path.addPolygon(box);
       painter_->fillPath(path, state_.bkColor);
     }
-    if (options & 0x04) painter_->setClipRegion(QRegion(ClampedPolygon(box)), state_.clip ? Qt::IntersectClip : Qt::ReplaceClip);
+    if (options & 0x04)
+      painter_->setClipRegion(QRegion(ClampedPolygon(box)), state_.clip ? Qt::IntersectClip : Qt::ReplaceClip);
   }
   painter_->translate(origin);
   double angle = -f.escapement / 10.0;

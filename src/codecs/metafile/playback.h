@@ -75,8 +75,8 @@ struct DcState {
   FontObject font;
   QColor textColor = Qt::black;
   QColor bkColor = Qt::white;
-  int bkMode = 2;  // 1 transparent, 2 opaque
-  int rop2 = 13;   // R2_COPYPEN
+  int bkMode = 2;        // 1 transparent, 2 opaque
+  int rop2 = 13;         // R2_COPYPEN
   int polyFillMode = 1;  // 1 alternate, 2 winding
   std::uint32_t textAlign = 0;
   int mapMode = mmText;
@@ -84,8 +84,8 @@ struct DcState {
   QSizeF windowExt{1, 1};
   QPointF viewportOrg{0, 0};
   QSizeF viewportExt{1, 1};
-  QTransform world;       // EMF world transform
-  QPointF position{0, 0};  // current position, logical
+  QTransform world;             // EMF world transform
+  QPointF position{0, 0};       // current position, logical
   std::optional<QRegion> clip;  // in destination pixels
   bool clockwiseArcs = false;
 };

@@ -72,19 +72,53 @@ BrushObject DibBrush(std::span<const std::uint8_t> rest, bool painting) {
 void PlayRecord(std::uint16_t function, ByteReader& r, std::span<const std::uint8_t> params, Playback& pb) {
   DcState& s = pb.State();
   switch (function) {
-    case 0x001E: pb.SaveDC(); break;
-    case 0x0127: pb.RestoreDC(r.S16LE()); break;
-    case 0x0102: s.bkMode = r.U16LE(); break;
-    case 0x0103: pb.SetMapMode(r.U16LE()); break;
-    case 0x0104: s.rop2 = r.U16LE(); break;
-    case 0x0106: s.polyFillMode = r.U16LE(); break;
-    case 0x012E: s.textAlign = r.U16LE(); break;
-    case 0x0201: s.bkColor = ColorRef(r.U32LE()); break;
-    case 0x0209: s.textColor = ColorRef(r.U32LE()); break;
-    case 0x020B: { const double y = r.S16LE(); pb.SetWindowOrg(r.S16LE(), y); break; }
-    case 0x020C: { const double y = r.S16LE(); pb.SetWindowExt(r.S16LE(), y); break; }
-    case 0x020D: { const double y = r.S16LE(); pb.SetViewportOrg(r.S16LE(), y); break; }
-    case 0x020E: { const double y = r.S16LE(); pb.SetViewportExt(r.S16LE(), y); break; }
+    case 0x001E:
+      pb.SaveDC();
+      break;
+    case 0x0127:
+      pb.RestoreDC(r.S16LE());
+      break;
+    case 0x0102:
+      s.bkMode = r.U16LE();
+      break;
+    case 0x0103:
+      pb.SetMapMode(r.U16LE());
+      break;
+    case 0x0104:
+      s.rop2 = r.U16LE();
+      break;
+    case 0x0106:
+      s.polyFillMode = r.U16LE();
+      break;
+    case 0x012E:
+      s.textAlign = r.U16LE();
+      break;
+    case 0x0201:
+      s.bkColor = ColorRef(r.U32LE());
+      break;
+    case 0x0209:
+      s.textColor = ColorRef(r.U32LE());
+      break;
+    case 0x020B: {
+      const double y = r.S16LE();
+      pb.SetWindowOrg(r.S16LE(), y);
+      break;
+    }
+    case 0x020C: {
+      const double y = r.S16LE();
+      pb.SetWindowExt(r.S16LE(), y);
+      break;
+    }
+    case 0x020D: {
+      const double y = r.S16LE();
+      pb.SetViewportOrg(r.S16LE(), y);
+      break;
+    }
+    case 0x020E: {
+      const double y = r.S16LE();
+      pb.SetViewportExt(r.S16LE(), y);
+      break;
+    }
     case 0x020F: {  // OffsetWindowOrg
       const double y = r.S16LE();
       const double x = r.S16LE();
@@ -97,8 +131,16 @@ void PlayRecord(std::uint16_t function, ByteReader& r, std::span<const std::uint
         pb.SetWindowExt(s.windowExt.width() * xNum / xDenom, s.windowExt.height() * yNum / yDenom);
       break;
     }
-    case 0x0214: { const double y = r.S16LE(); pb.MoveTo({static_cast<double>(r.S16LE()), y}); break; }
-    case 0x0213: { const double y = r.S16LE(); pb.LineTo({static_cast<double>(r.S16LE()), y}); break; }
+    case 0x0214: {
+      const double y = r.S16LE();
+      pb.MoveTo({static_cast<double>(r.S16LE()), y});
+      break;
+    }
+    case 0x0213: {
+      const double y = r.S16LE();
+      pb.LineTo({static_cast<double>(r.S16LE()), y});
+      break;
+    }
     case 0x0324:
     case 0x0325: {
       const std::size_t count = r.U16LE();
@@ -139,7 +181,7 @@ void PlayRecord(std::uint16_t function, ByteReader& r, std::span<const std::uint
     case 0x0830: {  // Arc, Pie, Chord: yEnd, xEnd, yStart, xStart, bottom, right, top, left
       const double yEnd = r.S16LE(), xEnd = r.S16LE(), yStart = r.S16LE(), xStart = r.S16LE();
       const double bottom = r.S16LE(), right = r.S16LE(), top = r.S16LE(), left = r.S16LE();
-      const auto kind = function == 0x0817 ? Playback::ArcKind::Arc
+      const auto kind = function == 0x0817   ? Playback::ArcKind::Arc
                         : function == 0x081A ? Playback::ArcKind::Pie
                                              : Playback::ArcKind::Chord;
       pb.Arc(kind, Box(left, top, right, bottom), {xStart, yStart}, {xEnd, yEnd});
@@ -201,8 +243,12 @@ void PlayRecord(std::uint16_t function, ByteReader& r, std::span<const std::uint
         pb.CombineClip(std::nullopt, 5);
       break;
     }
-    case 0x012D: pb.SelectObject(r.U16LE()); break;
-    case 0x01F0: pb.DeleteObject(r.U16LE()); break;
+    case 0x012D:
+      pb.SelectObject(r.U16LE());
+      break;
+    case 0x01F0:
+      pb.DeleteObject(r.U16LE());
+      break;
     case 0x02FA: {  // CreatePenIndirect: style, width (x, y), colour
       PenObject pen;
       pen.style = r.U16LE();

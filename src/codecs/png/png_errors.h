@@ -13,10 +13,10 @@ class EPngError : public Exception {
   explicit EPngError(std::string message) : Exception(std::move(message)) {}
 };
 
-#define PIXTREL_PNG_ERROR(Name, Text)      \
-  class Name : public EPngError {          \
-   public:                                 \
-    Name() : EPngError(Text) {}            \
+#define PIXTREL_PNG_ERROR(Name, Text) \
+  class Name : public EPngError {     \
+   public:                            \
+    Name() : EPngError(Text) {}       \
   };
 
 PIXTREL_PNG_ERROR(EPNGInvalidFileHeader,

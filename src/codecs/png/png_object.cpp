@@ -20,16 +20,26 @@ const char* const kPngInvalidImageText = "It's not allowed to add a new chunk be
 
 std::string ZlibResultText(int code) {
   switch (code) {
-    case 0: return "(0)";
-    case 1: return "stream end (1)";
-    case 2: return "need dictionary (2)";
-    case -1: return "file error (-1)";
-    case -2: return "stream error (-2)";
-    case -3: return "data error (-3)";
-    case -4: return "insufficient memory (-4)";
-    case -5: return "buffer error (-5)";
-    case -6: return "incompatible version (-6)";
-    default: return "(" + std::to_string(code) + ")";
+    case 0:
+      return "(0)";
+    case 1:
+      return "stream end (1)";
+    case 2:
+      return "need dictionary (2)";
+    case -1:
+      return "file error (-1)";
+    case -2:
+      return "stream error (-2)";
+    case -3:
+      return "data error (-3)";
+    case -4:
+      return "insufficient memory (-4)";
+    case -5:
+      return "buffer error (-5)";
+    case -6:
+      return "incompatible version (-6)";
+    default:
+      return "(" + std::to_string(code) + ")";
   }
 }
 
@@ -76,10 +86,17 @@ std::vector<std::uint8_t> Chunk::SaveData(const PNGObject&) const { return data_
 int ChunkIHDR::SampleBytesPerPixel() const {
   int channels = 1;
   switch (colorType) {
-    case 2: channels = 3; break;
-    case 4: channels = 2; break;
-    case 6: channels = 4; break;
-    default: break;
+    case 2:
+      channels = 3;
+      break;
+    case 4:
+      channels = 2;
+      break;
+    case 6:
+      channels = 4;
+      break;
+    default:
+      break;
   }
   return std::max(1, channels * bitDepth / 8);
 }
@@ -87,10 +104,17 @@ int ChunkIHDR::SampleBytesPerPixel() const {
 std::size_t ChunkIHDR::StoredRowBytes(int pixels) const {
   int channels = 1;
   switch (colorType) {
-    case 2: channels = 3; break;
-    case 4: channels = 2; break;
-    case 6: channels = 4; break;
-    default: break;
+    case 2:
+      channels = 3;
+      break;
+    case 4:
+      channels = 2;
+      break;
+    case 6:
+      channels = 4;
+      break;
+    default:
+      break;
   }
   const std::size_t bits = CheckedMul(CheckedMul(static_cast<std::size_t>(pixels), channels), bitDepth);
   return (bits + 7) / 8;
@@ -319,9 +343,9 @@ void PNGObject::Assign(const Bitmap& source) {
         }
       }
     } else {
-      trns->bytes = {0, static_cast<std::uint8_t>(GetRValue(transparentColor)), 0,
-                     static_cast<std::uint8_t>(GetGValue(transparentColor)), 0,
-                     static_cast<std::uint8_t>(GetBValue(transparentColor))};
+      trns->bytes = {0, static_cast<std::uint8_t>(GetRValue(transparentColor)),
+                     0, static_cast<std::uint8_t>(GetGValue(transparentColor)),
+                     0, static_cast<std::uint8_t>(GetBValue(transparentColor))};
       trns->singleColor = true;
     }
     if (!trns->bytes.empty()) chunks_.push_back(std::move(trns));
@@ -331,8 +355,7 @@ void PNGObject::Assign(const Bitmap& source) {
 }
 
 void PNGObject::AddChunk(std::unique_ptr<Chunk> chunk) {
-  const bool hasEnd = std::any_of(chunks_.begin(), chunks_.end(),
-                                  [](const auto& c) { return c->Type() == "IEND"; });
+  const bool hasEnd = std::any_of(chunks_.begin(), chunks_.end(), [](const auto& c) { return c->Type() == "IEND"; });
   if (!Header() || !hasEnd) throw EPngError(kPngInvalidImageText);
   if (IsSingleChunkType(chunk->Type())) {
     for (const auto& c : chunks_)
@@ -370,8 +393,8 @@ void PNGObject::AddAlphaChannel() {
           const std::uint8_t* src = raster.ScanLine(y);
           std::uint8_t* dst = deep.ScanLine(y);
           for (int x = 0; x < header->width; ++x) {
-            const int index = rasterBits == 1 ? (src[x >> 3] >> (7 - (x & 7))) & 1
-                                              : (src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+            const int index =
+                rasterBits == 1 ? (src[x >> 3] >> (7 - (x & 7))) & 1 : (src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
             dst[x] = static_cast<std::uint8_t>(index * 255 / top);
           }
         }
@@ -411,9 +434,7 @@ std::uint8_t* PNGObject::AlphaRow(int y) {
   return header->alpha.data() + static_cast<std::size_t>(y) * header->width;
 }
 
-const std::uint8_t* PNGObject::AlphaRow(int y) const {
-  return const_cast<PNGObject*>(this)->AlphaRow(y);
-}
+const std::uint8_t* PNGObject::AlphaRow(int y) const { return const_cast<PNGObject*>(this)->AlphaRow(y); }
 
 std::vector<std::uint8_t> PNGObject::SaveToBytes() const {
   MemoryStream stream;

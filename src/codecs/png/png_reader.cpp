@@ -25,12 +25,16 @@ constexpr Pass kAdam7[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 
 
 bool ValidCombination(int colorType, int depth) {
   switch (colorType) {
-    case 0: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
-    case 3: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case 0:
+      return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case 3:
+      return depth == 1 || depth == 2 || depth == 4 || depth == 8;
     case 2:
     case 4:
-    case 6: return depth == 8 || depth == 16;
-    default: return false;
+    case 6:
+      return depth == 8 || depth == 16;
+    default:
+      return false;
   }
 }
 
@@ -74,10 +78,14 @@ void Unfilter(int type, std::uint8_t* cur, const std::uint8_t* prev, std::size_t
 
 inline int PackedSample(const std::uint8_t* row, int i, int depth) {
   switch (depth) {
-    case 1: return (row[i >> 3] >> (7 - (i & 7))) & 1;
-    case 2: return (row[i >> 2] >> (6 - 2 * (i & 3))) & 3;
-    case 4: return (row[i >> 1] >> ((i & 1) ? 0 : 4)) & 0x0F;
-    default: return row[i];
+    case 1:
+      return (row[i >> 3] >> (7 - (i & 7))) & 1;
+    case 2:
+      return (row[i >> 2] >> (6 - 2 * (i & 3))) & 3;
+    case 4:
+      return (row[i >> 1] >> ((i & 1) ? 0 : 4)) & 0x0F;
+    default:
+      return row[i];
   }
 }
 
@@ -175,23 +183,31 @@ std::size_t PNGDecoder::Run() {
     const ChunkHead head = ReadHead();
     if (png_.chunks_.empty() && head.type != "IHDR") throw EPNGIHDRNotFirst();
 
-    if (head.type == "cHRM" || (head.type == "IDAT" && imageDecoded_) ||
-        (header_ && head.type == "IHDR")) {
+    if (head.type == "cHRM" || (head.type == "IDAT" && imageDecoded_) || (header_ && head.type == "IHDR")) {
       if (in_.Remaining() < std::size_t{head.length} + 4) throw EPngUnexpectedEnd();
       in_.Skip(std::size_t{head.length} + 4);
       continue;
     }
 
     std::unique_ptr<Chunk> chunk;
-    if (head.type == "IHDR") chunk = std::make_unique<ChunkIHDR>();
-    else if (head.type == "PLTE") chunk = std::make_unique<ChunkPLTE>();
-    else if (head.type == "tRNS") chunk = std::make_unique<ChunktRNS>();
-    else if (head.type == "gAMA") chunk = std::make_unique<ChunkgAMA>();
-    else if (head.type == "IDAT") chunk = std::make_unique<ChunkIDAT>();
-    else if (head.type == "tIME") chunk = std::make_unique<ChunktIME>();
-    else if (head.type == "tEXt") chunk = std::make_unique<ChunktEXt>();
-    else if (head.type == "IEND") chunk = std::make_unique<ChunkIEND>();
-    else chunk = std::make_unique<Chunk>(head.type);
+    if (head.type == "IHDR")
+      chunk = std::make_unique<ChunkIHDR>();
+    else if (head.type == "PLTE")
+      chunk = std::make_unique<ChunkPLTE>();
+    else if (head.type == "tRNS")
+      chunk = std::make_unique<ChunktRNS>();
+    else if (head.type == "gAMA")
+      chunk = std::make_unique<ChunkgAMA>();
+    else if (head.type == "IDAT")
+      chunk = std::make_unique<ChunkIDAT>();
+    else if (head.type == "tIME")
+      chunk = std::make_unique<ChunktIME>();
+    else if (head.type == "tEXt")
+      chunk = std::make_unique<ChunktEXt>();
+    else if (head.type == "IEND")
+      chunk = std::make_unique<ChunkIEND>();
+    else
+      chunk = std::make_unique<Chunk>(head.type);
     const bool plain = typeid(*chunk) == typeid(Chunk);
     if (plain && (static_cast<unsigned char>(head.type[0]) & 0x20) == 0) throw EPNGUnknownCriticalChunk();
 

@@ -92,10 +92,18 @@ void PNGObject::WriteImageData(Stream& stream) const {
 
   std::size_t rowBytes = 0;
   switch (h.colorType) {
-    case 2: rowBytes = CheckedMul(width, 3); break;
-    case 6: rowBytes = CheckedMul(width, 4); break;
-    case 4: rowBytes = CheckedMul(width, 2); break;
-    default: rowBytes = (CheckedMul(width, raster.BitCount()) + 7) / 8; break;
+    case 2:
+      rowBytes = CheckedMul(width, 3);
+      break;
+    case 6:
+      rowBytes = CheckedMul(width, 4);
+      break;
+    case 4:
+      rowBytes = CheckedMul(width, 2);
+      break;
+    default:
+      rowBytes = (CheckedMul(width, raster.BitCount()) + 7) / 8;
+      break;
   }
   // One filter type byte (Sub) and the filtered row.
   std::vector<std::uint8_t> line(rowBytes + 1);

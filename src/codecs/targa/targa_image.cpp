@@ -17,26 +17,41 @@ enum class PixelKind { None, Mapped8, Grey8, True16, True24, True32 };
 
 PixelKind KindOf(int imageType, int depth) {
   switch (imageType) {
-    case 1: case 9: return depth == 8 ? PixelKind::Mapped8 : PixelKind::None;
-    case 3: case 11: return depth == 8 ? PixelKind::Grey8 : PixelKind::None;
-    case 2: case 10:
+    case 1:
+    case 9:
+      return depth == 8 ? PixelKind::Mapped8 : PixelKind::None;
+    case 3:
+    case 11:
+      return depth == 8 ? PixelKind::Grey8 : PixelKind::None;
+    case 2:
+    case 10:
       switch (depth) {
-        case 16: return PixelKind::True16;
-        case 24: return PixelKind::True24;
-        case 32: return PixelKind::True32;
-        default: return PixelKind::None;
+        case 16:
+          return PixelKind::True16;
+        case 24:
+          return PixelKind::True24;
+        case 32:
+          return PixelKind::True32;
+        default:
+          return PixelKind::None;
       }
-    default: return PixelKind::None;
+    default:
+      return PixelKind::None;
   }
 }
 
 int PixelBytes(PixelKind kind) {
   switch (kind) {
-    case PixelKind::True16: return 2;
-    case PixelKind::True24: return 3;
-    case PixelKind::True32: return 4;
-    case PixelKind::None: return 0;
-    default: return 1;
+    case PixelKind::True16:
+      return 2;
+    case PixelKind::True24:
+      return 3;
+    case PixelKind::True32:
+      return 4;
+    case PixelKind::None:
+      return 0;
+    default:
+      return 1;
   }
 }
 
@@ -165,9 +180,14 @@ void Targa::LoadFromBytes(std::span<const std::uint8_t> bytes) {
           c = {bgr[2], bgr[1], bgr[0], 0};
           break;
         }
-        case 24: c = {e[2], e[1], e[0], 0}; break;
-        case 32: c = {e[2], e[1], e[0], e[3]}; break;
-        default: break;
+        case 24:
+          c = {e[2], e[1], e[0], 0};
+          break;
+        case 32:
+          c = {e[2], e[1], e[0], e[3]};
+          break;
+        default:
+          break;
       }
     }
   }
@@ -186,19 +206,41 @@ void Targa::LoadFromBytes(std::span<const std::uint8_t> bytes) {
   header_ = h;
   colorMap_ = map;
   switch (h.imageType) {
-    case 1: kind_ = ttColorMapedImage; break;
-    case 2: kind_ = ttTrueColorImage; break;
-    case 3: kind_ = ttBlackAndWhiteImage; break;
-    case 9: kind_ = ttRLEColorMapedImage; break;
-    case 10: kind_ = ttRLETrueColorImage; break;
-    case 11: kind_ = ttRLEBlackAndWhiteImage; break;
-    default: kind_ = ttNoImageData; break;
+    case 1:
+      kind_ = ttColorMapedImage;
+      break;
+    case 2:
+      kind_ = ttTrueColorImage;
+      break;
+    case 3:
+      kind_ = ttBlackAndWhiteImage;
+      break;
+    case 9:
+      kind_ = ttRLEColorMapedImage;
+      break;
+    case 10:
+      kind_ = ttRLETrueColorImage;
+      break;
+    case 11:
+      kind_ = ttRLEBlackAndWhiteImage;
+      break;
+    default:
+      kind_ = ttNoImageData;
+      break;
   }
   switch (pixelKind) {
-    case PixelKind::True16: depth_ = cd16bit; break;
-    case PixelKind::True24: depth_ = cd24bit; break;
-    case PixelKind::True32: depth_ = cd32bit; break;
-    default: depth_ = cd8bit; break;
+    case PixelKind::True16:
+      depth_ = cd16bit;
+      break;
+    case PixelKind::True24:
+      depth_ = cd24bit;
+      break;
+    case PixelKind::True32:
+      depth_ = cd32bit;
+      break;
+    default:
+      depth_ = cd8bit;
+      break;
   }
   if (pixelKind != PixelKind::None) Decode(bytes.subspan(position));
 }

@@ -50,14 +50,15 @@ class StripBytes {
   // n bytes at position pos of the run; copied into scratch when they
   // straddle strips. The caller keeps pos + n within Total().
   const std::uint8_t* At(std::uint64_t pos, std::size_t n, std::vector<std::uint8_t>& scratch) const {
-    std::size_t i = static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), pos) - starts_.begin()) - 1;
+    std::size_t i =
+        static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), pos) - starts_.begin()) - 1;
     std::uint64_t inStrip = pos - starts_[i];
     if (inStrip + n <= strips_[i].byteCount) return file_.data() + strips_[i].offset + inStrip;
     scratch.resize(n);
     std::size_t done = 0;
     while (done < n) {
-      const std::size_t part = static_cast<std::size_t>(
-          std::min<std::uint64_t>(n - done, strips_[i].byteCount - inStrip));
+      const std::size_t part =
+          static_cast<std::size_t>(std::min<std::uint64_t>(n - done, strips_[i].byteCount - inStrip));
       std::memcpy(scratch.data() + done, file_.data() + strips_[i].offset + inStrip, part);
       done += part;
       ++i;
@@ -92,10 +93,14 @@ class DirectoryDecoder {
     if (!compression) return Fail(kErrorCompression);
     if (*compression != 1) {
       switch (kind) {
-        case Kind::Bilevel: return Fail(kCompressedBilevel);
-        case Kind::Greyscale: return Fail(kCompressedGrey);
-        case Kind::Palette: return Fail(kCompressedPalette);
-        case Kind::Rgb: return Fail(kCompressedRgb);
+        case Kind::Bilevel:
+          return Fail(kCompressedBilevel);
+        case Kind::Greyscale:
+          return Fail(kCompressedGrey);
+        case Kind::Palette:
+          return Fail(kCompressedPalette);
+        case Kind::Rgb:
+          return Fail(kCompressedRgb);
       }
     }
 

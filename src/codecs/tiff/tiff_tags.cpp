@@ -10,11 +10,24 @@ namespace pixtrel {
 
 std::size_t TiffTypeSize(std::uint16_t type) {
   switch (type) {
-    case 1: case 2: case 6: case 7: return 1;  // BYTE, ASCII, SBYTE, UNDEFINED
-    case 3: case 8: return 2;                  // SHORT, SSHORT
-    case 4: case 9: case 11: return 4;         // LONG, SLONG, FLOAT
-    case 5: case 10: case 12: return 8;        // RATIONAL, SRATIONAL, DOUBLE
-    default: return 0;
+    case 1:
+    case 2:
+    case 6:
+    case 7:
+      return 1;  // BYTE, ASCII, SBYTE, UNDEFINED
+    case 3:
+    case 8:
+      return 2;  // SHORT, SSHORT
+    case 4:
+    case 9:
+    case 11:
+      return 4;  // LONG, SLONG, FLOAT
+    case 5:
+    case 10:
+    case 12:
+      return 8;  // RATIONAL, SRATIONAL, DOUBLE
+    default:
+      return 0;
   }
 }
 
@@ -55,9 +68,15 @@ std::optional<std::vector<std::uint32_t>> GraphicTiff::Values(const TiffEntry& e
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t at = position + i * size;
     switch (size) {
-      case 1: values[i] = bytes[at]; break;
-      case 2: values[i] = *file_->U16(at); break;
-      default: values[i] = *file_->U32(at); break;
+      case 1:
+        values[i] = bytes[at];
+        break;
+      case 2:
+        values[i] = *file_->U16(at);
+        break;
+      default:
+        values[i] = *file_->U32(at);
+        break;
     }
   }
   return values;

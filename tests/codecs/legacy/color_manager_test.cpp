@@ -86,13 +86,15 @@ TEST(ColorManager, RaisesEveryConversionError) {
     }
     return std::string();
   };
-  EXPECT_EQ(kind([&] { m.SetSourceBitsPerSample(0); }), "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.");
+  EXPECT_EQ(kind([&] { m.SetSourceBitsPerSample(0); }),
+            "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.");
   EXPECT_FALSE(kind([&] { m.SetTargetBitsPerSample(17); }).empty());
   EXPECT_EQ(kind([&] { m.SetSourceSamplesPerPixel(5); }),
             "Sample count per pixel does not correspond to the given color scheme.");
   EXPECT_FALSE(kind([&] { m.SetTargetSamplesPerPixel(0); }).empty());
   EXPECT_EQ(kind([&] { m.SetYCbCrSubsampling(3, 1); }), "Subsampling value is invalid. Allowed are 1, 2 and 4.");
-  EXPECT_EQ(kind([&] { m.SetYCbCrSubsampling(2, 4); }), "Vertical subsampling value must be <= horizontal subsampling value.");
+  EXPECT_EQ(kind([&] { m.SetYCbCrSubsampling(2, 4); }),
+            "Vertical subsampling value must be <= horizontal subsampling value.");
   EXPECT_NO_THROW(m.SetYCbCrSubsampling(4, 2));
   auto indexedToRGB = Manager(csIndexed, 8, 1, csBGR, 8, 3);
   EXPECT_EQ(kind([&] { indexedToRGB.PrepareConversion(); }),
@@ -111,7 +113,7 @@ TEST(ColorManager, GivesThePixelFormatOfTheTarget) {
   struct Case {
     int bits, samples;
     PixelFormat format;
-  } cases[] = {{1, 1, pf1bit}, {2, 1, pf4bit}, {4, 1, pf4bit}, {8, 1, pf8bit}, {16, 1, pf8bit}, {5, 1, pfDevice},
+  } cases[] = {{1, 1, pf1bit},  {2, 1, pf4bit},  {4, 1, pf4bit},  {8, 1, pf8bit},   {16, 1, pf8bit}, {5, 1, pfDevice},
                {5, 3, pf15bit}, {8, 3, pf24bit}, {8, 4, pf32bit}, {4, 4, pfDevice}, {8, 2, pfDevice}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.bits) + " bits x " + std::to_string(c.samples));

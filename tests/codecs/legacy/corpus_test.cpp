@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -102,9 +102,12 @@ std::optional<Tolerance> ToleranceFor(const CorpusEntry& e) {
 // Dr. Halo rows without terminators.
 bool IsDecodedInFull(const CorpusEntry& e) {
   static const char* const kNames[] = {
-      "psd/kimg-16bit_grayscale-psd.psd", "psd/kimg-testcard_graya16-psd.psd",
-      "psd/psdtools-colormodes-4x4_1bit_bitmap.psd", "psp/own-v3-rle-4bit-hopper.psp",
-      "psp/own-v4-rle-4bit-hopper.psp", "psp/own-v4-none-odd-width-castle.psp",
+      "psd/kimg-16bit_grayscale-psd.psd",
+      "psd/kimg-testcard_graya16-psd.psd",
+      "psd/psdtools-colormodes-4x4_1bit_bitmap.psd",
+      "psp/own-v3-rle-4bit-hopper.psp",
+      "psp/own-v4-rle-4bit-hopper.psp",
+      "psp/own-v4-none-odd-width-castle.psp",
       "cut/own-no-row-terminator-rose.cut",
   };
   for (const char* name : kNames) {
@@ -149,8 +152,8 @@ void RunFamily(const std::string& format) {
     // Some references are thumbnails of the picture: compare at their size.
     if (ref.size() != QSize(picture.Width(), picture.Height()) &&
         ref.width() * picture.Height() == ref.height() * picture.Width()) {
-      compared = test::FromQImage(test::ToQImage(compared).scaled(ref.size(), Qt::IgnoreAspectRatio,
-                                                                   Qt::SmoothTransformation));
+      compared = test::FromQImage(
+          test::ToQImage(compared).scaled(ref.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
     const test::PixelDifference d = test::Compare(compared, ref, tolerance ? tolerance->channel : 0);
     std::printf("  %-60s max %3d mean %6.2f over %.4f%s\n", e.path.c_str(), d.maxChannelDelta, d.meanChannelDelta,

@@ -175,8 +175,8 @@ Bytes PCDFile(int rotation, Luma lumaOf, Chroma chromaOf) {
 
 TEST(PCDGraphic, DecodesTheBaseImageInPhotoYCC) {
   // Neutral chroma (C1 156, C2 137): the picture is its luma.
-  const Bytes file = PCDFile(0, [](int x, int y) { return std::uint8_t((x + y) & 0xFF); },
-                             [](int, int) { return std::uint8_t(0); });
+  const Bytes file = PCDFile(
+      0, [](int x, int y) { return std::uint8_t((x + y) & 0xFF); }, [](int, int) { return std::uint8_t(0); });
   Bytes neutral = file;
   for (int pair = 0; pair < 256; ++pair) {
     std::uint8_t* c = neutral.data() + 96 * 2048 + pair * 2304 + 1536;
@@ -194,7 +194,8 @@ TEST(PCDGraphic, DecodesTheBaseImageInPhotoYCC) {
 TEST(PCDGraphic, UpsamplesChromaByNeighbourMeans) {
   // Luma 100; C2 (red difference) varies: source sample (x, y) = 137 + 2x + 4y
   // for x, y small. Red = 100 + round(1.575 * (C2 - 137)).
-  Bytes b = PCDFile(0, [](int, int) { return std::uint8_t(100); }, [](int, int) { return std::uint8_t(0); });
+  Bytes b = PCDFile(
+      0, [](int, int) { return std::uint8_t(100); }, [](int, int) { return std::uint8_t(0); });
   for (int pair = 0; pair < 256; ++pair) {
     std::uint8_t* c = b.data() + 96 * 2048 + pair * 2304 + 1536;
     for (int x = 0; x < 384; ++x) {
@@ -298,8 +299,8 @@ TEST(PSDGraphic, RunLengthRowsOfIndexedAndColourImages) {
   PSDSections(b, palette, 1);
   Put16BE(b, 3);
   Put16BE(b, 4);
-  b.insert(b.end(), {0xFE, 1, 0x80});        // row 0: 1 1 1
-  b.insert(b.end(), {0x80, 0x01, 0, 1});      // row 1: skipped 0x80, then 0 1
+  b.insert(b.end(), {0xFE, 1, 0x80});     // row 0: 1 1 1
+  b.insert(b.end(), {0x80, 0x01, 0, 1});  // row 1: skipped 0x80, then 0 1
   PSDGraphic g = Load<PSDGraphic>(b);
   ASSERT_EQ(g.PixelFormat(), pf8bit);
   EXPECT_EQ(g.Pixel(2, 0), RGB(50, 60, 70));
@@ -352,7 +353,8 @@ TEST(PSDGraphic, HeaderFaults) {
   EXPECT_EQ(LoadError<PSDGraphic>(bad), "Cannot load image. Invalid or unexpected PSD or PDD image format.");
   Bytes zip = PSDHeader(3, 1, 1, 8, 3);
   PSDSections(zip, {}, 2);
-  EXPECT_EQ(LoadError<PSDGraphic>(zip), "Cannot load image. The compression scheme is not supported for PSD or PDD files.");
+  EXPECT_EQ(LoadError<PSDGraphic>(zip),
+            "Cannot load image. The compression scheme is not supported for PSD or PDD files.");
   // A huge picture with no data behind it fails before allocating.
   Bytes huge = PSDHeader(3, 16000, 16000, 8, 3);
   PSDSections(huge, {}, 0);
@@ -479,7 +481,8 @@ TEST(PSPGraphic, TrueColourInEveryVersionAndCompression) {
     for (int compression : {0, 1, 2}) {
       SCOPED_TRACE("version " + std::to_string(version) + ", compression " + std::to_string(compression));
       const Bytes red = {10, 11, 12, 13, 14, 15}, green = {20, 21, 22, 23, 24, 25}, blue = {30, 31, 32, 33, 34, 35};
-      PSPGraphic g = Load<PSPGraphic>(PSPFile(version, compression, 24, false, 3, 2, {{1, red}, {2, green}, {3, blue}}));
+      PSPGraphic g =
+          Load<PSPGraphic>(PSPFile(version, compression, 24, false, 3, 2, {{1, red}, {2, green}, {3, blue}}));
       ASSERT_EQ(g.PixelFormat(), pf24bit);
       EXPECT_EQ(g.Pixel(0, 0), RGB(10, 20, 30));
       EXPECT_EQ(g.Pixel(2, 1), RGB(15, 25, 35));
@@ -512,7 +515,8 @@ TEST(PSPGraphic, HeaderFaultsAndJpeg) {
   bad[3] = 'X';
   EXPECT_EQ(LoadError<PSPGraphic>(bad), "Cannot load image. Invalid or unexpected PSP image format.");
   Bytes upper = PSPFile(4, 0, 8, true, 1, 1, {{0, {1}}});
-  for (int i = 0; i < 25; ++i) upper[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::toupper(upper[static_cast<std::size_t>(i)]));
+  for (int i = 0; i < 25; ++i)
+    upper[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::toupper(upper[static_cast<std::size_t>(i)]));
   EXPECT_EQ(LoadError<PSPGraphic>(upper), "");
   EXPECT_FALSE(LoadError<PSPGraphic>(PSPFile(2, 0, 8, true, 1, 1, {{0, {1}}})).empty());
   EXPECT_EQ(LoadError<PSPGraphic>(PSPFile(4, 3, 24, false, 1, 1, {{1, {1}}})),
@@ -561,7 +565,8 @@ TEST(PPMGraphic, RawKindsAndTheBufferBoundary) {
 }
 
 TEST(PPMGraphic, FormatAndReadErrors) {
-  EXPECT_EQ(LoadError<PPMGraphic>(Text("P7\n1 1\n")), "Cannot load image. Invalid or unexpected PBM, PGM or PPM image format.");
+  EXPECT_EQ(LoadError<PPMGraphic>(Text("P7\n1 1\n")),
+            "Cannot load image. Invalid or unexpected PBM, PGM or PPM image format.");
   EXPECT_FALSE(LoadError<PPMGraphic>(Text("Q6\n1 1 255\n   ")).empty());
   EXPECT_FALSE(LoadError<PPMGraphic>(Text("P61 1 255\n   ")).empty());
   EXPECT_FALSE(LoadError<PPMGraphic>(Text("")).empty());

@@ -22,9 +22,7 @@ inline void PutFloat(std::vector<std::uint8_t>& out, float f) {
   Put32(out, bits);
 }
 
-constexpr std::uint32_t ColorRef(int r, int g, int b) {
-  return static_cast<std::uint32_t>(r | (g << 8) | (b << 16));
-}
+constexpr std::uint32_t ColorRef(int r, int g, int b) { return static_cast<std::uint32_t>(r | (g << 8) | (b << 16)); }
 
 // A bottom-up 24-bit DIB (info header and bits) of rows given top-down as
 // 0xRRGGBB values.

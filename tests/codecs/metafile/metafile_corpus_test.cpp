@@ -101,7 +101,8 @@ struct KnownDifference {
 const KnownDifference kKnownDifferences[] = {
     {"wmf/own-all-", 0.8, "the reference renderer draws STRETCHDIB at the picture origin, not at its destination"},
     {"wmf/own-bitmap-", 0.8, "the reference renderer draws STRETCHDIB at the picture origin, not at its destination"},
-    {"wmf/own-text-", 1.0, "text only: the reference renderer sizes the text by its own rules and cuts the picture to it"},
+    {"wmf/own-text-", 1.0,
+     "text only: the reference renderer sizes the text by its own rules and cuts the picture to it"},
     {"emf/libemf2svg-emf-test-183", 1.0, "text only, a few small lines: font differences dominate"},
     {"emf/gen-pstoedit-", 0.5, "the reference renders the PostScript source, whose bitmap the EMF does not hold"},
 };

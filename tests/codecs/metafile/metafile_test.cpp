@@ -100,8 +100,8 @@ TEST(EmfShapes, EllipsePieAndPolygonCoverTheirCentres) {
   b.Bytes(3, polygon);
   const Bitmap bitmap = Render(b.Finish());
   EXPECT_EQ(bitmap.Pixel(20, 20), clRed);
-  EXPECT_EQ(bitmap.Pixel(2, 2), clWhite);  // outside the ellipse, inside its box
-  EXPECT_EQ(bitmap.Pixel(78, 12), clRed);  // inside the quarter
+  EXPECT_EQ(bitmap.Pixel(2, 2), clWhite);    // outside the ellipse, inside its box
+  EXPECT_EQ(bitmap.Pixel(78, 12), clRed);    // inside the quarter
   EXPECT_EQ(bitmap.Pixel(62, 28), clWhite);  // other quarters stay empty
   EXPECT_EQ(bitmap.Pixel(25, 75), clRed);
   EXPECT_EQ(bitmap.Pixel(80, 80), clWhite);
@@ -137,7 +137,7 @@ TEST(EmfMapping, MetricModesPutYUpwards) {
   SolidBrush(b, ColorRef(255, 0, 0));
   NoPen(b).Record(43, {0, 100, 100, 0});  // 10 mm square from the origin upwards
   const Bitmap bitmap = Render(b.Finish());
-  EXPECT_EQ(bitmap.Pixel(10, 90), clRed);   // about 38 pixels up from the bottom
+  EXPECT_EQ(bitmap.Pixel(10, 90), clRed);  // about 38 pixels up from the bottom
   EXPECT_EQ(bitmap.Pixel(10, 40), clWhite);
 }
 
@@ -146,10 +146,10 @@ TEST(EmfClipping, IntersectExcludeAndRestore) {
   SolidBrush(b, ColorRef(255, 0, 0));
   NoPen(b);
   b.Record(33, {});
-  b.Record(30, {0, 0, 48, 96});    // left half
-  b.Record(29, {0, 0, 20, 20});    // minus the top-left corner
+  b.Record(30, {0, 0, 48, 96});  // left half
+  b.Record(29, {0, 0, 20, 20});  // minus the top-left corner
   b.Record(43, {0, 0, 96, 48});
-  b.Record(34, {-1});              // clip gone again
+  b.Record(34, {-1});  // clip gone again
   SolidBrush(b, ColorRef(0, 0, 255), 2);
   b.Record(43, {0, 60, 96, 96});
   const Bitmap bitmap = Render(b.Finish());
@@ -217,8 +217,8 @@ std::vector<std::uint8_t> StretchDibitsRecord(const std::vector<std::uint8_t>& d
   const std::int64_t offBmi = 8 + 72;
   for (std::int64_t v : {std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, width, height, offBmi,
                          static_cast<std::int64_t>(infoSize), offBmi + static_cast<std::int64_t>(infoSize),
-                         static_cast<std::int64_t>(dib.size() - infoSize), std::int64_t{0},
-                         std::int64_t{0x00CC0020}, std::int64_t{destW}, std::int64_t{destH}})
+                         static_cast<std::int64_t>(dib.size() - infoSize), std::int64_t{0}, std::int64_t{0x00CC0020},
+                         std::int64_t{destW}, std::int64_t{destH}})
     test::Put32(p, v);
   p.insert(p.end(), dib.begin(), dib.end());
   return p;
@@ -240,7 +240,7 @@ TEST(EmfBitmaps, RunLengthEightBitDib) {
   for (auto v : {40, 4, 2}) test::Put32(dib, v);
   test::Put16(dib, 1);
   test::Put16(dib, 8);
-  for (auto v : {1, 0, 0, 0, 2, 0}) test::Put32(dib, v);  // BI_RLE8, two colours
+  for (auto v : {1, 0, 0, 0, 2, 0}) test::Put32(dib, v);                   // BI_RLE8, two colours
   for (std::uint32_t c : {0x000000FFu, 0x0000FF00u}) test::Put32(dib, c);  // blue, green (BGRX)
   // Bottom row: 4 x index 0; top row: 4 x index 1; end of picture.
   for (int v : {4, 0, 0, 0, 4, 1, 0, 1}) dib.push_back(static_cast<std::uint8_t>(v));
@@ -343,12 +343,12 @@ TEST(WmfSize, PlaceableBoxInUnitsPerInchAndWindowExtentOtherwise) {
 TEST(WmfShapes, WindowMapsOntoThePictureAndObjectsReuseFreedSlots) {
   WmfBuilder b(96, 96);
   b.Record(0x0103, {8}).Record(0x020B, {0, 0}).Record(0x020C, {10, 10});  // window 10 x 10
-  b.Record(0x02FA, {5, 0, 0, 0, 0});                    // slot 0: null pen
-  b.Record(0x02FC, {0, 0x00FF, 0, 0});                  // slot 1: red brush
-  b.Record(0x012D, {0}).Record(0x01F0, {1});            // select pen, free the red brush
-  b.Record(0x02FC, {0, 0, 0x00FF, 0});                  // slot 1 again: blue brush
+  b.Record(0x02FA, {5, 0, 0, 0, 0});                                      // slot 0: null pen
+  b.Record(0x02FC, {0, 0x00FF, 0, 0});                                    // slot 1: red brush
+  b.Record(0x012D, {0}).Record(0x01F0, {1});                              // select pen, free the red brush
+  b.Record(0x02FC, {0, 0, 0x00FF, 0});                                    // slot 1 again: blue brush
   b.Record(0x012D, {1});
-  b.Record(0x041B, {5, 5, 0, 0});                       // Rectangle: bottom, right, top, left
+  b.Record(0x041B, {5, 5, 0, 0});  // Rectangle: bottom, right, top, left
   const Bitmap bitmap = Render(b.Finish());
   EXPECT_EQ(bitmap.Pixel(20, 20), clBlue);
   EXPECT_EQ(bitmap.Pixel(60, 60), clWhite);
@@ -359,7 +359,7 @@ TEST(WmfShapes, PolygonEllipseAndTextOut) {
   b.Record(0x02FC, {0, 0x00FF, 0, 0}).Record(0x012D, {0});
   b.Record(0x0324, {3, 10, 10, 60, 10, 10, 60});
   b.Record(0x0418, {90, 190, 50, 150});  // Ellipse: bottom, right, top, left
-  b.Record(0x0209, {0, 0x00FF});           // text colour blue
+  b.Record(0x0209, {0, 0x00FF});         // text colour blue
   b.Record(0x0102, {1});
   std::vector<std::uint8_t> font;
   for (int v : {-30, 0, 0, 0, 400}) test::Put16(font, v);
@@ -410,8 +410,8 @@ TEST(WmfRobustness, BadHeaderAndTruncatedRecordFail) {
 
 std::string WriteTemp(const std::string& name, const std::vector<std::uint8_t>& bytes) {
   const std::string path = test::TempDir() + "/" + name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 

@@ -71,9 +71,9 @@ inline Bytes Png(const std::vector<Bytes>& chunks) {
 inline std::vector<Bytes> SplitIDAT(const Bytes& compressed, std::size_t piece) {
   std::vector<Bytes> chunks;
   for (std::size_t at = 0; at < compressed.size(); at += piece)
-    chunks.push_back(Chunk("IDAT", Bytes(compressed.begin() + static_cast<std::ptrdiff_t>(at),
-                                         compressed.begin() + static_cast<std::ptrdiff_t>(
-                                                                  std::min(compressed.size(), at + piece)))));
+    chunks.push_back(Chunk(
+        "IDAT", Bytes(compressed.begin() + static_cast<std::ptrdiff_t>(at),
+                      compressed.begin() + static_cast<std::ptrdiff_t>(std::min(compressed.size(), at + piece)))));
   return chunks;
 }
 

@@ -160,8 +160,8 @@ std::string GoldenLine(const CorpusEntry& entry) {
   for (int y = 0; y < bitmap.Height(); ++y) crc = crc32(crc, bitmap.ScanLine(y), static_cast<uInt>(rowBytes));
   for (Color c : bitmap.Palette()) crc = crc32(crc, reinterpret_cast<const Bytef*>(&c), sizeof c);
   line << bitmap.Width() << 'x' << bitmap.Height() << '\t' << bitmap.BitCount() << "bit\t" << bitmap.Palette().size()
-       << '\t' << (bitmap.Transparent() ? "transparent " + std::to_string(bitmap.TransparentColor()) : "opaque")
-       << '\t' << std::hex << crc;
+       << '\t' << (bitmap.Transparent() ? "transparent " + std::to_string(bitmap.TransparentColor()) : "opaque") << '\t'
+       << std::hex << crc;
   return line.str();
 }
 

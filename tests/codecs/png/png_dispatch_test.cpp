@@ -67,7 +67,8 @@ TEST(PngRows, SaveWritesTheTextBoxAsDescription) {
 }
 
 int RunCli(const std::string& arguments) {
-  return std::system((std::string("'") + PIXTREL_CLI_PATH + "' " + arguments + " > /dev/null 2>&1 < /dev/null").c_str());
+  return std::system(
+      (std::string("'") + PIXTREL_CLI_PATH + "' " + arguments + " > /dev/null 2>&1 < /dev/null").c_str());
 }
 
 TEST(PngCli, TextAndPasswordOptions) {

@@ -65,15 +65,22 @@ Bytes FilterRow(int type, const Bytes& row, const Bytes& previous, std::size_t b
     const int c = i >= bpp ? previous[i - bpp] : 0;
     int predictor = 0;
     switch (type) {
-      case 1: predictor = a; break;
-      case 2: predictor = b; break;
-      case 3: predictor = (a + b) / 2; break;
+      case 1:
+        predictor = a;
+        break;
+      case 2:
+        predictor = b;
+        break;
+      case 3:
+        predictor = (a + b) / 2;
+        break;
       case 4: {
         const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
         predictor = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
         break;
       }
-      default: break;
+      default:
+        break;
     }
     out[i] = static_cast<std::uint8_t>(row[i] - predictor);
   }
@@ -261,8 +268,8 @@ TEST(PngReader, AlphaIsKeptApartAndNotApplied) {
 TEST(PngReader, SixteenBitSamplesKeepTheirHighByte) {
   const Bytes rgb = Deflate(Unfiltered({{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}}));
   PNGObject png;
-  png.LoadFromBytes(Png({Header(1, 1, 16, 2), Chunk("tRNS", {0x12, 0x99, 0x56, 0x00, 0x9A, 0x01}),
-                         Chunk("IDAT", rgb), Chunk("IEND", {})}));
+  png.LoadFromBytes(Png({Header(1, 1, 16, 2), Chunk("tRNS", {0x12, 0x99, 0x56, 0x00, 0x9A, 0x01}), Chunk("IDAT", rgb),
+                         Chunk("IEND", {})}));
   Bitmap bitmap;
   bitmap.Assign(png);
   EXPECT_EQ(bitmap.Pixel(0, 0), RGB(0x12, 0x56, 0x9A));
@@ -327,8 +334,7 @@ TEST(PngReader, EveryFilterTypeIsUndone) {
     previous = rows[y];
   }
   const Bitmap filtered = Decode(Png({Header(w, h, 8, 2), Chunk("IDAT", Deflate(raw)), Chunk("IEND", {})}));
-  const Bitmap plain =
-      Decode(Png({Header(w, h, 8, 2), Chunk("IDAT", Deflate(Unfiltered(rows))), Chunk("IEND", {})}));
+  const Bitmap plain = Decode(Png({Header(w, h, 8, 2), Chunk("IDAT", Deflate(Unfiltered(rows))), Chunk("IEND", {})}));
   EXPECT_TRUE(SamePixels(filtered, plain));
 }
 
@@ -352,9 +358,10 @@ TEST(PngReader, GammaCorrectsColoursButNotAlpha) {
 TEST(PngReader, ChunkList) {
   const Bytes data = Deflate(Unfiltered({{1}}));
   PNGObject png;
-  png.LoadFromBytes(Png({Header(1, 1, 8, 0), Chunk("cHRM", Bytes(32, 1)), Chunk("tEXt", {'T', 'i', 't', 0, 'o', 'n', 'e'}),
-                         Chunk("prVt", {1, 2, 3}), Chunk("tEXt", {'C', 0, 't', 'w', 'o'}), Chunk("IDAT", data),
-                         Chunk("tIME", {7, 230, 1, 2, 3, 4, 5}), Chunk("IEND", {})}));
+  png.LoadFromBytes(
+      Png({Header(1, 1, 8, 0), Chunk("cHRM", Bytes(32, 1)), Chunk("tEXt", {'T', 'i', 't', 0, 'o', 'n', 'e'}),
+           Chunk("prVt", {1, 2, 3}), Chunk("tEXt", {'C', 0, 't', 'w', 'o'}), Chunk("IDAT", data),
+           Chunk("tIME", {7, 230, 1, 2, 3, 4, 5}), Chunk("IEND", {})}));
   std::vector<std::string> types;
   for (const auto& c : png.Chunks()) types.push_back(c->Type());
   EXPECT_EQ(types, (std::vector<std::string>{"IHDR", "tEXt", "prVt", "tEXt", "IDAT", "tIME", "IEND"}));

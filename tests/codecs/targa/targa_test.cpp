@@ -15,12 +15,24 @@ namespace {
 
 std::vector<std::uint8_t> Header(int type, int width, int height, int depth, int descriptor = 0, int mapType = 0,
                                  int mapLength = 0, int mapEntrySize = 0, int idLength = 0) {
-  return {static_cast<std::uint8_t>(idLength), static_cast<std::uint8_t>(mapType), static_cast<std::uint8_t>(type),
-          0, 0, static_cast<std::uint8_t>(mapLength), static_cast<std::uint8_t>(mapLength >> 8),
-          static_cast<std::uint8_t>(mapEntrySize), 0, 0, 0, 0,
-          static_cast<std::uint8_t>(width), static_cast<std::uint8_t>(width >> 8),
-          static_cast<std::uint8_t>(height), static_cast<std::uint8_t>(height >> 8),
-          static_cast<std::uint8_t>(depth), static_cast<std::uint8_t>(descriptor)};
+  return {static_cast<std::uint8_t>(idLength),
+          static_cast<std::uint8_t>(mapType),
+          static_cast<std::uint8_t>(type),
+          0,
+          0,
+          static_cast<std::uint8_t>(mapLength),
+          static_cast<std::uint8_t>(mapLength >> 8),
+          static_cast<std::uint8_t>(mapEntrySize),
+          0,
+          0,
+          0,
+          0,
+          static_cast<std::uint8_t>(width),
+          static_cast<std::uint8_t>(width >> 8),
+          static_cast<std::uint8_t>(height),
+          static_cast<std::uint8_t>(height >> 8),
+          static_cast<std::uint8_t>(depth),
+          static_cast<std::uint8_t>(descriptor)};
 }
 
 Targa Load(std::vector<std::uint8_t> header, const std::vector<std::uint8_t>& body) {
@@ -46,8 +58,8 @@ TEST(TargaWriter, TwoByTwoIsThirtyBytesBottomLeftFirst) {
     targa.Assign(copy);
     MemoryStream out;
     targa.SaveToStream(out);
-    const std::vector<std::uint8_t> expected = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0,
-                                                9, 8, 7, 12, 11, 10, 3, 2, 1, 6, 5, 4};
+    const std::vector<std::uint8_t> expected = {0, 0,  2, 0, 0, 0, 0,  0,  0,  0, 0, 0, 2, 0, 2,
+                                                0, 24, 0, 9, 8, 7, 12, 11, 10, 3, 2, 1, 6, 5, 4};
     EXPECT_EQ(out.Bytes(), expected);
   }
 }
@@ -101,8 +113,7 @@ TEST(TargaReader, SixteenBitChannelsAreFiveBitsTimesEight) {
 
 TEST(TargaReader, RunLengthPacketsRepeatOrCopy) {
   // 0x83: one pixel four times; 0x03: four pixels as they are.
-  const Targa t = Load(Header(10, 8, 1, 24),
-                       {0x83, 10, 20, 30, 0x03, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+  const Targa t = Load(Header(10, 8, 1, 24), {0x83, 10, 20, 30, 0x03, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
   for (int x = 0; x < 4; ++x) EXPECT_EQ(At(t, x, 0), RGB(30, 20, 10));
   EXPECT_EQ(At(t, 4, 0), RGB(3, 2, 1));
   EXPECT_EQ(At(t, 7, 0), RGB(12, 11, 10));

@@ -79,9 +79,9 @@ TEST(TiffWriter, RgbLayoutOfA3x2Picture) {
   EXPECT_EQ(bytes[41], GetGValue(c));
   EXPECT_EQ(bytes[42], GetBValue(c));
   const std::vector<Entry> expected = {
-      {254, 4, 1, 0},  {256, 3, 1, 3},   {257, 3, 1, 2},  {258, 3, 3, 24}, {259, 3, 1, 1},
-      {262, 3, 1, 2},  {273, 4, 1, 40},  {277, 3, 1, 3},  {278, 4, 1, 2},  {279, 4, 1, 18},
-      {282, 5, 1, 8},  {283, 5, 1, 16},  {284, 3, 1, 1},  {296, 3, 1, 2},  {305, 2, 10, 30},
+      {254, 4, 1, 0}, {256, 3, 1, 3},  {257, 3, 1, 2}, {258, 3, 3, 24}, {259, 3, 1, 1},
+      {262, 3, 1, 2}, {273, 4, 1, 40}, {277, 3, 1, 3}, {278, 4, 1, 2},  {279, 4, 1, 18},
+      {282, 5, 1, 8}, {283, 5, 1, 16}, {284, 3, 1, 1}, {296, 3, 1, 2},  {305, 2, 10, 30},
   };
   EXPECT_EQ(Directory(bytes), expected);
   EXPECT_EQ(U32(bytes, 58 + 2 + 180), 0u);
@@ -99,8 +99,8 @@ TEST(TiffWriter, PaletteLayoutKeeps256ColoursAndPixels) {
   const std::size_t image = 8 + 1536 + 26;
   ASSERT_EQ(bytes.size(), image + 19 * 5 + 186);
   EXPECT_EQ(U32(bytes, 4), image + 19 * 5);
-  EXPECT_EQ(U16(bytes, 8 + 2 * 200), 200 * 256);          // red of entry 200
-  EXPECT_EQ(U16(bytes, 8 + 512 + 2 * 200), 55 * 256);     // its green
+  EXPECT_EQ(U16(bytes, 8 + 2 * 200), 200 * 256);       // red of entry 200
+  EXPECT_EQ(U16(bytes, 8 + 512 + 2 * 200), 55 * 256);  // its green
   EXPECT_EQ(std::string(bytes.begin() + 8 + 1536 + 16, bytes.begin() + image), "Zorbi soft");
   const std::vector<Entry> dir = Directory(bytes);
   ASSERT_EQ(dir.size(), 15u);

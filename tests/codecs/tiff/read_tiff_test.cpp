@@ -137,8 +137,14 @@ TEST(TiffReader, RgbSwapsToBlueGreenRedAcrossStripsAndShortArrays) {
     offsets.push_back(b.Append(data));
     counts.push_back(static_cast<std::uint32_t>(data.size()));
   }
-  b.AddDirectory({{256, 3, {3}}, {257, 3, {5}}, {258, 3, {8, 8, 8}}, {259, 3, {1}}, {262, 3, {2}},
-                  {273, 4, offsets}, {278, 3, {2}}, {279, 3, counts}});  // SHORT counts
+  b.AddDirectory({{256, 3, {3}},
+                  {257, 3, {5}},
+                  {258, 3, {8, 8, 8}},
+                  {259, 3, {1}},
+                  {262, 3, {2}},
+                  {273, 4, offsets},
+                  {278, 3, {2}},
+                  {279, 3, counts}});  // SHORT counts
   const Outcome o = Read(b.bytes);
   EXPECT_TRUE(o.messages.empty());
   ASSERT_EQ(o.bitmap.PixelFormat(), pf24bit);
@@ -203,7 +209,7 @@ TEST(TiffReader, ChecksEachDecoderInOrder) {
   struct Case {
     const char* name;
     std::uint32_t photometric, bits;
-    std::uint16_t tag;  // entry changed
+    std::uint16_t tag;                  // entry changed
     std::vector<std::uint32_t> values;  // empty: entry removed
     const char* message;
   };
@@ -288,8 +294,13 @@ TEST(TiffReader, PictureTooLargeForMemoryShowsOutOfMemory) {
   const std::uint32_t rowBytes = 8192;
   const auto at = b.Append(std::vector<std::uint8_t>(rowBytes * 16, 0));
   std::vector<std::uint32_t> offsets(4096, at), counts(4096, rowBytes * 16);
-  b.AddDirectory({{256, 3, {65535}}, {257, 3, {65535}}, {259, 3, {1}}, {262, 3, {1}},
-                  {273, 4, offsets}, {278, 4, {16}}, {279, 4, counts}});
+  b.AddDirectory({{256, 3, {65535}},
+                  {257, 3, {65535}},
+                  {259, 3, {1}},
+                  {262, 3, {1}},
+                  {273, 4, offsets},
+                  {278, 4, {16}},
+                  {279, 4, counts}});
   const Outcome o = Read(b.bytes);
   EXPECT_EQ(o.messages, std::vector<std::string>{"Out Of Memory "});
   EXPECT_TRUE(o.Untouched());

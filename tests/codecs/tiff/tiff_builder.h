@@ -109,14 +109,8 @@ inline std::vector<TiffTestEntry> StripImageEntries(std::uint32_t width, std::ui
                                                     std::uint32_t photometric, std::uint32_t dataOffset,
                                                     std::uint32_t dataBytes) {
   return {
-      {256, 3, {width}},
-      {257, 3, {height}},
-      {258, 3, {bits}},
-      {259, 3, {1}},
-      {262, 3, {photometric}},
-      {273, 4, {dataOffset}},
-      {278, 4, {height}},
-      {279, 4, {dataBytes}},
+      {256, 3, {width}},       {257, 3, {height}},     {258, 3, {bits}},   {259, 3, {1}},
+      {262, 3, {photometric}}, {273, 4, {dataOffset}}, {278, 4, {height}}, {279, 4, {dataBytes}},
   };
 }
 
