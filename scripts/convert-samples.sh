@@ -10,6 +10,11 @@ mkdir -p "$out"
 # The writable formats, as the CLI's help lists them.
 mapfile -t formats < <("$cli" --help | sed -n 's/^Formats written: *//p' | tr ' ' '\n' | sed '/^$/d')
 
+# The encrypted containers need a password: the samples use this one.
+password_file="$(mktemp)"
+trap 'rm -f "$password_file"' EXIT
+echo "pixtrel-samples" >"$password_file"
+
 status=0
 for sample in "$root"/samples/*; do
   [[ -f $sample ]] || continue
@@ -18,12 +23,12 @@ for sample in "$root"/samples/*; do
   for format in "${formats[@]}"; do
     ext="$(echo "${format#.}" | tr 'A-Z' 'a-z')"
     target="$out/${stem}-from-${name##*.}.${ext}"
-    if ! "$cli" convert "$sample" "$target" --format "$format" >/dev/null; then
+    if ! "$cli" convert "$sample" "$target" --format "$format" --password-file "$password_file" >/dev/null; then
       echo "failed: $sample -> $format" >&2
       status=1
     fi
   done
 done
-echo "Wrote into $out:"
+echo "Wrote into $out (encrypted files under the password \"pixtrel-samples\"):"
 ls -l "$out"
 exit $status
