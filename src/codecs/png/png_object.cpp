@@ -83,39 +83,31 @@ bool IsSingleChunkType(const std::string& type) {
 
 std::vector<std::uint8_t> Chunk::SaveData(const PNGObject&) const { return data_; }
 
-int ChunkIHDR::SampleBytesPerPixel() const {
-  int channels = 1;
+namespace {
+
+// Samples per pixel of a colour type: grey, RGB, grey + alpha, RGBA; palette 1.
+int ChannelsOf(int colorType) {
   switch (colorType) {
     case 2:
-      channels = 3;
-      break;
+      return 3;
     case 4:
-      channels = 2;
-      break;
+      return 2;
     case 6:
-      channels = 4;
-      break;
+      return 4;
     default:
-      break;
+      return 1;
   }
+}
+
+}  // namespace
+
+int ChunkIHDR::SampleBytesPerPixel() const {
+  const int channels = ChannelsOf(colorType);
   return std::max(1, channels * bitDepth / 8);
 }
 
 std::size_t ChunkIHDR::StoredRowBytes(int pixels) const {
-  int channels = 1;
-  switch (colorType) {
-    case 2:
-      channels = 3;
-      break;
-    case 4:
-      channels = 2;
-      break;
-    case 6:
-      channels = 4;
-      break;
-    default:
-      break;
-  }
+  const int channels = ChannelsOf(colorType);
   const std::size_t bits = CheckedMul(CheckedMul(static_cast<std::size_t>(pixels), channels), bitDepth);
   return (bits + 7) / 8;
 }
