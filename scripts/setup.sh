@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   qt6-base-dev libgl-dev
   libjpeg62-turbo-dev zlib1g-dev libcrypto++-dev
   libgtest-dev libgmock-dev

@@ -1,0 +1,13 @@
+// Test main of the GUI tests: a QApplication on the offscreen platform, so
+// that the real windows can be created, shown and driven.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
