@@ -573,7 +573,10 @@ class CanvasOps {
   static Renderer RoundRectShape(int cornerWidth, int cornerHeight) {
     return [=](const QRect& area, const QPen& pen, bool fill, const QRect& box) {
       const int w = box.width() + 1, h = box.height() + 1;
-      const int ew = std::min(std::abs(cornerWidth), w), eh = std::min(std::abs(cornerHeight), h);
+      // Corner sizes are taken by magnitude; INT_MIN has none as an int.
+      const auto magnitude = [](int v) { return v < 0 ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v); };
+      const int ew = static_cast<int>(std::min<std::int64_t>(magnitude(cornerWidth), w));
+      const int eh = static_cast<int>(std::min<std::int64_t>(magnitude(cornerHeight), h));
       if (ew < 2 || eh < 2)
         return PainterShape([](QPainter& p, const QRect& r) { p.drawRect(r); })(area, pen, fill, box);
       const int margin = pen.width() + 2;
