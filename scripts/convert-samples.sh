@@ -1,8 +1,24 @@
 #!/usr/bin/env bash
-# The main job: converts every bundled sample image into every format that
-# can be written, under ./out, and lists what it wrote.
+# The Quick start's first step. With a display it starts the desktop program
+# on the bundled samples/ folder and returns at once; without one (or with
+# PIXTREL_DEMO=cli) it converts every sample image into every format that can
+# be written, under ./out, and lists what it wrote.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+program="${PIXTREL_PROGRAM:-$root/build/pixtrel}"
+if [[ ${PIXTREL_DEMO:-} != cli ]]; then
+  if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]] && [[ -x $program ]]; then
+    # Detached, so that the script (and a terminal closed later) does not hold it.
+    setsid "$program" "$root/samples" >/dev/null 2>&1 < /dev/null &
+    echo "Started the desktop program on $root/samples (PIXTREL_DEMO=cli runs the command-line demo instead)."
+    exit 0
+  fi
+  if [[ -x $program ]]; then
+    echo "No display to show the desktop program on: running the command-line demo instead."
+  else
+    echo "No desktop program at $program: running the command-line demo instead."
+  fi
+fi
 cli="${PIXTREL_CLI:-$root/build/pixtrel-cli}"
 out="${1:-$PWD/out}"
 mkdir -p "$out"

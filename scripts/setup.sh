@@ -16,8 +16,8 @@ packages=(
   # peers for tests and benchmarks
   imagemagick libvips-tools pngcheck gifsicle libtiff-tools icoutils netpbm hyperfine
   python3-pil
-  # headless runs
-  xvfb xauth
+  # headless runs (xdotool types into the desktop program in its end-to-end test)
+  xvfb xauth xdotool
 )
 
 missing=()

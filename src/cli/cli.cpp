@@ -16,6 +16,7 @@
 #include "effects/effect_settings.h"
 #include "gif/color_reduction.h"
 #include "icons/icl_command.h"
+#include "io/batch.h"
 #include "io/formats.h"
 #include "io/image_io.h"
 #include "shapes/stamp_command.h"
@@ -40,6 +41,11 @@ constexpr const char* kUsage =
     "  icl extract FILE DIR write each icon of FILE as DIR/<name>.ico\n"
     "  icl build OUT ICO... write a 16-bit icon library of the ICO files, each icon\n"
     "                       named by its file name without folder and extension\n"
+    "  batch --to BMP|GIF|JPG|PNG --dest DIR FILE...\n"
+    "                       convert the .bmp, .gif, .jpg and .png FILEs (others are\n"
+    "                       passed over) to DIR/<name>.<format in lower case>; one\n"
+    "                       line per file, \"written PATH\" or \"skipped PATH\", then\n"
+    "                       \"Conversion completed\"; the first error ends the batch\n"
     "\n"
     "Options of convert:\n"
     "  --format EXT         format to write (.BMP, bmp, ...); default: OUT's extension\n"
@@ -64,6 +70,15 @@ constexpr const char* kUsage =
     "  --no-resize          answer No to \"Icon must be 32x32. Resize now?\": an ICO\n"
     "                       of an image that is not 32x32 is then not written;\n"
     "                       without it the image is resampled to 32x32 (Yes)\n"
+    "\n"
+    "Options of batch:\n"
+    "  --overwrite          replace existing targets (default: skip them)\n"
+    "  --jobs N             convert on N threads (1 to 64) with the result of one job\n"
+    "                       (default 1)\n"
+    "  --jpeg-quality, --gif-reduction, --gif-dither, --gif-bits, --gif-transparent,\n"
+    "  --password-file      as for convert\n"
+    "  --png-text TEXT      the text of every PNG target; default: each target carries\n"
+    "                       the first text of its own source when that is a PNG\n"
     "\n"
     "  -h, --help           show this text\n"
     "\n"
@@ -241,6 +256,45 @@ std::pair<std::string, std::string> SplitAssignment(const std::string& text) {
   return {text.substr(0, eq), text.substr(eq + 1)};
 }
 
+// The options convert and batch share: JPEG quality, GIF reduction and
+// transparency, PNG text and the password file. Takes args[i] (and its value,
+// moving i on) and returns true when it is one of them.
+bool ParseConversionOption(const std::vector<std::string>& args, std::size_t& i, ConvertOptions& options) {
+  const std::string& arg = args[i];
+  auto value = [&]() -> const std::string& {
+    if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
+    return args[++i];
+  };
+  if (arg == "--jpeg-quality") {
+    options.jpegQuality = ParseInt(value(), arg, 1, 100);
+  } else if (arg == "--gif-reduction") {
+    options.gifReduction = ParseChoice<gif::ReductionMode>(value(), arg, kGifReductions);
+  } else if (arg == "--gif-dither") {
+    options.gifDither = ParseChoice<gif::DitherMode>(value(), arg, kGifDithers);
+  } else if (arg == "--gif-bits") {
+    options.gifBits = ParseInt(value(), arg, 3, 8);
+  } else if (arg == "--gif-transparent") {
+    options.gifTransparent = ParseChoice<int>(value(), arg, kOnOff) != 0;
+  } else if (arg == "--png-text") {
+    options.pngText = value();
+  } else if (arg == "--password-file") {
+    options.passwordFile = value();
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// What the JPEG optimize window, the GIF optimize window and Options >
+// "Transparent GIF" would set.
+void ApplyConversionOptions(const ConvertOptions& options) {
+  Conversion().jpegQuality = options.jpegQuality;
+  gif::GifDefaults().reductionMode = options.gifReduction;
+  gif::GifDefaults().ditherMode = options.gifDither;
+  gif::GifDefaults().reductionBits = options.gifBits;
+  Conversion().gifTransparent = options.gifTransparent;
+}
+
 ConvertOptions ParseConvert(const std::vector<std::string>& args) {
   ConvertOptions options;
   for (std::size_t i = 1; i < args.size(); ++i) {
@@ -249,22 +303,10 @@ ConvertOptions ParseConvert(const std::vector<std::string>& args) {
       if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
       return args[++i];
     };
-    if (arg == "--format") {
+    if (ParseConversionOption(args, i, options)) {
+      continue;
+    } else if (arg == "--format") {
       options.format = value();
-    } else if (arg == "--jpeg-quality") {
-      options.jpegQuality = ParseInt(value(), arg, 1, 100);
-    } else if (arg == "--gif-reduction") {
-      options.gifReduction = ParseChoice<gif::ReductionMode>(value(), arg, kGifReductions);
-    } else if (arg == "--gif-dither") {
-      options.gifDither = ParseChoice<gif::DitherMode>(value(), arg, kGifDithers);
-    } else if (arg == "--gif-bits") {
-      options.gifBits = ParseInt(value(), arg, 3, 8);
-    } else if (arg == "--gif-transparent") {
-      options.gifTransparent = ParseChoice<int>(value(), arg, kOnOff) != 0;
-    } else if (arg == "--png-text") {
-      options.pngText = value();
-    } else if (arg == "--password-file") {
-      options.passwordFile = value();
     } else if (arg == "--icon-colors") {
       const std::string& colors = value();
       if (colors == "16")
@@ -316,12 +358,7 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     err << "error: no reader for the extension \"" << inExt << "\" of " << in << '\n';
     return kExitUsage;
   }
-  Conversion().jpegQuality = options.jpegQuality;
-  // What the GIF optimize window and Options > "Transparent GIF" would set.
-  gif::GifDefaults().reductionMode = options.gifReduction;
-  gif::GifDefaults().ditherMode = options.gifDither;
-  gif::GifDefaults().reductionBits = options.gifBits;
-  Conversion().gifTransparent = options.gifTransparent;
+  ApplyConversionOptions(options);
 
   Bitmap image;
   LoadImageFile(in, image);
@@ -355,6 +392,66 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   }
   err << "error: no writer for the format \"" << format << "\"\n";
   return kExitUsage;
+}
+
+// pixtrel-cli batch: the batch window's choices from options, the selected
+// files from the arguments.
+int Batch(const std::vector<std::string>& args, std::ostream& out, CommandLineInteraction& interaction) {
+  ConvertOptions options;
+  BatchSettings settings;
+  std::optional<std::string> to;
+  std::optional<std::string> dest;
+  int jobs = 1;
+  std::vector<std::string> files;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
+      return args[++i];
+    };
+    if (ParseConversionOption(args, i, options)) {
+      continue;
+    } else if (arg == "--to") {
+      to = UpperCase(value());
+      if (*to != "BMP" && *to != "GIF" && *to != "JPG" && *to != "PNG")
+        throw UsageError{"--to takes BMP, GIF, JPG or PNG"};
+    } else if (arg == "--dest") {
+      dest = value();
+    } else if (arg == "--overwrite") {
+      settings.overwrite = true;
+    } else if (arg == "--jobs") {
+      jobs = ParseInt(value(), arg, 1, 64);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      throw UsageError{"unknown option " + arg};
+    } else {
+      files.push_back(arg);
+    }
+  }
+  if (!to) throw UsageError{"batch needs --to BMP|GIF|JPG|PNG"};
+  if (!dest || dest->empty()) throw UsageError{"batch needs --dest DIR"};
+  if (files.empty()) throw UsageError{"batch takes at least one FILE"};
+  settings.format = *to;
+  settings.destination = *dest;
+  while (settings.destination.size() > 1 && settings.destination.back() == '/') settings.destination.pop_back();
+  if (options.passwordFile) interaction.password = ReadPasswordFile(*options.passwordFile);
+  ApplyConversionOptions(options);
+
+  // Each FILE is a selected entry: its folder and name.
+  std::vector<std::string> workList;
+  for (const std::string& file : files) {
+    const std::size_t slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash);
+    const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+    for (std::string& path : BatchWorkList(folder.empty() ? "/" : folder, {name})) workList.push_back(std::move(path));
+  }
+  RunBatch(
+      workList, settings,
+      [&](const BatchFileResult& result) {
+        out << (result.written ? "written " : "skipped ") << result.target << '\n' << std::flush;
+      },
+      jobs, options.pngText);
+  out << "Conversion completed\n";
+  return kExitDone;
 }
 
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -417,6 +514,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       }
     if (command == "convert") return Convert(args, out, err, interaction);
     if (command == "info") return Info(args, out, err);
+    if (command == "batch") return Batch(args, out, interaction);
     if (command == "effects") return Effects(args, out);
     if (command == "stamp") return shapes::RunStampCommand(args, out, err);
     if (command == "icl") {

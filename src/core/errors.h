@@ -38,6 +38,18 @@ class EFCreateError : public Exception {
   std::string path_;
 };
 
+// A settings or text file could not be written; the message carries the
+// platform's own reason ("Permission denied", "No space left on device").
+class FileError : public Exception {
+ public:
+  FileError(std::string path, const std::string& reason)
+      : Exception("Cannot create file \"" + path + "\". " + reason), path_(std::move(path)) {}
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 // A stream ended before the data a reader needed.
 class EReadError : public Exception {
  public:

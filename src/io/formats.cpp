@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "codecs/crypt/encrypted_image.h"
+#include "codecs/eps/eps_graphic.h"
 #include "codecs/jpeg/jpeg_image.h"
 #include "codecs/legacy/legacy_formats.h"
 #include "codecs/metafile/metafile.h"
@@ -170,6 +171,7 @@ const LoadRow kLoadRows[] = {
     {".TIF", LoadPath::A, &LoadTiff},
     {".PCX", LoadPath::B, &LoadFromFileStream<PCXGraphic>},
     {".PCD", LoadPath::B, &LoadFromFileStream<PCDGraphic>},
+    {".EPS", LoadPath::B, &LoadFromFileStream<EPSGraphic>},
     {".PSD", LoadPath::B, &LoadFromFileStream<PSDGraphic>},
     {".PSP", LoadPath::B, &LoadFromFileStream<PSPGraphic>},
     {".PPM", LoadPath::B, &LoadFromFileStream<PPMGraphic>},

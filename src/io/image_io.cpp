@@ -8,10 +8,21 @@
 
 namespace pixtrel {
 
+namespace {
+thread_local ConversionState* threadConversion = nullptr;
+}  // namespace
+
 ConversionState& Conversion() {
+  if (threadConversion) return *threadConversion;
   static ConversionState state;
   return state;
 }
+
+ThreadConversionScope::ThreadConversionScope(ConversionState& state) : previous_(threadConversion) {
+  threadConversion = &state;
+}
+
+ThreadConversionScope::~ThreadConversionScope() { threadConversion = previous_; }
 
 std::string UpperCase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),

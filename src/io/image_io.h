@@ -25,8 +25,23 @@ struct ConversionState {
   std::function<void(Bitmap& image, int width, int height)> resampleImageTo;
 };
 
-// The process's conversion state.
+// The process's conversion state, or the calling thread's own while a
+// ThreadConversionScope is installed on it.
 ConversionState& Conversion();
+
+// Makes Conversion() on the constructing thread return state until the scope
+// ends (the previous one comes back). Batch workers use it so that every
+// thread loads and saves with a state of its own.
+class ThreadConversionScope {
+ public:
+  explicit ThreadConversionScope(ConversionState& state);
+  ~ThreadConversionScope();
+  ThreadConversionScope(const ThreadConversionScope&) = delete;
+  ThreadConversionScope& operator=(const ThreadConversionScope&) = delete;
+
+ private:
+  ConversionState* previous_;
+};
 
 // The upper-cased extension of a path's file name, from its last "." on and
 // with the dot; empty when the name has none.

@@ -1,0 +1,138 @@
+// The desktop program ("pixtrel [folder | image file]"): the application, its windows in their start-up order
+// (the main window builds the JPEG optimize, resize, batch and icon options
+// windows), only the main window shown, and the event loop until it closes;
+// closing it writes the settings back.
+//
+// PIXTREL_ANSWERS names an answer script (see ReadAnswerScript): the
+// dialogs and questions are then answered from it, and what the program
+// showed or asked is printed on standard error as it happens. The end-to-end test
+// drives the real program this way.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/app_dialogs.h"
+#include "app/file_browser.h"
+#include "app/main_window.h"
+#include "core/interaction.h"
+#include "core/scripted_interaction.h"
+
+namespace {
+
+// The general error handler: an error that no command caught is shown and
+// the program goes on.
+class PixtrelApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+      pixtrel::Interaction().ShowMessage(error.what());
+    } catch (...) {
+      pixtrel::Interaction().ShowMessage("Unknown error");
+    }
+    return false;
+  }
+};
+
+// Under an answer script every message and question is also printed at
+// once, so that a driver sees them even if it ends the program by a signal.
+class ReportingInteraction : public pixtrel::ScriptedInteraction {
+ public:
+  void ShowMessage(const std::string& text) override {
+    Report("message", text);
+    ScriptedInteraction::ShowMessage(text);
+  }
+  bool Confirm(const std::string& text) override {
+    Report("question", text);
+    return ScriptedInteraction::Confirm(text);
+  }
+  std::optional<std::string> InputQuery(const std::string& caption, const std::string& prompt,
+                                        const std::string& value) override {
+    Report("prompt", caption + ": " + prompt);
+    return ScriptedInteraction::InputQuery(caption, prompt, value);
+  }
+  std::optional<std::string> PasswordQuery(const std::string& caption, const std::string& prompt) override {
+    Report("prompt", caption + ": " + prompt);
+    return ScriptedInteraction::PasswordQuery(caption, prompt);
+  }
+
+ private:
+  static void Report(const char* kind, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", kind, text.c_str());
+    std::fflush(stderr);
+  }
+};
+
+std::vector<std::string> ReadLines(const QString& path) {
+  std::vector<std::string> lines;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return lines;
+  QTextStream in(&file);
+  while (!in.atEnd()) lines.push_back(in.readLine().toStdString());
+  return lines;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  PixtrelApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("pixtrel"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Pixtrel 11"));
+  QApplication::setApplicationVersion(QStringLiteral("11.0"));
+
+  pixtrel::QtAppDialogs realDialogs;
+  pixtrel::AppDialogs* dialogs = &realDialogs;
+  std::unique_ptr<pixtrel::ScriptedAppDialogs> scriptedDialogs;
+  std::unique_ptr<ReportingInteraction> scriptedInteraction;
+  std::unique_ptr<pixtrel::ScopedInteraction> scriptedScope;
+  if (const char* answers = std::getenv("PIXTREL_ANSWERS"); answers && *answers) {
+    scriptedDialogs = std::make_unique<pixtrel::ScriptedAppDialogs>();
+    scriptedInteraction = std::make_unique<ReportingInteraction>();
+    std::string error;
+    if (!QFile::exists(QString::fromLocal8Bit(answers)) ||
+        !pixtrel::ReadAnswerScript(ReadLines(QString::fromLocal8Bit(answers)), *scriptedDialogs, *scriptedInteraction,
+                                   error)) {
+      std::fprintf(stderr, "pixtrel: cannot use the answer script %s %s\n", answers, error.c_str());
+      return 2;
+    }
+    dialogs = scriptedDialogs.get();
+    scriptedScope = std::make_unique<pixtrel::ScopedInteraction>(*scriptedInteraction);
+  }
+
+  pixtrel::ShellOptions options;
+  options.programPath = QApplication::applicationFilePath().toStdString();
+  options.installInteraction = !scriptedInteraction;
+  int status = 0;
+  {
+    pixtrel::PixtrelF window(options, *dialogs);
+    // A folder on the command line is where the file browser starts; a file
+    // is opened as a double-click on it would.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1) {
+      const QFileInfo given(arguments[1]);
+      if (given.isDir()) {
+        window.Browser()->SetFolder(given.absoluteFilePath());
+      } else if (given.isFile()) {
+        window.Browser()->SetFolder(given.absolutePath());
+        window.Browser()->SelectNames({given.fileName()});
+        window.filesDblClick(given.absoluteFilePath());
+      }
+    }
+    window.show();
+    status = app.exec();
+  }
+
+  return status;
+}

@@ -1,0 +1,518 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QThread>
+#include <QUrl>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+
+#include "app/app_dialogs.h"
+#include "app/batch_window.h"
+#include "app/edit_actions.h"
+#include "app/file_browser.h"
+#include "app/jpeg_preview_window.h"
+#include "app/qt_interaction.h"
+#include "app/workspace_view.h"
+#include "core/errors.h"
+#include "io/batch.h"
+#include "io/image_io.h"
+#include "settings/settings_location.h"
+
+namespace pixtrel {
+
+const char* const kOpenFilter =
+    "Graphic Files|*.bmp;*.ico;*.gif;*.jpg;*.png;*.wmf;*.emf;*.tga;*.tif;*.xjpg;*.xgif;*.pcx;*.pcd;*.eps;*.psd;*.sgi;"
+    "*.psp;*.ppm;*.cut|GIF Images|*.gif|JPG Images|*.jpg|PNG Images|*.png|TIF Images|*.tif|Encrypted JPG "
+    "Images|*.xjpg|Encrypted GIF Images|*.xgif|Encrypted PNG Images|*.xpng|ZSoft Paintbrush (*.pcx)|*.pcx|Truevision "
+    "Target (*.tga)|*.tga|Kodak Photo CD (*.pcd)|*.pcd|Encapsulated Postscript (*.eps)|*.eps|Photoshop "
+    "(*.psd)|*.psd|SGI Image File (*.sgi)|*.sgi|Paintshop Pro (*.psp)|*.psp|Portable Pixelmap (*.ppm)|*.ppm|Dr. Halo "
+    "(*.cut)|*.cut";
+
+const char* const kSaveFilter =
+    "Compuserve Graphics Interchange (*.gif)|*.gif|JPEG Compliant (*.jpg)|*.jpg|Portable Network Graphics "
+    "(*.png)|*.png|Windows Icon (*.ico)|*.ico|Tagged Image File Format (*.tif)|*.tif|Windows Bitmap "
+    "(*.bmp)|*.bmp|Encrypted GIF Images|*.xgif|Encrypted JPG Images|*.xjpg|Encrypted PNG Images|*.xpng|Truevision "
+    "Target (*.tga)|*.tga";
+
+namespace {
+
+constexpr char kWindowName[] = "PixtrelF";
+constexpr char kCaption[] = "Pixtrel 11";
+constexpr char kWebAddress[] = "https://pixtrel.example.org/";
+constexpr int kDesignWidth = 873;
+constexpr int kDesignHeight = 501;
+constexpr int kDesignPanelWidth = 185;
+constexpr int kDesignStatusWidths[2] = {300, 200};
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// The PNG text travels as the chunk's Latin-1 bytes with CR LF line breaks;
+// the text box shows plain line feeds.
+QString MemoText(const std::string& pngText) {
+  QString text = QString::fromLatin1(pngText.data(), static_cast<qsizetype>(pngText.size()));
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
+}
+
+std::string PngText(const QString& memo) {
+  const QByteArray bytes = memo.toLatin1();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+}  // namespace
+
+std::string SaveAsTargetName(const std::string& chosen, const std::string& ext) {
+  const std::size_t slash = chosen.find_last_of('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = chosen.rfind('.');
+  const std::string stem = dot != std::string::npos && dot >= nameStart ? chosen.substr(0, dot) : chosen;
+  return stem + UpperCase(ext);
+}
+
+std::string FavouriteAlias(const std::string& item) { return item.substr(0, item.find('=')); }
+
+std::string FavouriteFolder(const std::string& item) {
+  const std::size_t equals = item.find('=');
+  return equals == std::string::npos ? item : item.substr(equals + 1);
+}
+
+template <typename F>
+void PixtrelF::Guarded(F&& command) {
+  try {
+    command();
+  } catch (const std::bad_alloc&) {
+    Interaction().ShowMessage("Out of memory");
+  } catch (const std::exception& error) {
+    Interaction().ShowMessage(error.what());
+  }
+}
+
+PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs) {
+  setObjectName(QString::fromLatin1(kWindowName));
+  setWindowTitle(QString::fromLatin1(kCaption));
+  // The window is designed in an 8-point sans serif face.
+  QFont face(QStringLiteral("MS Sans Serif"));
+  face.setStyleHint(QFont::SansSerif);
+  face.setPointSize(8);
+  setFont(face);
+
+  // The program folder, and the settings files beside it (or in the user's
+  // configuration folder when the program folder is read-only).
+  programFolder_ = ProgramFolder(options.programPath);
+  settingsFile_ = options.settingsFile.empty() ? pixtrel::SettingsFilePath(options.programPath) : options.settingsFile;
+  customColorsFile_ =
+      options.customColorsFile.empty() ? CustomColorsFilePath(options.programPath) : options.customColorsFile;
+
+  // The window's parts over the workspace; the JPEG optimize and resize
+  // windows come with the edit actions, the icon options window with the
+  // interaction layer.
+  BuildLayout();
+  edits_ = std::make_unique<EditActions>(workspace_, selection_, effectSettings_, view_, this);
+  batch_ = new BatchF(dialogs_, this);
+  BuildMenus();
+  ConnectConversion();
+
+  // The interaction layer and the colour dialog's custom colours.
+  interaction_ = std::make_unique<QtInteraction>(this);
+  if (options.installInteraction) installed_ = std::make_unique<ScopedInteraction>(*interaction_);
+  if (QFileInfo::exists(Q(customColorsFile_))) interaction_->LoadCustomColors(customColorsFile_);
+
+  // The last folder, or the program folder when it is gone.
+  const FormIni ini(settingsFile_);
+  std::string lastDir;
+  ini.ReadSetting("Settings", "lastDir", lastDir);
+  if (lastDir.empty() || !browser_->SetFolder(Q(lastDir))) browser_->SetFolder(Q(programFolder_));
+
+  // "batchDir" is kept as read and written back at exit.
+  ini.ReadSetting("Settings", "batchDir", batchDir_);
+
+  // The placement, the favourites, and the "Image" tab in front.
+  LoadPlacement();
+  for (const std::string& item : ini.ReadSettingList("directories")) {
+    favourites_.push_back(item);
+    AddFavouriteItem(item);
+  }
+  pages_->setCurrentIndex(0);
+}
+
+PixtrelF::~PixtrelF() {
+  ConversionState& state = Conversion();
+  state.hideSelection = nullptr;
+  state.autoSizeImage = nullptr;
+  state.refreshFileList = nullptr;
+  state.resampleImageTo = nullptr;
+  installed_.reset();
+  edits_.reset();
+  // The windows that hold the workspace go before it does.
+  qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+}
+
+int PixtrelF::Scaled(int designPixels) const { return ScaleFromDesign(designPixels, logicalDpiY()); }
+
+void PixtrelF::BuildLayout() {
+  browser_ = new FileBrowser;
+  view_ = new WorkspaceView(workspace_, selection_);
+  pngmemo_ = new QPlainTextEdit;
+  pngmemo_->setObjectName(QStringLiteral("pngmemo"));
+
+  auto* imagePage = new QSplitter(Qt::Vertical);
+  imagePage->setObjectName(QStringLiteral("imagePage"));
+  imagePage->addWidget(view_);
+  imagePage->addWidget(pngmemo_);
+  imagePage->setStretchFactor(0, 1);
+  imagePage->setStretchFactor(1, 0);
+  imagePage->setSizes({Scaled(kDesignHeight), Scaled(60)});
+
+  // The "Browser", "PNG" and "Blender" tabs join "Image" here.
+  pages_ = new QTabWidget;
+  pages_->setObjectName(QStringLiteral("pages"));
+  pages_->addTab(imagePage, QStringLiteral("Image"));
+
+  auto* divider = new QSplitter(Qt::Horizontal);
+  divider->setObjectName(QStringLiteral("divider"));
+  divider->addWidget(browser_);
+  divider->addWidget(pages_);
+  divider->setStretchFactor(0, 0);
+  divider->setStretchFactor(1, 1);
+  divider->setSizes({Scaled(kDesignPanelWidth), Scaled(kDesignWidth - kDesignPanelWidth)});
+  setCentralWidget(divider);
+
+  for (int panel = 0; panel < 2; ++panel) {
+    status_[panel] = new QLabel;
+    status_[panel]->setObjectName(QStringLiteral("panel%1").arg(panel));
+    status_[panel]->setFixedWidth(Scaled(kDesignStatusWidths[panel]));
+    status_[panel]->setFrameShape(QFrame::Panel);
+    status_[panel]->setFrameShadow(QFrame::Sunken);
+    statusBar()->addWidget(status_[panel]);
+  }
+
+  resize(Scaled(kDesignWidth), Scaled(kDesignHeight));
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - rect().center());
+  }
+
+  connect(view_, &WorkspaceView::mouseStatus, status_[1], &QLabel::setText);
+  connect(browser_, &FileBrowser::fileActivated, this, &PixtrelF::filesDblClick);
+  // A single click previews the file on the "Browser" tab once that tab exists;
+  // until then it only selects.
+  connect(pngmemo_, &QPlainTextEdit::textChanged, this,
+          [this] { Conversion().pngText = PngText(pngmemo_->toPlainText()); });
+}
+
+QMenu* PixtrelF::MenuNamed(const QString& caption) const {
+  for (QAction* action : menuBar()->actions())
+    if (action->menu() && action->text() == caption) return action->menu();
+  return nullptr;
+}
+
+void PixtrelF::BuildMenus() {
+  EditActions& e = *edits_;
+  const auto command = [this](QMenu* menu, const char* caption, const char* name, const char* shortcut,
+                              void (PixtrelF::*run)()) {
+    QAction* action = menu->addAction(QString::fromUtf8(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    if (shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+    connect(action, &QAction::triggered, this, [this, run] { (this->*run)(); });
+    return action;
+  };
+
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->addAction(e.newImage);
+  command(file, "&Open...", "Open1", "Ctrl+O", &PixtrelF::Open1Click);
+  command(file, "Save &As...", "SaveAs1", nullptr, &PixtrelF::SaveAs1Click);
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  edit->addAction(e.undo);
+  edit->addSeparator();
+  edit->addAction(e.resizeImage);
+  edit->addAction(e.makeSquare);
+  edit->addAction(e.crop);
+  edit->addAction(e.turn);
+  edit->addSeparator();
+  edit->addAction(e.copyToClipboard);
+  edit->addAction(e.copySelection);
+  edit->addAction(e.paste);
+
+  QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+  giftrans_ = options->addAction(QStringLiteral("Transparent GIF"));
+  giftrans_->setObjectName(QStringLiteral("giftrans"));
+  giftrans_->setCheckable(true);
+  giftrans_->setChecked(true);
+  Conversion().gifTransparent = true;
+  connect(giftrans_, &QAction::toggled, this, [](bool checked) { Conversion().gifTransparent = checked; });
+  options->addAction(e.showImageInfo);
+  options->addMenu(e.colorDepth);
+  command(options, "View &Batch directory", "ViewBatchdirectory1", nullptr, &PixtrelF::ViewBatchDirectory);
+
+  menuBar()->addMenu(e.effects);
+
+  QMenu* selection = menuBar()->addMenu(QStringLiteral("&Selection"));
+  selection->addAction(e.selectNone);
+  selection->addAction(e.select16);
+  selection->addAction(e.select32);
+  selection->addAction(e.select64);
+  selection->addAction(e.selectAll);
+  selection->addSeparator();
+  selection->addAction(e.viewAsIcon);
+
+  QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+  tools->addAction(e.jpgOptimize);
+  tools->addMenu(e.effectSettings);
+  command(tools, "&Refresh Files", "RefreshFiles1", "F12", &PixtrelF::RefreshFiles);
+
+  directoriesMenu_ = menuBar()->addMenu(QStringLiteral("&Directories"));
+  directoriesMenu_->setObjectName(QStringLiteral("Directories1"));
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  command(help, "&Contents", "Contents1", "F1", &PixtrelF::HelpContents);
+  command(help, "&About", "About1", nullptr, &PixtrelF::HelpAbout);
+  command(help, "on the &Web", "ontheWeb1", nullptr, &PixtrelF::HelpOnTheWeb);
+
+  // The pop-up menus of the file list and the folder tree.
+  QMenu* files = browser_->FileMenu();
+  command(files, "&Convert", "BatchNow1", nullptr, &PixtrelF::BatchNow1Click);
+  command(files, "&Delete", "Delete1", nullptr, &PixtrelF::Delete1Click);
+  command(files, "&Refresh", "Refresh1", nullptr, &PixtrelF::RefreshFiles);
+  command(browser_->TreeMenu(), "&Add to Favourites", "AddtoFavourites1", nullptr, &PixtrelF::AddToFavourites);
+}
+
+void PixtrelF::ConnectConversion() {
+  ConversionState& state = Conversion();
+  state.hideSelection = [this] { selection_.Clear(); };
+  // The view sizes itself to the image whenever it is refreshed.
+  state.autoSizeImage = [] {};
+  state.refreshFileList = [this] { browser_->RefreshFiles(); };
+  state.resampleImageTo = [](Bitmap& image, int width, int height) { ResampleImageTo(image, width, height); };
+}
+
+QString PixtrelF::StatusText(int panel) const { return panel >= 0 && panel < 2 ? status_[panel]->text() : QString(); }
+
+void PixtrelF::ShowPngText() {
+  const QSignalBlocker block(pngmemo_);
+  pngmemo_->setPlainText(MemoText(Conversion().pngText));
+}
+
+void PixtrelF::LoadIntoWorkspace(const std::string& path) {
+  Guarded([&] { LoadImageFile(path, workspace_.Image()); });
+  view_->Refresh();
+  ShowPngText();
+}
+
+void PixtrelF::Open1Click() {
+  const std::optional<std::string> path = dialogs_.OpenFileName(this, kOpenFilter, browser_->Folder().toStdString());
+  if (path) LoadIntoWorkspace(*path);
+}
+
+void PixtrelF::filesDblClick(const QString& path) {
+  const std::string file = path.toStdString();
+  if (QFileInfo(path).suffix().compare(QStringLiteral("icl"), Qt::CaseInsensitive) == 0) {
+    // Icon libraries belong to the icon manager.
+    if (openIconLibrary) Guarded([&] { openIconLibrary(file); });
+    return;
+  }
+  LoadIntoWorkspace(file);
+}
+
+void PixtrelF::SaveAs1Click() {
+  const std::optional<SaveDialogChoice> choice =
+      dialogs_.SaveFileName(this, kSaveFilter, 1, browser_->Folder().toStdString());
+  if (!choice) return;
+  const std::string ext = FilterIndexToExt(choice->filterIndex);
+  const std::string target = SaveAsTargetName(choice->path, ext);
+  if (QFileInfo::exists(Q(target)) && !Interaction().Confirm("This file allready exists. Do yo want to overwrite it?"))
+    return;
+  Guarded([&] { SaveImageFile(target, workspace_.Image(), ext); });
+  // An icon save may have resampled and reduced the displayed image.
+  view_->Refresh();
+}
+
+void PixtrelF::SetBusy(bool busy) {
+  busy_ = busy;
+  menuBar()->setEnabled(!busy);
+  centralWidget()->setEnabled(!busy);
+}
+
+void PixtrelF::BatchNow1Click() {
+  const QStringList names = browser_->SelectedNames();
+  if (names.isEmpty()) {
+    Interaction().ShowMessage("You did not select any files for conversion");
+    return;
+  }
+  if (!dialogs_.RunModal(*batch_)) return;
+  BatchSettings settings = batch_->Settings();
+  if (settings.destination.empty()) {
+    // Without a chosen folder the files would land in the file system's root.
+    const std::optional<std::string> folder =
+        dialogs_.SelectFolder(this, "Select target folder", browser_->Folder().toStdString());
+    if (!folder) return;
+    batch_->SetDestination(*folder);
+    settings = batch_->Settings();
+  }
+
+  std::vector<std::string> selected;
+  for (const QString& name : names) selected.push_back(name.toStdString());
+  const std::vector<std::string> workList = BatchWorkList(browser_->Folder().toStdString(), selected);
+
+  // The files convert on worker threads while this thread shows the progress;
+  // the window's own hooks stay out of the workers' way until the end.
+  ConversionState& state = Conversion();
+  const std::function<void()> hideSelection = std::exchange(state.hideSelection, nullptr);
+  const std::function<void()> autoSize = std::exchange(state.autoSizeImage, nullptr);
+  const std::function<void()> refresh = std::exchange(state.refreshFileList, nullptr);
+  const int jobs = std::clamp(QThread::idealThreadCount(), 1, 4);
+  SetBusy(true);
+  bool completed = false;
+  Guarded([&] {
+    RunBatch(
+        workList, settings,
+        [this](const BatchFileResult& result) {
+          status_[0]->setText(Q(result.target));
+          status_[1]->setText(QStringLiteral("%1 of %2").arg(result.index + 1).arg(result.count));
+          QCoreApplication::processEvents();
+        },
+        jobs);
+    completed = true;
+  });
+  SetBusy(false);
+  state.hideSelection = hideSelection;
+  state.autoSizeImage = autoSize;
+  state.refreshFileList = refresh;
+
+  if (!workList.empty()) selection_.Clear();
+  ShowPngText();
+  if (completed) {
+    status_[0]->setText(QStringLiteral("Conversion completed"));
+    status_[1]->clear();
+  }
+  browser_->RefreshFiles();
+}
+
+void PixtrelF::Delete1Click() {
+  const QStringList names = browser_->SelectedNames();
+  if (names.isEmpty()) {
+    Interaction().ShowMessage("You did not select any file to delete");
+    return;
+  }
+  if (!Interaction().Confirm("Are you sure you want to delete the selected files?")) return;
+  QStringList workList;
+  for (const QString& name : names) workList << browser_->PathOf(name);
+  // A file that cannot be deleted is passed over.
+  for (const QString& path : workList) QFile::remove(path);
+  browser_->RefreshFiles();
+}
+
+void PixtrelF::RefreshFiles() { browser_->RefreshFiles(); }
+
+void PixtrelF::ViewBatchDirectory() {
+  const QString folder = Q(programFolder_) + QStringLiteral("batch");
+  if (!browser_->SetFolder(folder))
+    Interaction().ShowMessage("Cannot open folder \"" + folder.toStdString() + "\": " + std::strerror(ENOENT));
+}
+
+void PixtrelF::AddFavouriteItem(const std::string& item) {
+  QAction* action = directoriesMenu_->addAction(Q(FavouriteAlias(item)));
+  connect(action, &QAction::triggered, this,
+          [this, action] { FavouriteClick(static_cast<int>(directoriesMenu_->actions().indexOf(action))); });
+}
+
+void PixtrelF::AddToFavourites() {
+  const std::optional<std::string> alias = Interaction().InputQuery("Pixtrel Directories", "Enter alias", "");
+  if (!alias || alias->empty()) return;
+  const std::string item = *alias + "=" + browser_->Folder().toStdString();
+  favourites_.push_back(item);
+  AddFavouriteItem(item);
+}
+
+void PixtrelF::FavouriteClick(int position) {
+  if (position < 0 || position >= static_cast<int>(favourites_.size())) return;
+  browser_->SetFolder(Q(FavouriteFolder(favourites_[static_cast<std::size_t>(position)])));
+}
+
+void PixtrelF::HelpContents() {
+  const QString path = Q(programFolder_) + QStringLiteral("Pixtrel.hlp");
+  if (!QFileInfo::exists(path)) {
+    Interaction().ShowMessage("Cannot find the help file \"" + path.toStdString() + "\"");
+    return;
+  }
+  QUrl url = QUrl::fromLocalFile(path);
+  url.setFragment(QStringLiteral("Pixtrel"));
+  dialogs_.OpenDocument(url.toString().toStdString());
+}
+
+void PixtrelF::HelpAbout() {
+  Interaction().ShowMessage(std::string(kCaption) + "\nImage converter and light image editor.\nQt " + qVersion());
+}
+
+void PixtrelF::HelpOnTheWeb() { dialogs_.OpenDocument(kWebAddress); }
+
+void PixtrelF::LoadPlacement() {
+  FormPlacement placement{false, x(), y(), width(), height()};
+  FormIni(settingsFile_).LoadFormPlacement(kWindowName, placement);
+  if (placement.maximized) {
+    setWindowState(windowState() | Qt::WindowMaximized);
+    return;
+  }
+  // A placement that lies on no screen (a display that went away) or is too
+  // small to use keeps the start bounds.
+  const QRect bounds(placement.left, placement.top, placement.width, placement.height);
+  bool visible = false;
+  for (const QScreen* screen : QGuiApplication::screens())
+    visible = visible || screen->availableGeometry().intersects(bounds);
+  if (visible && placement.width >= 100 && placement.height >= 100) {
+    move(placement.left, placement.top);
+    resize(placement.width, placement.height);
+  }
+}
+
+FormPlacement PixtrelF::CurrentPlacement() const {
+  FormPlacement placement;
+  placement.maximized = isMaximized();
+  const bool normal = !isMaximized() && !isMinimized() && !isFullScreen();
+  const QRect bounds = normal ? QRect(pos(), size()) : normalGeometry();
+  placement.left = bounds.x();
+  placement.top = bounds.y();
+  placement.width = bounds.width();
+  placement.height = bounds.height();
+  return placement;
+}
+
+void PixtrelF::SaveSettings() {
+  if (settingsSaved_) return;
+  settingsSaved_ = true;
+  // Each value is its own write; the first that fails is shown and ends the
+  // sequence, and the file keeps what it held before that write.
+  Guarded([&] {
+    interaction_->SaveCustomColors(customColorsFile_);
+    const FormIni ini(settingsFile_);
+    ini.WriteSetting("Settings", "lastDir", browser_->Folder().toStdString());
+    ini.WriteSetting("Settings", "batchDir", batchDir_);
+    ini.WriteSettingList("directories", favourites_);
+    ini.SaveFormPlacement(kWindowName, CurrentPlacement());
+  });
+}
+
+void PixtrelF::closeEvent(QCloseEvent* event) {
+  if (busy_) {
+    event->ignore();
+    return;
+  }
+  SaveSettings();
+  if (JpegPreviewWindow* jpeg = edits_->JpegWindow()) jpeg->close();
+  event->accept();
+}
+
+}  // namespace pixtrel

@@ -1,0 +1,152 @@
+// The main window "Pixtrel 11": the file browser on the left, the work area
+// with the "Image" tab on the right, the status bar, and the commands of the
+// File, Options, Tools, Directories and Help menus that are the shell's own
+// (open, save as, batch, delete, favourites, help). The workspace commands
+// come from EditActions; every message and question goes through the
+// interaction layer and every file dialog through AppDialogs.
+#pragma once
+
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "effects/effect_settings.h"
+#include "settings/form_ini.h"
+#include "workspace/selection.h"
+#include "workspace/workspace.h"
+
+namespace pixtrel {
+
+class AppDialogs;
+class BatchF;
+class EditActions;
+class FileBrowser;
+class QtInteraction;
+class ScopedInteraction;
+class WorkspaceView;
+
+// The open dialog's filter.
+extern const char* const kOpenFilter;
+// The Save As dialog's filter; its types are FilterIndexToExt's indexes.
+extern const char* const kSaveFilter;
+
+// Save As's target: the chosen name with the extension of its file name (from
+// the last dot) replaced by ext, in upper case; ext is added when the name
+// has none.
+std::string SaveAsTargetName(const std::string& chosen, const std::string& ext);
+
+// A favourite is "alias=folder": the alias is the text before the first "=",
+// the folder the text after it (the whole text when there is none).
+std::string FavouriteAlias(const std::string& item);
+std::string FavouriteFolder(const std::string& item);
+
+struct ShellOptions {
+  // The program file; its folder is the program folder ("batch", "Pixtrel.hlp").
+  std::string programPath;
+  // The settings and custom-colours files; empty: beside the program, or in
+  // the user's configuration folder when the program folder is read-only.
+  std::string settingsFile;
+  std::string customColorsFile;
+  // False when the caller installs its own interaction layer (tests).
+  bool installInteraction = true;
+};
+
+class PixtrelF : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* parent = nullptr);
+  ~PixtrelF() override;
+
+  // The commands.
+  void Open1Click();
+  void SaveAs1Click();
+  void filesDblClick(const QString& path);
+  void BatchNow1Click();
+  void Delete1Click();
+  void RefreshFiles();
+  void ViewBatchDirectory();
+  void AddToFavourites();
+  void FavouriteClick(int position);
+  void HelpContents();
+  void HelpAbout();
+  void HelpOnTheWeb();
+
+  // The exit sequence: custom colours, "lastDir", "batchDir", the favourites
+  // and the placement. Runs once, when the window closes.
+  void SaveSettings();
+
+  Workspace& CurrentWorkspace() { return workspace_; }
+  Selection& CurrentSelection() { return selection_; }
+  FileBrowser* Browser() const { return browser_; }
+  EditActions* Edits() const { return edits_.get(); }
+  WorkspaceView* View() const { return view_; }
+  BatchF* BatchWindow() const { return batch_; }
+  QPlainTextEdit* PngMemo() const { return pngmemo_; }
+  QTabWidget* Pages() const { return pages_; }
+  QMenu* DirectoriesMenu() const { return directoriesMenu_; }
+  QAction* GifTransparent() const { return giftrans_; }
+  QString StatusText(int panel) const;
+  const std::vector<std::string>& Favourites() const { return favourites_; }
+  const std::string& ProgramFolderPath() const { return programFolder_; }
+  const std::string& SettingsFilePath() const { return settingsFile_; }
+  // The menu bar's menus and items by caption (tests and the window's own wiring).
+  QMenu* MenuNamed(const QString& caption) const;
+
+  // Where the icon manager will take ".icl" files from the file list; until
+  // it exists such files are not loaded.
+  std::function<void(const std::string& path)> openIconLibrary;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildLayout();
+  void BuildMenus();
+  void ConnectConversion();
+  void LoadPlacement();
+  FormPlacement CurrentPlacement() const;
+  void AddFavouriteItem(const std::string& item);
+  // Runs a command; an error it raises is shown, as the general handler would.
+  template <typename F>
+  void Guarded(F&& command);
+  void ShowPngText();
+  void LoadIntoWorkspace(const std::string& path);
+  void SetBusy(bool busy);
+  int Scaled(int designPixels) const;
+
+  AppDialogs& dialogs_;
+  std::string programFolder_;
+  std::string settingsFile_;
+  std::string customColorsFile_;
+  std::string batchDir_;
+  std::vector<std::string> favourites_;
+
+  Workspace workspace_;
+  Selection selection_;
+  fx::EffectSettings effectSettings_;
+
+  std::unique_ptr<QtInteraction> interaction_;
+  std::unique_ptr<ScopedInteraction> installed_;
+  FileBrowser* browser_ = nullptr;
+  QTabWidget* pages_ = nullptr;
+  WorkspaceView* view_ = nullptr;
+  QPlainTextEdit* pngmemo_ = nullptr;
+  QLabel* status_[2] = {nullptr, nullptr};
+  std::unique_ptr<EditActions> edits_;
+  BatchF* batch_ = nullptr;
+  QMenu* directoriesMenu_ = nullptr;
+  QAction* giftrans_ = nullptr;
+  bool busy_ = false;
+  bool settingsSaved_ = false;
+};
+
+}  // namespace pixtrel

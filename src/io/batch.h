@@ -1,0 +1,47 @@
+// Converting a list of files into one format, in a destination folder, through
+// the same open and save routines as single files.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pixtrel {
+
+// The batch window's choices.
+struct BatchSettings {
+  std::string destination;     // folder, without a trailing separator
+  std::string format = "PNG";  // "BMP", "GIF", "JPG" or "PNG"
+  bool overwrite = false;
+};
+
+// The full paths (folder, separator, name) of the selected names whose
+// lower-cased extension is ".bmp", ".gif", ".jpg" or ".png", in order.
+std::vector<std::string> BatchWorkList(const std::string& folder, const std::vector<std::string>& selectedNames);
+
+// destination + separator + the path's file name with its extension replaced
+// by "." and the lower-cased format.
+std::string BatchTargetName(const std::string& destination, const std::string& path, const std::string& format);
+
+struct BatchFileResult {
+  std::string target;
+  bool written;       // false: skipped because the target existed
+  std::size_t index;  // position in the work list, from 0
+  std::size_t count;  // length of the work list
+};
+
+// Loads each file with LoadImageFile and saves a copy with SaveImageFile,
+// skipping existing targets unless settings.overwrite. fileDone runs on the
+// calling thread after every file, in list order. The first error ends the
+// batch: earlier files stay written and the error is rethrown. jobs > 1
+// converts on that many threads with the same files, bytes and reports as one
+// job; afterwards Conversion().pngText is what the last file left. pngText,
+// when given, is the text every file is saved with in place of what loading
+// it left (pixtrel-cli batch --png-text).
+void RunBatch(const std::vector<std::string>& workList, const BatchSettings& settings,
+              const std::function<void(const BatchFileResult&)>& fileDone, int jobs = 1,
+              const std::optional<std::string>& pngText = std::nullopt);
+
+}  // namespace pixtrel

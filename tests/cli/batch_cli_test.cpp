@@ -1,0 +1,176 @@
+// pixtrel-cli batch as a user runs it: what it reports, what it writes, what
+// it passes over, and the first error.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+#include "core/bitmap.h"
+#include "core/stream.h"
+#include "support/corpus.h"
+
+namespace pixtrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int exitCode = -1;
+  std::string output;
+};
+
+Result Shell(const std::string& command) {
+  Result result;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return result;
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+Result RunCli(const std::string& arguments) { return Shell(std::string(PIXTREL_CLI_PATH) + " " + arguments); }
+
+std::string SolidBmp(const std::string& folder, const std::string& name, Color color) {
+  Bitmap image(12, 8, pf24bit);
+  image.Fill(color);
+  const std::string path = folder + "/" + name;
+  image.SaveToFile(path);
+  return path;
+}
+
+std::string Copy(const std::string& corpusPath, const std::string& folder, const std::string& name) {
+  const std::string target = folder + "/" + name;
+  fs::copy_file(test::CorpusDir() + "/" + corpusPath, target);
+  return target;
+}
+
+TEST(CliBatch, UsageErrors) {
+  const std::string dir = test::TempDir();
+  const std::string file = SolidBmp(dir, "a.bmp", clRed);
+  EXPECT_NE(RunCli("--help").output.find("batch --to BMP|GIF|JPG|PNG --dest DIR"), std::string::npos);
+  EXPECT_EQ(RunCli("batch --dest " + dir + " " + file).exitCode, 2);
+  EXPECT_EQ(RunCli("batch --to PNG " + file).exitCode, 2);
+  EXPECT_EQ(RunCli("batch --to TIF --dest " + dir + " " + file).exitCode, 2);
+  EXPECT_EQ(RunCli("batch --to PNG --dest " + dir).exitCode, 2);
+  EXPECT_EQ(RunCli("batch --to PNG --dest " + dir + " --jobs 0 " + file).exitCode, 2);
+  EXPECT_EQ(RunCli("batch --to PNG --dest " + dir + " --format .gif " + file).exitCode, 2);
+  const Result missing = RunCli("batch --to PNG --dest");
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_NE(missing.output.find("--dest needs a value"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir + "/a.png"));
+}
+
+TEST(CliBatch, ConvertsTheFourFormatsAndPassesOverOthers) {
+  const std::string in = test::TempDir();
+  const std::string out = test::TempDir();
+  const std::string files = Copy("png/libpng-pngsuite-basn2c16.png", in, "Pic.PNG") + " " +
+                            Copy("jpeg/gen-baseline-444-castle.jpg", in, "castle.jpg") + " " +
+                            SolidBmp(in, "flat.bmp", clBlue) + " " + SolidBmp(in, "icon.ico", clRed) + " " +
+                            SolidBmp(in, "scan.tif", clRed);
+  Result result = RunCli("batch --to png --dest " + out + " " + files);
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_EQ(result.output, "written " + out + "/Pic.png\nwritten " + out + "/castle.png\nwritten " + out +
+                               "/flat.png\nConversion completed\n");
+  EXPECT_EQ(Shell("pngcheck -q " + out + "/Pic.png " + out + "/castle.png " + out + "/flat.png").exitCode, 0);
+  // Again: everything exists, so everything is skipped unless --overwrite.
+  result = RunCli("batch --to PNG --dest " + out + "/ " + files);
+  EXPECT_EQ(result.output, "skipped " + out + "/Pic.png\nskipped " + out + "/castle.png\nskipped " + out +
+                               "/flat.png\nConversion completed\n");
+  result = RunCli("batch --overwrite --jobs 2 --to PNG --dest " + out + " " + files);
+  EXPECT_EQ(result.output, "written " + out + "/Pic.png\nwritten " + out + "/castle.png\nwritten " + out +
+                               "/flat.png\nConversion completed\n");
+  // Only files of other kinds: nothing converted, still completed.
+  result = RunCli("batch --to GIF --dest " + out + " " + in + "/icon.ico " + in + "/scan.tif");
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.output, "Conversion completed\n");
+}
+
+TEST(CliBatch, FirstErrorEndsTheBatch) {
+  const std::string in = test::TempDir();
+  const std::string out = test::TempDir();
+  const std::vector<std::uint8_t> junk(40, 'x');
+  WriteFileBytes(in + "/broken.gif", junk);
+  for (const char* jobs : {"1", "3"}) {
+    SCOPED_TRACE(jobs);
+    fs::remove_all(out);
+    fs::create_directory(out);
+    const Result result =
+        RunCli(std::string("batch --jobs ") + jobs + " --to GIF --dest " + out + " " +
+               SolidBmp(in, "first.bmp", clRed) + " " + in + "/broken.gif " + SolidBmp(in, "later.bmp", clRed));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output.rfind("written " + out + "/first.gif\nerror: ", 0), 0u) << result.output;
+    EXPECT_EQ(result.output.find("Conversion completed"), std::string::npos);
+    EXPECT_TRUE(fs::exists(out + "/first.gif"));
+    EXPECT_FALSE(fs::exists(out + "/later.gif"));
+    EXPECT_EQ(Shell("gifsicle --info " + out + "/first.gif").exitCode, 0);
+  }
+}
+
+TEST(CliBatch, ConversionOptionsReachEveryFile) {
+  const std::string in = test::TempDir();
+  const std::string files = Copy("jpeg/gen-baseline-444-castle.jpg", in, "castle.jpg") + " " +
+                            Copy("png/gen-two-text-chunks-castle.png", in, "texted.png");
+  const std::string low = test::TempDir();
+  const std::string high = test::TempDir();
+  ASSERT_EQ(RunCli("batch --to JPG --dest " + low + " " + files).exitCode, 0);
+  ASSERT_EQ(RunCli("batch --jpeg-quality 90 --to JPG --dest " + high + " " + files).exitCode, 0);
+  for (const char* name : {"/castle.jpg", "/texted.jpg"}) {
+    EXPECT_EQ(Shell("identify -format %Q " + low + name).output, "50");
+    EXPECT_EQ(Shell("identify -format %Q " + high + name).output, "90");
+  }
+  const std::string texts = test::TempDir();
+  ASSERT_EQ(RunCli("batch --png-text 'batch note' --to PNG --dest " + texts + " " + files).exitCode, 0);
+  for (const char* name : {"/castle.png", "/texted.png"})
+    EXPECT_NE(Shell("pngcheck -t " + texts + name).output.find("description:\n    batch note"), std::string::npos)
+        << Shell("pngcheck -t " + texts + name).output;
+  const std::string gifs = test::TempDir();
+  ASSERT_EQ(RunCli("batch --gif-transparent off --gif-reduction gray4 --to GIF --dest " + gifs + " " + files).exitCode,
+            0);
+  const Result info = Shell("gifsicle --info " + gifs + "/castle.gif");
+  EXPECT_EQ(info.output.find("transparent"), std::string::npos) << info.output;
+  EXPECT_NE(info.output.find("global color table [4]"), std::string::npos) << info.output;
+}
+
+// A folder of corpus JPEGs and PNGs with one and with two jobs: the same
+// report and the same files.
+TEST(CliBatch, TwoJobsEqualOneJob) {
+  const std::string in = test::TempDir();
+  std::string files;
+  for (const char* format : {"jpeg", "png"})
+    for (const test::CorpusEntry& entry : test::CorpusEntries(format)) {
+      if (entry.expected != "decodes") continue;
+      const std::string name = fs::path(entry.path).filename().string();
+      if (fs::exists(in + "/" + name)) continue;
+      files += " " + Copy(entry.path, in, name);
+    }
+  for (const char* format : {"PNG", "JPG"}) {
+    SCOPED_TRACE(format);
+    const std::string one = test::TempDir();
+    const std::string two = test::TempDir();
+    const Result a = RunCli(std::string("batch --to ") + format + " --dest " + one + files);
+    const Result b = RunCli(std::string("batch --jobs 2 --to ") + format + " --dest " + two + files);
+    EXPECT_EQ(a.exitCode, b.exitCode);
+    std::string aNamed = a.output, bNamed = b.output;
+    for (std::size_t p; (p = aNamed.find(one)) != std::string::npos;) aNamed.replace(p, one.size(), "DEST");
+    for (std::size_t p; (p = bNamed.find(two)) != std::string::npos;) bNamed.replace(p, two.size(), "DEST");
+    EXPECT_EQ(aNamed, bNamed);
+    std::size_t compared = 0;
+    for (const auto& entry : fs::directory_iterator(one)) {
+      const std::string other = two + "/" + entry.path().filename().string();
+      ASSERT_TRUE(fs::exists(other)) << other;
+      EXPECT_EQ(ReadFileBytes(entry.path().string()), ReadFileBytes(other)) << other;
+      ++compared;
+    }
+    EXPECT_EQ(compared, static_cast<std::size_t>(std::distance(fs::directory_iterator(two), {})));
+    EXPECT_GT(compared, 20u);
+  }
+}
+
+}  // namespace
+}  // namespace pixtrel
