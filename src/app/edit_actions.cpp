@@ -9,6 +9,7 @@
 #include <exception>
 #include <string_view>
 
+#include "app/guarded.h"
 #include "app/image_resize_window.h"
 #include "app/jpeg_preview_window.h"
 #include "app/workspace_view.h"
@@ -22,16 +23,6 @@
 namespace pixtrel {
 
 namespace {
-
-// Errors of a command end in a message box and the program goes on.
-template <typename Fn>
-void Guarded(Fn&& fn) {
-  try {
-    fn();
-  } catch (const std::exception& e) {
-    Interaction().ShowMessage(e.what());
-  }
-}
 
 // One item of the Effects menu: the effect command it runs, its caption,
 // the name of its handler and its shortcut.

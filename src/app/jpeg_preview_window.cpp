@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
+#include "app/guarded.h"
 #include "codecs/jpeg/jpeg_image.h"
 #include "core/errors.h"
 #include "core/interaction.h"
@@ -18,16 +19,6 @@ namespace pixtrel {
 namespace {
 
 constexpr int kStartQuality = 50;
-
-// Errors of a button or slider end in a message box, as everywhere else in the program.
-template <typename Fn>
-void Guarded(Fn&& fn) {
-  try {
-    fn();
-  } catch (const std::exception& e) {
-    Interaction().ShowMessage(e.what());
-  }
-}
 
 }  // namespace
 
