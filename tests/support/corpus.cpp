@@ -10,6 +10,8 @@
 #include <memory>
 #include <sstream>
 
+#include "core/qimage_bitmap.h"
+
 namespace pixtrel::test {
 
 namespace {
@@ -80,20 +82,7 @@ QImage ToQImage(const Bitmap& bitmap) {
   return image;
 }
 
-Bitmap FromQImage(const QImage& source) {
-  QImage image = source.convertToFormat(QImage::Format_RGB888);
-  Bitmap bitmap(image.width(), image.height(), pf24bit);
-  for (int y = 0; y < image.height(); ++y) {
-    const uchar* in = image.constScanLine(y);
-    std::uint8_t* out = bitmap.ScanLine(y);
-    for (int x = 0; x < image.width(); ++x) {
-      out[3 * x] = in[3 * x + 2];
-      out[3 * x + 1] = in[3 * x + 1];
-      out[3 * x + 2] = in[3 * x];
-    }
-  }
-  return bitmap;
-}
+Bitmap FromQImage(const QImage& source) { return QImageToBitmap(source); }
 
 PixelDifference Compare(const Bitmap& bitmap, const QImage& reference, int threshold) {
   PixelDifference d;
