@@ -11,12 +11,32 @@ namespace pixtrel {
 class Exception : public std::exception {
  public:
   explicit Exception(std::string message) : message_(std::move(message)) {}
+  // code: the failure's stable name, "<codec>.<Name>" ("bmp.InvalidBitmap"),
+  // which tests and the readers' golden tables compare instead of the text.
+  Exception(std::string code, std::string message) : message_(std::move(message)), code_(std::move(code)) {}
+
   const char* what() const noexcept override { return message_.c_str(); }
+  // The fixed text, as the general handler shows it.
   const std::string& Message() const { return message_; }
+  // The stable name; empty for errors that have none of their own.
+  const std::string& Code() const { return code_; }
+
+  // Where it happened (a path, an offset in a file), kept apart from the
+  // fixed text; the handlers show it beside the message.
+  const std::string& Context() const { return context_; }
+  void SetContext(std::string context) { context_ = std::move(context); }
 
  private:
   std::string message_;
+  std::string code_;
+  std::string context_;
 };
+
+// The message and, when there is one, its context: "Text (in file.bmp)".
+inline std::string MessageWithContext(const Exception& error) {
+  if (error.Context().empty()) return error.Message();
+  return error.Message() + " (" + error.Context() + ")";
+}
 
 // A file could not be opened for reading.
 class EFOpenError : public Exception {
