@@ -5,12 +5,17 @@
 #include <QVBoxLayout>
 
 #include "app/app_dialogs.h"
+#include "io/formats.h"
 
 namespace pixtrel {
 
 namespace {
 
-const char* const kFormats[] = {"BMP", "GIF", "JPG", "PNG"};
+// "Convert To": the batch targets of the format table, in order.
+const std::vector<std::string>& Formats() {
+  static const std::vector<std::string> formats = BatchTargetNames();
+  return formats;
+}
 
 }  // namespace
 
@@ -23,9 +28,9 @@ BatchF::BatchF(AppDialogs& dialogs, QWidget* parent) : QDialog(parent), dialogs_
   auto* groupLayout = new QVBoxLayout(group);
   formats_ = new QButtonGroup(this);
   int id = 0;
-  for (const char* format : kFormats) {
-    auto* button = new QRadioButton(QString::fromLatin1(format));
-    button->setObjectName(QString::fromLatin1(format));
+  for (const std::string& format : Formats()) {
+    auto* button = new QRadioButton(QString::fromStdString(format));
+    button->setObjectName(QString::fromStdString(format));
     formats_->addButton(button, id++);
     groupLayout->addWidget(button);
   }
@@ -67,7 +72,7 @@ BatchSettings BatchF::Settings() const {
   BatchSettings settings;
   settings.destination = destination_;
   const int id = formats_->checkedId();
-  settings.format = id >= 0 ? kFormats[id] : "PNG";
+  settings.format = id >= 0 ? Formats()[static_cast<std::size_t>(id)] : "PNG";
   settings.overwrite = overwrite_->isChecked();
   return settings;
 }
@@ -84,8 +89,8 @@ void BatchF::SetFormat(const std::string& format) {
 }
 
 QRadioButton* BatchF::FormatButton(const std::string& format) const {
-  for (int id = 0; id < 4; ++id)
-    if (format == kFormats[id]) return static_cast<QRadioButton*>(formats_->button(id));
+  for (std::size_t id = 0; id < Formats().size(); ++id)
+    if (format == Formats()[id]) return static_cast<QRadioButton*>(formats_->button(static_cast<int>(id)));
   return nullptr;
 }
 

@@ -17,11 +17,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "io/formats.h"
+
 namespace pixtrel {
 
-const char* const kFileListMask =
-    "*.bmp;*.ico;*.gif;*.jpg;*.png;*.wmf;*.emf;*.tga;*.tif;*.xjpg;*.xgif;*.icl;*.pcx;*.pcd;*.eps;*.psd;*.sgi;*.psp;*."
-    "ppm;*.cut";
+const std::string kFileListMask = FileBrowserMask();
 
 namespace {
 
@@ -38,7 +38,7 @@ bool IsPseudoFileSystem(const QByteArray& type) {
   return kPseudo.contains(type);
 }
 
-QStringList MaskPatterns() { return QString::fromLatin1(kFileListMask).split(QLatin1Char(';')); }
+QStringList MaskPatterns() { return QString::fromStdString(kFileListMask).split(QLatin1Char(';')); }
 
 QString CleanFolder(const QString& folder) { return QDir::cleanPath(QFileInfo(folder).absoluteFilePath()); }
 

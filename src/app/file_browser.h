@@ -5,6 +5,7 @@
 // commands of the two pop-up menus.
 #pragma once
 
+#include <string>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHash>
@@ -27,7 +28,7 @@ namespace pixtrel {
 int ScaleFromDesign(int designPixels, int dotsPerInch);
 
 // The patterns the file list shows, separated by ";".
-extern const char* const kFileListMask;
+extern const std::string kFileListMask;
 
 // Whether a file name matches one of the mask's patterns, ignoring letter case.
 bool MatchesFileListMask(const QString& name);

@@ -57,9 +57,8 @@ JpegPreviewWindow::JpegPreviewWindow(Workspace& workspace, QWidget* parent)
   scroll_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   layout->addWidget(scroll_, 1);
 
-  Conversion().jpegQuality = slider_->value();
   connect(slider_, &QSlider::valueChanged, this, [this](int value) {
-    Conversion().jpegQuality = value;
+    emit qualityChanged(value);
     Compose();
   });
   connect(grayscale_, &QCheckBox::toggled, this, [this] { Compose(); });
@@ -81,7 +80,7 @@ void JpegPreviewWindow::ShowAndCompose() {
     slider_->blockSignals(true);
     slider_->setValue(kStartQuality);
     slider_->blockSignals(false);
-    Conversion().jpegQuality = kStartQuality;
+    emit qualityChanged(kStartQuality);
     Compose();
   }
   show();
@@ -94,7 +93,7 @@ void JpegPreviewWindow::showEvent(QShowEvent* event) {
   slider_->blockSignals(true);
   slider_->setValue(kStartQuality);
   slider_->blockSignals(false);
-  Conversion().jpegQuality = kStartQuality;
+  emit qualityChanged(kStartQuality);
   Compose();
 }
 

@@ -43,6 +43,11 @@ class JpegPreviewWindow : public QWidget {
   QPushButton* SaveButton() const { return saveButton_; }
   const QImage& Preview() const { return preview_; }
 
+ signals:
+  // The quality JPEG saves take from now on: the slider moved, or a showing
+  // reset it to 50.
+  void qualityChanged(int quality);
+
  protected:
   void showEvent(QShowEvent* event) override;
 

@@ -22,29 +22,21 @@
 #include "app/batch_window.h"
 #include "app/edit_actions.h"
 #include "app/file_browser.h"
+#include "app/guarded.h"
 #include "app/jpeg_preview_window.h"
 #include "app/qt_interaction.h"
 #include "app/workspace_view.h"
 #include "core/errors.h"
 #include "io/batch.h"
+#include "io/formats.h"
 #include "io/image_io.h"
+#include "workspace/saving.h"
 #include "settings/settings_location.h"
 
 namespace pixtrel {
 
-const char* const kOpenFilter =
-    "Graphic Files|*.bmp;*.ico;*.gif;*.jpg;*.png;*.wmf;*.emf;*.tga;*.tif;*.xjpg;*.xgif;*.pcx;*.pcd;*.eps;*.psd;*.sgi;"
-    "*.psp;*.ppm;*.cut|GIF Images|*.gif|JPG Images|*.jpg|PNG Images|*.png|TIF Images|*.tif|Encrypted JPG "
-    "Images|*.xjpg|Encrypted GIF Images|*.xgif|Encrypted PNG Images|*.xpng|ZSoft Paintbrush (*.pcx)|*.pcx|Truevision "
-    "Target (*.tga)|*.tga|Kodak Photo CD (*.pcd)|*.pcd|Encapsulated Postscript (*.eps)|*.eps|Photoshop "
-    "(*.psd)|*.psd|SGI Image File (*.sgi)|*.sgi|Paintshop Pro (*.psp)|*.psp|Portable Pixelmap (*.ppm)|*.ppm|Dr. Halo "
-    "(*.cut)|*.cut";
-
-const char* const kSaveFilter =
-    "Compuserve Graphics Interchange (*.gif)|*.gif|JPEG Compliant (*.jpg)|*.jpg|Portable Network Graphics "
-    "(*.png)|*.png|Windows Icon (*.ico)|*.ico|Tagged Image File Format (*.tif)|*.tif|Windows Bitmap "
-    "(*.bmp)|*.bmp|Encrypted GIF Images|*.xgif|Encrypted JPG Images|*.xjpg|Encrypted PNG Images|*.xpng|Truevision "
-    "Target (*.tga)|*.tga";
+const std::string kOpenFilter = OpenDialogFilter();
+const std::string kSaveFilter = SaveDialogFilter();
 
 namespace {
 
@@ -90,13 +82,7 @@ std::string FavouriteFolder(const std::string& item) {
 
 template <typename F>
 void PixtrelF::Guarded(F&& command) {
-  try {
-    command();
-  } catch (const std::bad_alloc&) {
-    Interaction().ShowMessage("Out of memory");
-  } catch (const std::exception& error) {
-    Interaction().ShowMessage(error.what());
-  }
+  pixtrel::Guarded(UI(), std::forward<F>(command));
 }
 
 PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* parent)
@@ -123,7 +109,9 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   edits_ = std::make_unique<EditActions>(workspace_, selection_, effectSettings_, view_, this);
   batch_ = new BatchF(dialogs_, this);
   BuildMenus();
-  ConnectConversion();
+  externalInteraction_ = options.interaction;
+  connect(edits_->JpegWindow(), &JpegPreviewWindow::qualityChanged, this,
+          [this](int quality) { session_.conversion.jpegQuality = quality; });
 
   // The interaction layer and the colour dialog's custom colours.
   interaction_ = std::make_unique<QtInteraction>(this);
@@ -149,11 +137,6 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
 }
 
 PixtrelF::~PixtrelF() {
-  ConversionState& state = Conversion();
-  state.hideSelection = nullptr;
-  state.autoSizeImage = nullptr;
-  state.refreshFileList = nullptr;
-  state.resampleImageTo = nullptr;
   installed_.reset();
   edits_.reset();
   // The windows that hold the workspace go before it does.
@@ -210,7 +193,7 @@ void PixtrelF::BuildLayout() {
   // A single click previews the file on the "Browser" tab once that tab exists;
   // until then it only selects.
   connect(pngmemo_, &QPlainTextEdit::textChanged, this,
-          [this] { Conversion().pngText = PngText(pngmemo_->toPlainText()); });
+          [this] { session_.conversion.pngText = PngText(pngmemo_->toPlainText()); });
 }
 
 QMenu* PixtrelF::MenuNamed(const QString& caption) const {
@@ -252,8 +235,8 @@ void PixtrelF::BuildMenus() {
   giftrans_->setObjectName(QStringLiteral("giftrans"));
   giftrans_->setCheckable(true);
   giftrans_->setChecked(true);
-  Conversion().gifTransparent = true;
-  connect(giftrans_, &QAction::toggled, this, [](bool checked) { Conversion().gifTransparent = checked; });
+  session_.conversion.gifTransparent = true;
+  connect(giftrans_, &QAction::toggled, this, [this](bool checked) { session_.conversion.gifTransparent = checked; });
   options->addAction(e.showImageInfo);
   options->addMenu(e.colorDepth);
   command(options, "View &Batch directory", "ViewBatchdirectory1", nullptr, &PixtrelF::ViewBatchDirectory);
@@ -290,24 +273,25 @@ void PixtrelF::BuildMenus() {
   command(browser_->TreeMenu(), "&Add to Favourites", "AddtoFavourites1", nullptr, &PixtrelF::AddToFavourites);
 }
 
-void PixtrelF::ConnectConversion() {
-  ConversionState& state = Conversion();
-  state.hideSelection = [this] { selection_.Clear(); };
-  // The view sizes itself to the image whenever it is refreshed.
-  state.autoSizeImage = [] {};
-  state.refreshFileList = [this] { browser_->RefreshFiles(); };
-  state.resampleImageTo = [](Bitmap& image, int width, int height) { ResampleImageTo(image, width, height); };
+UserInteraction& PixtrelF::UI() {
+  if (externalInteraction_) return *externalInteraction_;
+  if (installed_) return *interaction_;
+  return Interaction();
 }
 
 QString PixtrelF::StatusText(int panel) const { return panel >= 0 && panel < 2 ? status_[panel]->text() : QString(); }
 
 void PixtrelF::ShowPngText() {
   const QSignalBlocker block(pngmemo_);
-  pngmemo_->setPlainText(MemoText(Conversion().pngText));
+  pngmemo_->setPlainText(MemoText(session_.conversion.pngText));
 }
 
 void PixtrelF::LoadIntoWorkspace(const std::string& path) {
-  Guarded([&] { LoadImageFile(path, workspace_.Image()); });
+  // Whatever the file turns out to be, the selection goes and the text box
+  // empties; a PNG then shows its first text.
+  selection_.Clear();
+  session_.conversion.pngText.clear();
+  Guarded([&] { session_.conversion.pngText = LoadImageFile(path, workspace_.Image(), UI()).pngText; });
   view_->Refresh();
   ShowPngText();
 }
@@ -333,9 +317,13 @@ void PixtrelF::SaveAs1Click() {
   if (!choice) return;
   const std::string ext = FilterIndexToExt(choice->filterIndex);
   const std::string target = SaveAsTargetName(choice->path, ext);
-  if (QFileInfo::exists(Q(target)) && !Interaction().Confirm("This file allready exists. Do yo want to overwrite it?"))
+  if (QFileInfo::exists(Q(target)) && !UI().Confirm("This file allready exists. Do yo want to overwrite it?"))
     return;
-  Guarded([&] { SaveImageFile(target, workspace_.Image(), ext); });
+  Guarded([&] {
+    // Any save that was not abandoned shows in the file list at once.
+    if (SaveDisplayedImage(target, workspace_.Image(), ext, session_.conversion, UI()) != SaveOutcome::Abandoned)
+      browser_->RefreshFiles();
+  });
   // An icon save may have resampled and reduced the displayed image.
   view_->Refresh();
 }
@@ -349,7 +337,7 @@ void PixtrelF::SetBusy(bool busy) {
 void PixtrelF::BatchNow1Click() {
   const QStringList names = browser_->SelectedNames();
   if (names.isEmpty()) {
-    Interaction().ShowMessage("You did not select any files for conversion");
+    UI().ShowMessage("You did not select any files for conversion");
     return;
   }
   if (!dialogs_.RunModal(*batch_)) return;
@@ -367,19 +355,17 @@ void PixtrelF::BatchNow1Click() {
   for (const QString& name : names) selected.push_back(name.toStdString());
   const std::vector<std::string> workList = BatchWorkList(browser_->Folder().toStdString(), selected);
 
-  // The files convert on worker threads while this thread shows the progress;
-  // the window's own hooks stay out of the workers' way until the end.
-  ConversionState& state = Conversion();
-  const std::function<void()> hideSelection = std::exchange(state.hideSelection, nullptr);
-  const std::function<void()> autoSize = std::exchange(state.autoSizeImage, nullptr);
-  const std::function<void()> refresh = std::exchange(state.refreshFileList, nullptr);
+  // The files convert on worker threads, each with a copy of the session's
+  // settings, while this thread shows the progress.
   const int jobs = std::clamp(QThread::idealThreadCount(), 1, 4);
   SetBusy(true);
   bool completed = false;
   Guarded([&] {
     RunBatch(
-        workList, settings,
+        workList, settings, session_.conversion,
         [this](const BatchFileResult& result) {
+          // Every load leaves its text in the text box.
+          session_.conversion.pngText = result.pngText;
           status_[0]->setText(Q(result.target));
           status_[1]->setText(QStringLiteral("%1 of %2").arg(result.index + 1).arg(result.count));
           QCoreApplication::processEvents();
@@ -388,9 +374,6 @@ void PixtrelF::BatchNow1Click() {
     completed = true;
   });
   SetBusy(false);
-  state.hideSelection = hideSelection;
-  state.autoSizeImage = autoSize;
-  state.refreshFileList = refresh;
 
   if (!workList.empty()) selection_.Clear();
   ShowPngText();
@@ -404,10 +387,10 @@ void PixtrelF::BatchNow1Click() {
 void PixtrelF::Delete1Click() {
   const QStringList names = browser_->SelectedNames();
   if (names.isEmpty()) {
-    Interaction().ShowMessage("You did not select any file to delete");
+    UI().ShowMessage("You did not select any file to delete");
     return;
   }
-  if (!Interaction().Confirm("Are you sure you want to delete the selected files?")) return;
+  if (!UI().Confirm("Are you sure you want to delete the selected files?")) return;
   QStringList workList;
   for (const QString& name : names) workList << browser_->PathOf(name);
   // A file that cannot be deleted is passed over.
@@ -420,7 +403,7 @@ void PixtrelF::RefreshFiles() { browser_->RefreshFiles(); }
 void PixtrelF::ViewBatchDirectory() {
   const QString folder = Q(programFolder_) + QStringLiteral("batch");
   if (!browser_->SetFolder(folder))
-    Interaction().ShowMessage("Cannot open folder \"" + folder.toStdString() + "\": " + std::strerror(ENOENT));
+    UI().ShowMessage("Cannot open folder \"" + folder.toStdString() + "\": " + std::strerror(ENOENT));
 }
 
 void PixtrelF::AddFavouriteItem(const std::string& item) {
@@ -430,7 +413,7 @@ void PixtrelF::AddFavouriteItem(const std::string& item) {
 }
 
 void PixtrelF::AddToFavourites() {
-  const std::optional<std::string> alias = Interaction().InputQuery("Pixtrel Directories", "Enter alias", "");
+  const std::optional<std::string> alias = UI().InputQuery("Pixtrel Directories", "Enter alias", "");
   if (!alias || alias->empty()) return;
   const std::string item = *alias + "=" + browser_->Folder().toStdString();
   favourites_.push_back(item);
@@ -445,7 +428,7 @@ void PixtrelF::FavouriteClick(int position) {
 void PixtrelF::HelpContents() {
   const QString path = Q(programFolder_) + QStringLiteral("Pixtrel.hlp");
   if (!QFileInfo::exists(path)) {
-    Interaction().ShowMessage("Cannot find the help file \"" + path.toStdString() + "\"");
+    UI().ShowMessage("Cannot find the help file \"" + path.toStdString() + "\"");
     return;
   }
   QUrl url = QUrl::fromLocalFile(path);
@@ -454,7 +437,7 @@ void PixtrelF::HelpContents() {
 }
 
 void PixtrelF::HelpAbout() {
-  Interaction().ShowMessage(std::string(kCaption) + "\nImage converter and light image editor.\nQt " + qVersion());
+  UI().ShowMessage(std::string(kCaption) + "\nImage converter and light image editor.\nQt " + qVersion());
 }
 
 void PixtrelF::HelpOnTheWeb() { dialogs_.OpenDocument(kWebAddress); }

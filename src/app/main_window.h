@@ -18,7 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "core/interaction.h"
 #include "effects/effect_settings.h"
+#include "io/session.h"
 #include "settings/form_ini.h"
 #include "workspace/selection.h"
 #include "workspace/workspace.h"
@@ -33,10 +35,10 @@ class QtInteraction;
 class ScopedInteraction;
 class WorkspaceView;
 
-// The open dialog's filter.
-extern const char* const kOpenFilter;
+// The open dialog's filter, from the format table.
+extern const std::string kOpenFilter;
 // The Save As dialog's filter; its types are FilterIndexToExt's indexes.
-extern const char* const kSaveFilter;
+extern const std::string kSaveFilter;
 
 // Save As's target: the chosen name with the extension of its file name (from
 // the last dot) replaced by ext, in upper case; ext is added when the name
@@ -57,6 +59,8 @@ struct ShellOptions {
   std::string customColorsFile;
   // False when the caller installs its own interaction layer (tests).
   bool installInteraction = true;
+  // The interaction layer the window asks through; nullptr: its own dialogs.
+  UserInteraction* interaction = nullptr;
 };
 
 class PixtrelF : public QMainWindow {
@@ -95,6 +99,10 @@ class PixtrelF : public QMainWindow {
   QMenu* DirectoriesMenu() const { return directoriesMenu_; }
   QAction* GifTransparent() const { return giftrans_; }
   QString StatusText(int panel) const;
+  // The run's lasting settings: what every save takes.
+  Session& CurrentSession() { return session_; }
+  // Where messages and questions go.
+  UserInteraction& UI();
   const std::vector<std::string>& Favourites() const { return favourites_; }
   const std::string& ProgramFolderPath() const { return programFolder_; }
   const std::string& SettingsFilePath() const { return settingsFile_; }
@@ -111,7 +119,6 @@ class PixtrelF : public QMainWindow {
  private:
   void BuildLayout();
   void BuildMenus();
-  void ConnectConversion();
   void LoadPlacement();
   FormPlacement CurrentPlacement() const;
   void AddFavouriteItem(const std::string& item);
@@ -133,6 +140,8 @@ class PixtrelF : public QMainWindow {
   Workspace workspace_;
   Selection selection_;
   fx::EffectSettings effectSettings_;
+  Session session_;
+  UserInteraction* externalInteraction_ = nullptr;
 
   std::unique_ptr<QtInteraction> interaction_;
   std::unique_ptr<ScopedInteraction> installed_;

@@ -19,6 +19,8 @@
 #include "io/batch.h"
 #include "io/formats.h"
 #include "io/image_io.h"
+#include "io/session.h"
+#include "workspace/saving.h"
 #include "shapes/stamp_command.h"
 #include "workspace/effect_commands.h"
 #include "workspace/image_info.h"
@@ -118,9 +120,9 @@ std::string UsageText() {
   text += "\n\n";
   text += shapes::StampUsage();
   text += "\nFormats read:   ";
-  for (const LoadRow& row : LoadRows()) text += std::string(" ") + row.extension;
+  for (const std::string& extension : LoadExtensions()) text += " " + extension;
   text += "\nFormats written:";
-  for (const SaveRow& row : SaveRows()) text += std::string(" ") + row.extension;
+  for (const std::string& extension : SaveExtensions()) text += " " + extension;
   text += "\n";
   return text;
 }
@@ -285,14 +287,16 @@ bool ParseConversionOption(const std::vector<std::string>& args, std::size_t& i,
   return true;
 }
 
-// What the JPEG optimize window, the GIF optimize window and Options >
-// "Transparent GIF" would set.
-void ApplyConversionOptions(const ConvertOptions& options) {
-  Conversion().jpegQuality = options.jpegQuality;
-  gif::GifDefaults().reductionMode = options.gifReduction;
-  gif::GifDefaults().ditherMode = options.gifDither;
-  gif::GifDefaults().reductionBits = options.gifBits;
-  Conversion().gifTransparent = options.gifTransparent;
+// The run's session: what the JPEG optimize window, the GIF optimize window
+// and Options > "Transparent GIF" would set.
+Session MakeSession(const ConvertOptions& options) {
+  Session session;
+  session.conversion.jpegQuality = options.jpegQuality;
+  session.conversion.gifDefaults.reductionMode = options.gifReduction;
+  session.conversion.gifDefaults.ditherMode = options.gifDither;
+  session.conversion.gifDefaults.reductionBits = options.gifBits;
+  session.conversion.gifTransparent = options.gifTransparent;
+  return session;
 }
 
 ConvertOptions ParseConvert(const std::vector<std::string>& args) {
@@ -358,16 +362,16 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     err << "error: no reader for the extension \"" << inExt << "\" of " << in << '\n';
     return kExitUsage;
   }
-  ApplyConversionOptions(options);
+  Session session = MakeSession(options);
 
   Bitmap image;
-  LoadImageFile(in, image);
+  const LoadResult loaded = LoadImageFile(in, image, interaction);
   if (image.Empty()) {
     err << "error: nothing was loaded from " << in << '\n';
     return kExitError;
   }
   // Without --png-text the text box holds what opening IN left there.
-  if (options.pngText) Conversion().pngText = *options.pngText;
+  session.conversion.pngText = options.pngText ? *options.pngText : loaded.pngText;
   fx::EffectSettings settings;
   for (const auto& [rule, text] : options.settings)
     if (!fx::SetFromPrompt(settings, *rule, text))
@@ -380,7 +384,7 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     for (const auto& [command, argument] : options.effects) RunEffectCommand(workspace, settings, *command, argument);
     image = std::move(workspace.Image());
   }
-  switch (SaveImageFile(target, image, format)) {
+  switch (SaveDisplayedImage(target, image, format, session.conversion, interaction)) {
     case SaveOutcome::Written:
       out << target << '\n';
       return kExitDone;
@@ -434,7 +438,7 @@ int Batch(const std::vector<std::string>& args, std::ostream& out, CommandLineIn
   settings.destination = *dest;
   while (settings.destination.size() > 1 && settings.destination.back() == '/') settings.destination.pop_back();
   if (options.passwordFile) interaction.password = ReadPasswordFile(*options.passwordFile);
-  ApplyConversionOptions(options);
+  const Session session = MakeSession(options);
 
   // Each FILE is a selected entry: its folder and name.
   std::vector<std::string> workList;
@@ -445,7 +449,7 @@ int Batch(const std::vector<std::string>& args, std::ostream& out, CommandLineIn
     for (std::string& path : BatchWorkList(folder.empty() ? "/" : folder, {name})) workList.push_back(std::move(path));
   }
   RunBatch(
-      workList, settings,
+      workList, settings, session.conversion,
       [&](const BatchFileResult& result) {
         out << (result.written ? "written " : "skipped ") << result.target << '\n' << std::flush;
       },
@@ -454,7 +458,7 @@ int Batch(const std::vector<std::string>& args, std::ostream& out, CommandLineIn
   return kExitDone;
 }
 
-int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, UserInteraction& interaction) {
   if (args.size() != 2) throw UsageError{"info takes FILE"};
   const std::string& path = args[1];
   const std::string ext = ExtractExtension(path);
@@ -463,7 +467,7 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     return kExitUsage;
   }
   Bitmap image;
-  LoadImageFile(path, image);
+  LoadImageFile(path, image, interaction);
   if (image.Empty()) {
     err << "error: nothing was loaded from " << path << '\n';
     return kExitError;
@@ -513,7 +517,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return kExitDone;
       }
     if (command == "convert") return Convert(args, out, err, interaction);
-    if (command == "info") return Info(args, out, err);
+    if (command == "info") return Info(args, out, err, interaction);
     if (command == "batch") return Batch(args, out, interaction);
     if (command == "effects") return Effects(args, out);
     if (command == "stamp") return shapes::RunStampCommand(args, out, err);

@@ -6,19 +6,6 @@ namespace pixtrel {
 
 namespace {
 
-// Answers nothing and shows nothing: the logic run without a front end.
-class SilentInteraction : public UserInteraction {
- public:
-  void ShowMessage(const std::string&) override {}
-  bool Confirm(const std::string&) override { return false; }
-  std::optional<std::string> InputQuery(const std::string&, const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> PasswordQuery(const std::string&, const std::string&) override { return std::nullopt; }
-  std::optional<IconColors> ChooseIconColors(IconColors) override { return std::nullopt; }
-  std::optional<Color> ChooseColor(Color) override { return std::nullopt; }
-};
-
 SilentInteraction& Silent() {
   static SilentInteraction silent;
   return silent;
@@ -35,6 +22,17 @@ T TakeFront(std::deque<T>& queue, T fallback) {
 }
 
 }  // namespace
+
+void SilentInteraction::ShowMessage(const std::string&) {}
+bool SilentInteraction::Confirm(const std::string&) { return false; }
+std::optional<std::string> SilentInteraction::InputQuery(const std::string&, const std::string&, const std::string&) {
+  return std::nullopt;
+}
+std::optional<std::string> SilentInteraction::PasswordQuery(const std::string&, const std::string&) {
+  return std::nullopt;
+}
+std::optional<IconColors> SilentInteraction::ChooseIconColors(IconColors) { return std::nullopt; }
+std::optional<Color> SilentInteraction::ChooseColor(Color) { return std::nullopt; }
 
 UserInteraction& Interaction() { return current ? *current : Silent(); }
 

@@ -7,11 +7,6 @@
 
 namespace pixtrel::gif {
 
-GifSettings& GifDefaults() {
-  static GifSettings settings;
-  return settings;
-}
-
 Palette WindowsGray4Palette() { return {RGB(0, 0, 0), RGB(128, 128, 128), RGB(192, 192, 192), RGB(255, 255, 255)}; }
 
 Palette MonochromeReductionPalette() { return {RGB(0, 0, 0), RGB(255, 255, 255)}; }

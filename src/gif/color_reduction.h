@@ -40,8 +40,9 @@ struct DrawOptions {
   bool tile = false;
 };
 
-// What a new GIF image copies when it is created. Changing these affects
-// images created afterwards only.
+// What a new GIF image copies when it is created. The program's GIF
+// defaults are one value of this kind, kept by the run's session; its start
+// values are these (reduction Netscape216, 8 bits, nearest colour).
 struct GifSettings {
   ReductionMode reductionMode = Netscape216;
   int reductionBits = 8;
@@ -51,9 +52,6 @@ struct GifSettings {
   ThreadPriority threadPriority = ThreadPriority::Normal;
   DrawOptions drawOptions;
 };
-
-// The process's defaults (reduction Netscape216, 8 bits, nearest colour).
-GifSettings& GifDefaults();
 
 // The palettes of modes 3 to 6, new on every call.
 Palette WindowsGray4Palette();         // 0, 128, 192, 255

@@ -4,9 +4,9 @@
 
 namespace pixtrel::gif {
 
-std::vector<std::uint8_t> EncodeBitmapAsGifBytes(const Bitmap& bitmap, bool transparent) {
+std::vector<std::uint8_t> EncodeBitmapAsGifBytes(const Bitmap& bitmap, const GifSettings& settings, bool transparent) {
   if (bitmap.Empty()) throw GIFException(kInvalidDimensions);
-  GIFImage image;
+  GIFImage image(settings);
   image.Assign(bitmap);
   MergeColorTables(image);
   if (transparent && !image.Images().empty()) {
@@ -19,8 +19,8 @@ std::vector<std::uint8_t> EncodeBitmapAsGifBytes(const Bitmap& bitmap, bool tran
   return image.SaveToBytes();
 }
 
-void EncodeBitmapAsGif(const Bitmap& bitmap, bool transparent, Stream& stream) {
-  stream.WriteBuffer(EncodeBitmapAsGifBytes(bitmap, transparent));
+void EncodeBitmapAsGif(const Bitmap& bitmap, const GifSettings& settings, bool transparent, Stream& stream) {
+  stream.WriteBuffer(EncodeBitmapAsGifBytes(bitmap, settings, transparent));
 }
 
 void DecodeGifBytes(std::span<const std::uint8_t> bytes, Bitmap& target) {
@@ -30,8 +30,8 @@ void DecodeGifBytes(std::span<const std::uint8_t> bytes, Bitmap& target) {
   target = std::move(picture);
 }
 
-void SaveGifFile(const std::string& path, const Bitmap& bitmap, bool transparent) {
-  const std::vector<std::uint8_t> bytes = EncodeBitmapAsGifBytes(bitmap, transparent);
+void SaveGifFile(const std::string& path, const Bitmap& bitmap, const GifSettings& settings, bool transparent) {
+  const std::vector<std::uint8_t> bytes = EncodeBitmapAsGifBytes(bitmap, settings, transparent);
   AtomicFileStream out(path);
   out.WriteBuffer(bytes);
   out.Commit();

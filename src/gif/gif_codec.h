@@ -18,7 +18,7 @@ class Stream;
 
 namespace pixtrel::gif {
 
-// The sequence of a GIF save: a GIFImage taking the process's GifDefaults()
+// The sequence of a GIF save: a GIFImage taking the GIF defaults `settings`
 // (reduction mode, dither mode, reduction bits) makes one frame from the
 // bitmap, MergeColorTables leaves a single global table sorted by use, and
 // with `transparent` (the "Transparent GIF" option) the frame gets a graphic
@@ -26,9 +26,9 @@ namespace pixtrel::gif {
 // The bitmap is not changed. Throws GIFException ("Invalid image dimensions"
 // for an empty bitmap, "Color table overflow" without reduction past 256
 // colours) or EWriteError from the stream.
-void EncodeBitmapAsGif(const Bitmap& bitmap, bool transparent, Stream& stream);
+void EncodeBitmapAsGif(const Bitmap& bitmap, const GifSettings& settings, bool transparent, Stream& stream);
 // The same bytes in memory.
-std::vector<std::uint8_t> EncodeBitmapAsGifBytes(const Bitmap& bitmap, bool transparent);
+std::vector<std::uint8_t> EncodeBitmapAsGifBytes(const Bitmap& bitmap, const GifSettings& settings, bool transparent);
 
 // The sequence of a GIF open: the whole GIF is read (every frame and
 // extension; damage that lets reading go on is only a warning) and target
@@ -37,6 +37,6 @@ std::vector<std::uint8_t> EncodeBitmapAsGifBytes(const Bitmap& bitmap, bool tran
 void DecodeGifBytes(std::span<const std::uint8_t> bytes, Bitmap& target);
 
 // A GIF save to a file, written atomically (the ".GIF" save row).
-void SaveGifFile(const std::string& path, const Bitmap& bitmap, bool transparent);
+void SaveGifFile(const std::string& path, const Bitmap& bitmap, const GifSettings& settings, bool transparent);
 
 }  // namespace pixtrel::gif

@@ -578,7 +578,7 @@ class GIFReader {
 
 // ---- The image -------------------------------------------------------------
 
-GIFImage::GIFImage() : settings_(GifDefaults()) {}
+GIFImage::GIFImage(const GifSettings& settings) : settings_(settings) {}
 
 GIFImage::~GIFImage() = default;
 

@@ -234,8 +234,8 @@ struct GIFHeader {
 
 class GIFImage : public Graphic {
  public:
-  // Copies the process's GifDefaults().
-  GIFImage();
+  // Copies settings; the default is the start values of the GIF defaults.
+  explicit GIFImage(const GifSettings& settings = GifSettings());
   ~GIFImage() override;
   GIFImage(const GIFImage&) = delete;
   GIFImage& operator=(const GIFImage&) = delete;

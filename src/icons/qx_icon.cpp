@@ -3,8 +3,6 @@
 #include "core/canvas.h"
 #include "core/stream.h"
 #include "icons/icon_image.h"
-#include "io/image_io.h"
-#include "workspace/workspace.h"
 
 namespace pixtrel::icons {
 
@@ -135,33 +133,6 @@ void QxIcon::SaveIcon256(const Graphic& graphic, const std::string& fileName) co
 void QxIcon::BitmapToIconStream(const Bitmap& bitmap, MemoryStream& stream) const {
   stream.Seek(0);
   WriteIcon(stream, CreateIconFromGraphic(bitmap), 256);
-}
-
-IconColors& LastIconColors() {
-  static IconColors choice = IconColors::Colors256;
-  return choice;
-}
-
-bool SaveIcoFile(const std::string& path, Bitmap& source) {
-  const std::optional<IconColors> choice = Interaction().ChooseIconColors(LastIconColors());
-  if (!choice) return false;
-  LastIconColors() = *choice;
-  if (source.Width() != kStandardIconSize || source.Height() != kStandardIconSize) {
-    if (!Interaction().Confirm("Icon must be 32x32. Resize now?")) return false;
-    if (Conversion().resampleImageTo)
-      Conversion().resampleImageTo(source, kStandardIconSize, kStandardIconSize);
-    else
-      ResampleImageTo(source, kStandardIconSize, kStandardIconSize);
-  }
-  QxIcon component;
-  if (*choice == IconColors::Colors16) {
-    source.SetPixelFormat(pf4bit);
-    component.SaveIcon16(source, path);
-  } else {
-    source.SetPixelFormat(pf8bit);
-    component.SaveIcon256(source, path);
-  }
-  return true;
 }
 
 }  // namespace pixtrel::icons

@@ -39,14 +39,5 @@ class QxIcon {
 // A one-image ICO of the icon: colours 16 or 256.
 void WriteIcon(Stream& stream, const MaskedIcon& icon, int colors);
 
-// The icon options window's choice, kept while the program runs
-// (256 colours at start).
-IconColors& LastIconColors();
-
-// The ".ICO" save row: asks for the pixel format and, for an image that is
-// not 32 x 32, whether to resize; then reduces the image and writes it.
-// False when the user abandoned the save.
-bool SaveIcoFile(const std::string& path, Bitmap& source);
-
 }  // namespace icons
 }  // namespace pixtrel

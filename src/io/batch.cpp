@@ -16,13 +16,12 @@
 
 #include "core/bitmap.h"
 #include "core/errors.h"
+#include "io/formats.h"
 #include "io/image_io.h"
 
 namespace pixtrel {
 
 namespace {
-
-constexpr const char* kBatchExtensions[] = {".bmp", ".gif", ".jpg", ".png"};
 
 std::string LowerCase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -63,22 +62,39 @@ void CheckDestination(const BatchSettings& settings) {
   if (settings.destination.empty()) throw Exception("No destination folder selected");
 }
 
-// One job: the steps of the batch loop on the calling thread with the
-// process's conversion state.
-void RunSequential(const std::vector<std::string>& workList, const BatchSettings& settings,
+// One file's load and the options of its save: the PNG text is what the
+// load left, unless the batch has one for every file.
+struct LoadedFile {
+  Bitmap image;
+  SaveOptions options;
+  std::string pngText;
+};
+
+LoadedFile LoadBatchFile(const std::string& path, const SaveOptions& base, const std::optional<std::string>& pngText) {
+  // The batch formats never ask; nothing here can reach a user.
+  SilentInteraction silent;
+  LoadedFile file;
+  const LoadResult result = LoadImageFile(path, file.image, silent);
+  file.pngText = result.pngText;
+  file.options = base;
+  file.options.password.clear();
+  file.options.pngText = pngText ? *pngText : result.pngText;
+  return file;
+}
+
+// One job: the steps of the batch loop on the calling thread.
+void RunSequential(const std::vector<std::string>& workList, const BatchSettings& settings, const SaveOptions& options,
                    const std::function<void(const BatchFileResult&)>& fileDone,
                    const std::optional<std::string>& pngText) {
   const std::string ext = "." + UpperCase(FormatName(settings.format));
   for (std::size_t i = 0; i < workList.size(); ++i) {
-    Bitmap loadImage;
-    LoadImageFile(workList[i], loadImage);
-    if (pngText) Conversion().pngText = *pngText;
-    Bitmap saveImage(loadImage);
+    const LoadedFile file = LoadBatchFile(workList[i], options, pngText);
+    const Bitmap saveImage(file.image);
     const std::string target = BatchTargetName(settings.destination, workList[i], settings.format);
     bool written = false;
     if (settings.overwrite || !TargetExists(target))
-      written = SaveImageFile(target, saveImage, ext) == SaveOutcome::Written;
-    if (fileDone) fileDone(BatchFileResult{target, written, i, workList.size()});
+      written = SaveImageFile(target, saveImage, ext, file.options) == SaveOutcome::Written;
+    if (fileDone) fileDone(BatchFileResult{target, written, i, workList.size(), file.pngText});
   }
 }
 
@@ -91,18 +107,14 @@ void RunSequential(const std::vector<std::string>& workList, const BatchSettings
 // target of an earlier one waits until that one is in place.
 class ParallelBatch {
  public:
-  ParallelBatch(const std::vector<std::string>& workList, const BatchSettings& settings, int jobs,
-                const std::optional<std::string>& pngText)
+  ParallelBatch(const std::vector<std::string>& workList, const BatchSettings& settings, const SaveOptions& options,
+                int jobs, const std::optional<std::string>& pngText)
       : workList_(workList),
         settings_(settings),
         pngText_(pngText),
         jobs_(jobs),
-        ext_("." + UpperCase(FormatName(settings.format))) {
-    base_ = Conversion();
-    base_.hideSelection = nullptr;
-    base_.autoSizeImage = nullptr;
-    base_.refreshFileList = nullptr;
-    base_.resampleImageTo = nullptr;
+        ext_("." + UpperCase(FormatName(settings.format))),
+        base_(options) {
     static std::atomic<unsigned> batchNumber{0};
     const std::string prefix =
         ".~batch-" + std::to_string(::getpid()) + "-" + std::to_string(batchNumber.fetch_add(1)) + "-";
@@ -147,8 +159,8 @@ class ParallelBatch {
   // Claims files in order, at most a few ahead of the one being put in place
   // so that temporary files stay few.
   void Work() {
-    ConversionState state = base_;
-    ThreadConversionScope scope(state);
+    // Each worker reads its own copy of the options.
+    const SaveOptions options = base_;
     for (;;) {
       std::size_t i;
       {
@@ -163,15 +175,16 @@ class ParallelBatch {
       File& file = files_[i];
       State result = State::Loaded;
       std::exception_ptr error;
+      std::string loadedText;
       try {
-        Bitmap loadImage;
-        LoadImageFile(workList_[i], loadImage);
-        if (pngText_) state.pngText = *pngText_;
-        Bitmap saveImage(loadImage);
+        const LoadedFile loaded = LoadBatchFile(workList_[i], options, pngText_);
+        loadedText = loaded.pngText;
+        const Bitmap saveImage(loaded.image);
         // No batch file removes a target, so one that exists now still
         // exists when this file's turn comes.
         if (settings_.overwrite || !TargetExists(file.target)) {
-          if (SaveImageFile(file.temp, saveImage, ext_) == SaveOutcome::Written) result = State::Saved;
+          if (SaveImageFile(file.temp, saveImage, ext_, loaded.options) == SaveOutcome::Written)
+            result = State::Saved;
         }
       } catch (...) {
         error = std::current_exception();
@@ -179,7 +192,7 @@ class ParallelBatch {
       }
       {
         std::lock_guard lock(mutex_);
-        file.pngText = state.pngText;
+        file.pngText = std::move(loadedText);
         file.error = error;
         file.state = result;
       }
@@ -190,24 +203,18 @@ class ParallelBatch {
   std::size_t Window() const { return static_cast<std::size_t>(jobs_) * 2; }
 
   void Commit(const std::function<void(const BatchFileResult&)>& fileDone) {
-    ConversionState& process = Conversion();
     for (std::size_t i = 0; i < files_.size(); ++i) {
       File& file = files_[i];
       {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return file.state != State::Waiting; });
       }
-      // What the load did to the program's own state.
-      if (process.hideSelection) process.hideSelection();
-      if (process.autoSizeImage) process.autoSizeImage();
-      process.pngText = file.pngText;
       if (file.state == State::Failed) RethrowForTarget(file);
       bool written = false;
       if (file.state == State::Saved) {
         if (settings_.overwrite || !TargetExists(file.target)) {
           PutInPlace(file);
           written = true;
-          if (process.refreshFileList) process.refreshFileList();
         } else {
           ::unlink(file.temp.c_str());
         }
@@ -217,7 +224,7 @@ class ParallelBatch {
         committed_ = i + 1;
       }
       changed_.notify_all();
-      if (fileDone) fileDone(BatchFileResult{file.target, written, i, files_.size()});
+      if (fileDone) fileDone(BatchFileResult{file.target, written, i, files_.size(), file.pngText});
     }
   }
 
@@ -262,7 +269,7 @@ class ParallelBatch {
   const std::optional<std::string>& pngText_;
   const int jobs_;
   const std::string ext_;
-  ConversionState base_;
+  const SaveOptions base_;
   std::vector<File> files_;
 
   std::mutex mutex_;
@@ -277,9 +284,7 @@ class ParallelBatch {
 std::vector<std::string> BatchWorkList(const std::string& folder, const std::vector<std::string>& selectedNames) {
   std::vector<std::string> list;
   for (const std::string& name : selectedNames) {
-    const std::string ext = LowerCase(ExtractExtension(name));
-    if (std::find(std::begin(kBatchExtensions), std::end(kBatchExtensions), ext) != std::end(kBatchExtensions))
-      list.push_back(JoinPath(folder, name));
+    if (IsBatchSource(ExtractExtension(name))) list.push_back(JoinPath(folder, name));
   }
   return list;
 }
@@ -291,16 +296,16 @@ std::string BatchTargetName(const std::string& destination, const std::string& p
   return JoinPath(destination, name + "." + LowerCase(FormatName(format)));
 }
 
-void RunBatch(const std::vector<std::string>& workList, const BatchSettings& settings,
+void RunBatch(const std::vector<std::string>& workList, const BatchSettings& settings, const SaveOptions& options,
               const std::function<void(const BatchFileResult&)>& fileDone, int jobs,
               const std::optional<std::string>& pngText) {
   if (workList.empty()) return;
   CheckDestination(settings);
   if (jobs <= 1 || workList.size() < 2) {
-    RunSequential(workList, settings, fileDone, pngText);
+    RunSequential(workList, settings, options, fileDone, pngText);
     return;
   }
-  ParallelBatch batch(workList, settings, jobs, pngText);
+  ParallelBatch batch(workList, settings, options, jobs, pngText);
   batch.Run(fileDone);
 }
 

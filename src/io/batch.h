@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "io/image_io.h"
+
 namespace pixtrel {
 
 // The batch window's choices.
@@ -18,7 +20,8 @@ struct BatchSettings {
 };
 
 // The full paths (folder, separator, name) of the selected names whose
-// lower-cased extension is ".bmp", ".gif", ".jpg" or ".png", in order.
+// extension is that of a batch source format (".bmp", ".gif", ".jpg" or
+// ".png", in any case), in order.
 std::vector<std::string> BatchWorkList(const std::string& folder, const std::vector<std::string>& selectedNames);
 
 // destination + separator + the path's file name with its extension replaced
@@ -30,17 +33,18 @@ struct BatchFileResult {
   bool written;       // false: skipped because the target existed
   std::size_t index;  // position in the work list, from 0
   std::size_t count;  // length of the work list
+  std::string pngText;  // what loading the file left in the PNG text box
 };
 
-// Loads each file with LoadImageFile and saves a copy with SaveImageFile,
-// skipping existing targets unless settings.overwrite. fileDone runs on the
-// calling thread after every file, in list order. The first error ends the
-// batch: earlier files stay written and the error is rethrown. jobs > 1
-// converts on that many threads with the same files, bytes and reports as one
-// job; afterwards Conversion().pngText is what the last file left. pngText,
-// when given, is the text every file is saved with in place of what loading
-// it left (pixtrel-cli batch --png-text).
-void RunBatch(const std::vector<std::string>& workList, const BatchSettings& settings,
+// Loads each file with LoadImageFile and saves a copy with SaveImageFile and
+// options, skipping existing targets unless settings.overwrite. Each file is
+// saved with the PNG text its own load left (a PNG source's first text), or
+// with pngText when given (pixtrel-cli batch --png-text). fileDone runs on
+// the calling thread after every file, in list order. The first error ends
+// the batch: earlier files stay written and the error is rethrown. jobs > 1
+// converts on that many threads, each with its own copy of options, with the
+// same files, bytes and reports as one job. The batch formats ask nothing.
+void RunBatch(const std::vector<std::string>& workList, const BatchSettings& settings, const SaveOptions& options,
               const std::function<void(const BatchFileResult&)>& fileDone, int jobs = 1,
               const std::optional<std::string>& pngText = std::nullopt);
 

@@ -1,7 +1,11 @@
-// The open and save tables. Extensions are compared exactly, upper-cased and
-// with the dot, in the order of the rows; the first match decides.
+// The format table. Extensions are compared exactly, upper-cased and with the
+// dot, in the order of the rows on open and in saveOrder on save; the first
+// match decides. Every visible list keeps its own order through the
+// positions in the rows.
 #include "io/formats.h"
 
+#include <algorithm>
+#include <cctype>
 #include <type_traits>
 
 #include "codecs/crypt/encrypted_image.h"
@@ -18,16 +22,17 @@
 #include "gif/gif_codec.h"
 #include "icons/icon_image.h"
 #include "icons/qx_icon.h"
-#include "io/image_io.h"
 
 namespace pixtrel {
 
 namespace {
 
+// ---- Readers ---------------------------------------------------------------
+
 // Path A: decode, assign into a fresh intermediate bitmap, then into the
 // target. The target is touched only after the reader has finished.
 template <typename Image>
-void LoadDecoded(const std::string& path, Bitmap& target) {
+void LoadDecoded(const std::string& path, Bitmap& target, LoadContext&) {
   Image image;
   image.LoadFromFile(path);
   Bitmap intermediate;
@@ -37,7 +42,7 @@ void LoadDecoded(const std::string& path, Bitmap& target) {
 
 // Path B: a stream reader, assigned into the target.
 template <typename Image>
-void LoadFromFileStream(const std::string& path, Bitmap& target) {
+void LoadFromFileStream(const std::string& path, Bitmap& target, LoadContext&) {
   FileStream stream(path);
   Image image;
   image.LoadFromStream(stream);
@@ -53,7 +58,7 @@ void LoadFromFileStream(const std::string& path, Bitmap& target) {
 // Path C: the target takes the graphic's size and the graphic is drawn over
 // it; pixels the graphic leaves transparent keep what the target held.
 template <typename Image>
-void LoadDrawn(const std::string& path, Bitmap& target) {
+void LoadDrawn(const std::string& path, Bitmap& target, LoadContext&) {
   Image image;
   image.LoadFromFile(path);
   target.SetWidth(image.Width());
@@ -63,31 +68,66 @@ void LoadDrawn(const std::string& path, Bitmap& target) {
 
 // Path A for JPEG: the decoded picture moves into the intermediate bitmap
 // instead of being copied there; the steps are those of LoadDecoded.
-void LoadJpeg(const std::string& path, Bitmap& target) {
+void LoadJpeg(const std::string& path, Bitmap& target, LoadContext&) {
   JPEGImage image;
   image.LoadFromFile(path);
   Bitmap intermediate(image.TakeBitmap());
   target = std::move(intermediate);
 }
 
-// The quality is the JPEG optimize window's slider; no greyscale setting.
-// The image is encoded straight from the source's rows: what Assign into a
-// JPEG image and saving it would write, without copying the picture first.
-bool SaveJpeg(const std::string& path, Bitmap& source) {
-  WriteFileBytes(path, CompressJPEG(source, Conversion().jpegQuality, false));
-  return true;
-}
-
 // Path A for PNG, then the PNG text step: the text box shows the text of the
-// first tEXt chunk (LoadImageFile emptied it before).
-void LoadPng(const std::string& path, Bitmap& target) {
+// first tEXt chunk.
+void LoadPng(const std::string& path, Bitmap& target, LoadContext& context) {
   PNGObject image;
   image.LoadFromFile(path);
   const ChunktEXt* text = image.FirstTextChunk();
   std::string memo = text ? text->text : std::string();
   Bitmap intermediate(image.TakeBitmap());
   target = std::move(intermediate);
-  Conversion().pngText = std::move(memo);
+  context.pngText = std::move(memo);
+}
+
+// Path A for GIF: the first frame on its logical screen.
+void LoadGif(const std::string& path, Bitmap& target, LoadContext& context) {
+  LoadDecoded<gif::GIFImage>(path, target, context);
+}
+
+// Path D: the encrypted containers ask for the password through the seam; an
+// abandoned prompt leaves the target as it was.
+template <ContainerKind Kind>
+void LoadEncrypted(const std::string& path, Bitmap& target, LoadContext& context) {
+  ReadEncryptedImage(path, target, Kind, context.interaction);
+}
+
+// Path A for BMP: the decoded bitmap is the intermediate.
+void LoadBitmapFile(const std::string& path, Bitmap& target, LoadContext&) {
+  Bitmap image;
+  image.LoadFromFile(path);
+  target = std::move(image);
+}
+
+// Path A for TIFF: the reader fills a fresh bitmap of its own and hands it to
+// the target only when a directory decoded; it shows its own messages.
+void LoadTiff(const std::string& path, Bitmap& target, LoadContext&) {
+  ReadTiffFile(path, target);
+}
+
+// Path A for Targa: the colour bitmap moves into the intermediate bitmap.
+void LoadTarga(const std::string& path, Bitmap& target, LoadContext&) {
+  Targa image;
+  image.LoadFromFile(path);
+  Bitmap intermediate(image.TakeBitmap());
+  target = std::move(intermediate);
+}
+
+// ---- Writers ---------------------------------------------------------------
+
+// The quality is the JPEG optimize window's slider; no greyscale setting.
+// The image is encoded straight from the source's rows: what Assign into a
+// JPEG image and saving it would write, without copying the picture first.
+SaveOutcome SaveJpeg(const std::string& path, const Bitmap& source, const SaveOptions& options) {
+  WriteFileBytes(path, CompressJPEG(source, options.jpegQuality, false));
+  return SaveOutcome::Written;
 }
 
 // The text box's line breaks are carriage return and line feed.
@@ -102,105 +142,264 @@ std::string WithCrLf(const std::string& text) {
 }
 
 // A non-empty text box becomes a tEXt "description" chunk before IEND.
-bool SavePng(const std::string& path, Bitmap& source) {
+SaveOutcome SavePng(const std::string& path, const Bitmap& source, const SaveOptions& options) {
   PNGObject image;
   image.Assign(source);
-  const std::string& memo = Conversion().pngText;
-  if (!memo.empty()) image.AddTextChunk("description", WithCrLf(memo));
+  if (!options.pngText.empty()) image.AddTextChunk("description", WithCrLf(options.pngText));
   image.SaveToFile(path);
-  return true;
+  return SaveOutcome::Written;
 }
 
-// Path A for GIF: the first frame on its logical screen. The save reduces by
-// the GifDefaults, merges the colour tables and, with "Transparent GIF",
-// marks the bottom-left pixel's index transparent.
-void LoadGif(const std::string& path, Bitmap& target) { LoadDecoded<gif::GIFImage>(path, target); }
-bool SaveGif(const std::string& path, Bitmap& source) {
-  gif::SaveGifFile(path, source, Conversion().gifTransparent);
-  return true;
+// The GIF defaults reduce the colours, the colour tables are merged and, with
+// "Transparent GIF", the bottom-left pixel's index is marked transparent.
+SaveOutcome SaveGif(const std::string& path, const Bitmap& source, const SaveOptions& options) {
+  gif::SaveGifFile(path, source, options.gifDefaults, options.gifTransparent);
+  return SaveOutcome::Written;
 }
 
-// Path D: the encrypted containers ask for the password themselves; an
-// abandoned prompt leaves the target, or the file, as it was.
-void LoadXgif(const std::string& path, Bitmap& target) { ReadEncryptedImage(path, target, ContainerKind::GIF); }
-void LoadXpng(const std::string& path, Bitmap& target) { ReadEncryptedImage(path, target, ContainerKind::PNG); }
-void LoadXjpg(const std::string& path, Bitmap& target) { ReadEncryptedImage(path, target, ContainerKind::JPEG); }
-bool SaveXgif(const std::string& path, Bitmap& source) { return WriteEncryptedImage(path, source, ContainerKind::GIF); }
-bool SaveXpng(const std::string& path, Bitmap& source) { return WriteEncryptedImage(path, source, ContainerKind::PNG); }
-bool SaveXjpg(const std::string& path, Bitmap& source) {
-  return WriteEncryptedImage(path, source, ContainerKind::JPEG);
+// The inner file is built exactly as the plain writer builds it.
+template <ContainerKind Kind>
+SaveOutcome SaveEncrypted(const std::string& path, const Bitmap& source, const SaveOptions& options) {
+  const InnerImageOptions inner{options.jpegQuality, options.gifDefaults, options.gifTransparent};
+  return WriteEncryptedImage(path, source, Kind, options.password, inner) ? SaveOutcome::Written
+                                                                          : SaveOutcome::Abandoned;
 }
 
-// Path A for BMP: the decoded bitmap is the intermediate.
-void LoadBitmapFile(const std::string& path, Bitmap& target) {
-  Bitmap image;
-  image.LoadFromFile(path);
-  target = std::move(image);
-}
-
-bool SaveBitmap(const std::string& path, Bitmap& source) {
+SaveOutcome SaveBitmap(const std::string& path, const Bitmap& source, const SaveOptions&) {
   source.SaveToFile(path);
-  return true;
+  return SaveOutcome::Written;
 }
 
-// Path A for TIFF: the reader fills a fresh bitmap of its own and hands it to
-// the target only when a directory decoded; it shows its own messages.
-void LoadTiff(const std::string& path, Bitmap& target) { ReadTiffFile(path, target); }
-
-bool SaveTiff(const std::string& path, Bitmap& source) {
+SaveOutcome SaveTiff(const std::string& path, const Bitmap& source, const SaveOptions&) {
   WriteTiffFile(path, source);
-  return true;
-}
-
-// Path A for Targa: the colour bitmap moves into the intermediate bitmap.
-void LoadTarga(const std::string& path, Bitmap& target) {
-  Targa image;
-  image.LoadFromFile(path);
-  Bitmap intermediate(image.TakeBitmap());
-  target = std::move(intermediate);
+  return SaveOutcome::Written;
 }
 
 // Written straight from the source's rows: what assigning it into a Targa
 // image and saving that would write.
-bool SaveTarga(const std::string& path, Bitmap& source) {
+SaveOutcome SaveTarga(const std::string& path, const Bitmap& source, const SaveOptions&) {
   WriteTargaFile(path, source);
-  return true;
+  return SaveOutcome::Written;
 }
 
-const LoadRow kLoadRows[] = {
-    {".TIF", LoadPath::A, &LoadTiff},
-    {".PCX", LoadPath::B, &LoadFromFileStream<PCXGraphic>},
-    {".PCD", LoadPath::B, &LoadFromFileStream<PCDGraphic>},
-    {".EPS", LoadPath::B, &LoadFromFileStream<EPSGraphic>},
-    {".PSD", LoadPath::B, &LoadFromFileStream<PSDGraphic>},
-    {".PSP", LoadPath::B, &LoadFromFileStream<PSPGraphic>},
-    {".PPM", LoadPath::B, &LoadFromFileStream<PPMGraphic>},
-    {".CUT", LoadPath::B, &LoadFromFileStream<CUTGraphic>},
-    {".SGI", LoadPath::B, &LoadFromFileStream<SGIGraphic>},
-    {".PNG", LoadPath::A, &LoadPng},
-    {".GIF", LoadPath::A, &LoadGif},
-    {".XGIF", LoadPath::D, &LoadXgif},
-    {".XPNG", LoadPath::D, &LoadXpng},
-    {".TGA", LoadPath::A, &LoadTarga},
-    {".JPG", LoadPath::A, &LoadJpeg},
-    {".JPEG", LoadPath::A, &LoadJpeg},
-    {".WMF", LoadPath::C, &LoadDrawn<Metafile>},
-    {".EMF", LoadPath::C, &LoadDrawn<Metafile>},
-    {".BMP", LoadPath::A, &LoadBitmapFile},
-    {".ICO", LoadPath::C, &LoadDrawn<icons::HiResIcon>},
-    {".XJPG", LoadPath::D, &LoadXjpg},
-};
+// The icon is made from the image reduced to the chosen depth; an image
+// already in that depth is written as it is.
+SaveOutcome SaveIcon(const std::string& path, const Bitmap& source, const SaveOptions& options) {
+  const PixelFormat format = IconPixelFormat(options.iconColors);
+  const Bitmap* image = &source;
+  Bitmap reduced;
+  if (source.PixelFormat() != format) {
+    reduced = source;
+    reduced.SetPixelFormat(format);
+    image = &reduced;
+  }
+  icons::QxIcon component;
+  if (options.iconColors == IconColors::Colors16)
+    component.SaveIcon16(*image, path);
+  else
+    component.SaveIcon256(*image, path);
+  return SaveOutcome::Written;
+}
 
-const SaveRow kSaveRows[] = {
-    {".JPG", &SaveJpeg},  {".TIF", &SaveTiff},   {".TGA", &SaveTarga},
-    {".PNG", &SavePng},   {".GIF", &SaveGif},    {".XGIF", &SaveXgif},
-    {".XPNG", &SaveXpng}, {".BMP", &SaveBitmap}, {".ICO", &icons::SaveIcoFile},
-    {".XJPG", &SaveXjpg},
+// ---- The table -------------------------------------------------------------
+
+using L = LoadPath;
+using Q = SaveQuestion;
+
+// clang-format off
+const FormatRow kFormats[] = {
+  // name    extensions          description               open: path, reader, dialog entry, pos, mask, group
+  //                                                       save: writer, order, dialog entry, type index, question; batch source, batch pos
+  {"TIF",  {".TIF", nullptr},  "TIFF image",
+   L::A, &LoadTiff, "TIF Images", 4, 9, true,
+   &SaveTiff, 2, "Tagged Image File Format (*.tif)", 5, Q::None, false, 0},
+  {"PCX",  {".PCX", nullptr},  "ZSoft Paintbrush image",
+   L::B, &LoadFromFileStream<PCXGraphic>, "ZSoft Paintbrush (*.pcx)", 8, 13, true,
+   nullptr, 0, nullptr, 0, Q::None, false, 0},
+  {"PCD",  {".PCD", nullptr},  "Kodak Photo CD image",
+   L::B, &LoadFromFileStream<PCDGraphic>, "Kodak Photo CD (*.pcd)", 10, 14, true,
+   nullptr, 0, nullptr, 0, Q::None, false, 0},
+  {"EPS",  {".EPS", nullptr},  "Encapsulated PostScript with a TIFF preview",
+   L::B, &LoadFromFileStream<EPSGraphic>, "Encapsulated Postscript (*.eps)", 11, 15, true,
+   nullptr, 0, nullptr, 0, Q::None, false, 0},
+  {"PSD",  {".PSD", nullptr},  "Photoshop image",
+   L::B, &LoadFromFileStream<PSDGraphic>, "Photoshop (*.psd)", 12, 16, true,
+   nullptr, 0, nullptr, 0, Q::None, false, 0},
+  {"PSP",  {".PSP", nullptr},  "Paint Shop Pro image",
+   L::B, &LoadFromFileStream<PSPGraphic>, "Paintshop Pro (*.psp)", 14, 18, true,
+   nullptr, 0, nullptr, 0, Q::None, false, 0},
+  {"PPM",  {".PPM", nullptr},  "portable bitmap, greymap or pixmap",
+   L::B, &LoadFromFileStream<PPMGraphic>, "Portable Pixelmap (*.ppm)", 15, 19, true,
+   nullptr, 0, nullptr, 0, Q::None, false, 0},
+  {"CUT",  {".CUT", nullptr},  "Dr. Halo image",
+   L::B, &LoadFromFileStream<CUTGraphic>, "Dr. Halo (*.cut)", 16, 20, true,
+   nullptr, 0, nullptr, 0, Q::None, false, 0},
+  {"SGI",  {".SGI", nullptr},  "SGI image",
+   L::B, &LoadFromFileStream<SGIGraphic>, "SGI Image File (*.sgi)", 13, 17, true,
+   nullptr, 0, nullptr, 0, Q::None, false, 0},
+  {"PNG",  {".PNG", nullptr},  "Portable Network Graphics image",
+   L::A, &LoadPng, "PNG Images", 3, 5, true,
+   &SavePng, 4, "Portable Network Graphics (*.png)", 3, Q::None, true, 4},
+  {"GIF",  {".GIF", nullptr},  "GIF image",
+   L::A, &LoadGif, "GIF Images", 1, 3, true,
+   &SaveGif, 5, "Compuserve Graphics Interchange (*.gif)", 1, Q::None, true, 2},
+  {"XGIF", {".XGIF", nullptr}, "GIF image in an encrypted container",
+   L::D, &LoadEncrypted<ContainerKind::GIF>, "Encrypted GIF Images", 6, 11, true,
+   &SaveEncrypted<ContainerKind::GIF>, 6, "Encrypted GIF Images", 7, Q::Password, false, 0},
+  {"XPNG", {".XPNG", nullptr}, "PNG image in an encrypted container",
+   L::D, &LoadEncrypted<ContainerKind::PNG>, "Encrypted PNG Images", 7, 0, false,
+   &SaveEncrypted<ContainerKind::PNG>, 7, "Encrypted PNG Images", 9, Q::Password, false, 0},
+  {"TGA",  {".TGA", nullptr},  "Truevision Targa image",
+   L::A, &LoadTarga, "Truevision Target (*.tga)", 9, 8, true,
+   &SaveTarga, 3, "Truevision Target (*.tga)", 10, Q::None, false, 0},
+  // Saving compares the first extension only: ".JPEG" opens but is no save type.
+  {"JPG",  {".JPG", ".JPEG"},  "JPEG image",
+   L::A, &LoadJpeg, "JPG Images", 2, 4, true,
+   &SaveJpeg, 1, "JPEG Compliant (*.jpg)", 2, Q::None, true, 3},
+  {"WMF",  {".WMF", nullptr},  "Windows metafile",
+   L::C, &LoadDrawn<Metafile>, nullptr, 0, 6, true,
+   nullptr, 0, nullptr, 0, Q::None, false, 0},
+  {"EMF",  {".EMF", nullptr},  "enhanced metafile",
+   L::C, &LoadDrawn<Metafile>, nullptr, 0, 7, true,
+   nullptr, 0, nullptr, 0, Q::None, false, 0},
+  {"BMP",  {".BMP", nullptr},  "Windows bitmap",
+   L::A, &LoadBitmapFile, nullptr, 0, 1, true,
+   &SaveBitmap, 8, "Windows Bitmap (*.bmp)", 6, Q::None, true, 1},
+  {"ICO",  {".ICO", nullptr},  "Windows icon",
+   L::C, &LoadDrawn<icons::HiResIcon>, nullptr, 0, 2, true,
+   &SaveIcon, 9, "Windows Icon (*.ico)", 4, Q::IconOptions, false, 0},
+  {"XJPG", {".XJPG", nullptr}, "JPEG image in an encrypted container",
+   L::D, &LoadEncrypted<ContainerKind::JPEG>, "Encrypted JPG Images", 5, 10, true,
+   &SaveEncrypted<ContainerKind::JPEG>, 10, "Encrypted JPG Images", 8, Q::Password, false, 0},
+  // Icon libraries show in the file browser and open in the icon manager.
+  {"ICL",  {".ICL", nullptr},  "icon library",
+   L::None, nullptr, nullptr, 0, 12, false,
+   nullptr, 0, nullptr, 0, Q::None, false, 0},
 };
+// clang-format on
+
+std::string LowerCase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// The rows that have a place in one list, in that list's order.
+template <typename Position>
+std::vector<const FormatRow*> RowsBy(Position position) {
+  std::vector<const FormatRow*> rows;
+  for (const FormatRow& row : kFormats)
+    if (position(row) > 0) rows.push_back(&row);
+  std::stable_sort(rows.begin(), rows.end(),
+                   [&](const FormatRow* a, const FormatRow* b) { return position(*a) < position(*b); });
+  return rows;
+}
+
+const std::vector<const FormatRow*>& SaveOrder() {
+  static const std::vector<const FormatRow*> rows = RowsBy([](const FormatRow& row) { return row.saveOrder; });
+  return rows;
+}
+
+// "*.gif" for a row's first extension.
+std::string Wildcard(const FormatRow& row) { return "*" + LowerCase(row.extensions[0]); }
 
 }  // namespace
 
-std::span<const LoadRow> LoadRows() { return kLoadRows; }
-std::span<const SaveRow> SaveRows() { return kSaveRows; }
+bool FormatRow::Matches(const std::string& upperExt) const {
+  for (const char* extension : extensions)
+    if (extension && upperExt == extension) return true;
+  return false;
+}
+
+std::span<const FormatRow> FormatRows() { return kFormats; }
+
+const FormatRow* FindLoadFormat(const std::string& ext) {
+  const std::string upper = UpperCase(ext);
+  for (const FormatRow& row : kFormats)
+    if (row.Readable() && row.Matches(upper)) return &row;
+  return nullptr;
+}
+
+const FormatRow* FindSaveFormat(const std::string& ext) {
+  const std::string upper = UpperCase(ext);
+  for (const FormatRow* row : SaveOrder())
+    if (row->Writable() && upper == row->extensions[0]) return row;
+  return nullptr;
+}
+
+const FormatRow* FindFormatByName(const std::string& name) {
+  const std::string upper = UpperCase(name);
+  for (const FormatRow& row : kFormats)
+    if (upper == row.name) return &row;
+  return nullptr;
+}
+
+bool CanLoadExtension(const std::string& ext) { return FindLoadFormat(ext) != nullptr; }
+bool CanSaveExtension(const std::string& ext) { return FindSaveFormat(ext) != nullptr; }
+
+std::vector<std::string> LoadExtensions() {
+  std::vector<std::string> list;
+  for (const FormatRow& row : kFormats)
+    if (row.Readable())
+      for (const char* extension : row.extensions)
+        if (extension) list.push_back(extension);
+  return list;
+}
+
+std::vector<std::string> SaveExtensions() {
+  std::vector<std::string> list;
+  for (const FormatRow* row : SaveOrder()) list.push_back(row->extensions[0]);
+  return list;
+}
+
+std::string OpenDialogFilter() {
+  std::string filter = "Graphic Files|";
+  bool first = true;
+  for (const FormatRow* row : RowsBy([](const FormatRow& r) { return r.inGraphicFiles ? r.maskPos : 0; })) {
+    if (!first) filter += ';';
+    filter += Wildcard(*row);
+    first = false;
+  }
+  for (const FormatRow* row : RowsBy([](const FormatRow& r) { return r.openFilterPos; }))
+    filter += std::string("|") + row->openFilter + "|" + Wildcard(*row);
+  return filter;
+}
+
+std::string SaveDialogFilter() {
+  std::string filter;
+  for (const FormatRow* row : RowsBy([](const FormatRow& r) { return r.saveTypeIndex; })) {
+    if (!filter.empty()) filter += '|';
+    filter += std::string(row->saveFilter) + "|" + Wildcard(*row);
+  }
+  return filter;
+}
+
+std::string FilterIndexToExt(int index) {
+  for (const FormatRow& row : kFormats)
+    if (index > 0 && row.saveTypeIndex == index) return row.extensions[0];
+  return std::string();
+}
+
+std::string FileBrowserMask() {
+  std::string mask;
+  for (const FormatRow* row : RowsBy([](const FormatRow& r) { return r.maskPos; })) {
+    if (!mask.empty()) mask += ';';
+    mask += Wildcard(*row);
+  }
+  return mask;
+}
+
+std::vector<std::string> BatchTargetNames() {
+  std::vector<std::string> names;
+  for (const FormatRow* row : RowsBy([](const FormatRow& r) { return r.batchTargetPos; })) names.push_back(row->name);
+  return names;
+}
+
+bool IsBatchSource(const std::string& ext) {
+  const std::string upper = UpperCase(ext);
+  for (const FormatRow& row : kFormats)
+    if (row.batchSource && upper == row.extensions[0]) return true;
+  return false;
+}
 
 }  // namespace pixtrel

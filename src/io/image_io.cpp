@@ -4,25 +4,11 @@
 #include <cctype>
 #include <filesystem>
 
+#include "codecs/crypt/encrypted_image.h"
+#include "icons/qx_icon.h"
 #include "io/formats.h"
 
 namespace pixtrel {
-
-namespace {
-thread_local ConversionState* threadConversion = nullptr;
-}  // namespace
-
-ConversionState& Conversion() {
-  if (threadConversion) return *threadConversion;
-  static ConversionState state;
-  return state;
-}
-
-ThreadConversionScope::ThreadConversionScope(ConversionState& state) : previous_(threadConversion) {
-  threadConversion = &state;
-}
-
-ThreadConversionScope::~ThreadConversionScope() { threadConversion = previous_; }
 
 std::string UpperCase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -38,53 +24,62 @@ std::string ExtractExtension(const std::string& path) {
   return UpperCase(name.substr(dot));
 }
 
-void LoadImageFile(const std::string& path, Bitmap& target) {
-  ConversionState& state = Conversion();
-  if (state.hideSelection) state.hideSelection();
-  if (state.autoSizeImage) state.autoSizeImage();
-  const std::string ext = ExtractExtension(path);
-  state.pngText.clear();
-  for (const LoadRow& row : LoadRows()) {
-    if (ext == row.extension) {
-      row.load(path, target);
-      return;
+LoadResult LoadImageFile(const std::string& path, Bitmap& target, UserInteraction& interaction) {
+  LoadResult result;
+  result.extension = ExtractExtension(path);
+  const FormatRow* row = FindLoadFormat(result.extension);
+  if (!row) return result;
+  LoadContext context{interaction, std::string()};
+  row->load(path, target, context);
+  result.known = true;
+  result.pngText = std::move(context.pngText);
+  return result;
+}
+
+PixelFormat IconPixelFormat(IconColors colors) { return colors == IconColors::Colors16 ? pf4bit : pf8bit; }
+
+SaveQuestions AskSaveQuestions(const std::string& ext, const Bitmap& source, SaveOptions& options,
+                               UserInteraction& interaction) {
+  SaveQuestions questions;
+  const FormatRow* row = FindSaveFormat(ext);
+  if (!row) return questions;
+  switch (row->question) {
+    case SaveQuestion::None:
+      break;
+    case SaveQuestion::IconOptions: {
+      const std::optional<IconColors> choice = interaction.ChooseIconColors(options.iconColors);
+      if (!choice) {
+        questions.proceed = false;
+        break;
+      }
+      options.iconColors = *choice;
+      if (source.Width() != icons::kStandardIconSize || source.Height() != icons::kStandardIconSize) {
+        if (!interaction.Confirm("Icon must be 32x32. Resize now?")) {
+          questions.proceed = false;
+          break;
+        }
+        questions.resizeToIcon = true;
+      }
+      break;
+    }
+    case SaveQuestion::Password: {
+      std::optional<std::string> password = AskPassword(interaction);
+      if (!password) {
+        questions.proceed = false;
+        break;
+      }
+      options.password = std::move(*password);
+      break;
     }
   }
+  return questions;
 }
 
-SaveOutcome SaveImageFile(const std::string& path, Bitmap& source, const std::string& ext) {
-  const std::string upper = UpperCase(ext);
-  ConversionState& state = Conversion();
-  for (const SaveRow& row : SaveRows()) {
-    if (upper == row.extension) {
-      if (!row.save(path, source)) return SaveOutcome::Abandoned;
-      if (state.refreshFileList) state.refreshFileList();
-      return SaveOutcome::Written;
-    }
-  }
-  if (state.refreshFileList) state.refreshFileList();
-  return SaveOutcome::UnknownFormat;
-}
-
-std::string FilterIndexToExt(int index) {
-  static const char* const kExtensions[] = {".GIF", ".JPG",  ".PNG",  ".ICO",  ".TIF",
-                                            ".BMP", ".XGIF", ".XJPG", ".XPNG", ".TGA"};
-  if (index < 1 || index > 10) return std::string();
-  return kExtensions[index - 1];
-}
-
-bool CanLoadExtension(const std::string& ext) {
-  const std::string upper = UpperCase(ext);
-  for (const LoadRow& row : LoadRows())
-    if (upper == row.extension) return true;
-  return false;
-}
-
-bool CanSaveExtension(const std::string& ext) {
-  const std::string upper = UpperCase(ext);
-  for (const SaveRow& row : SaveRows())
-    if (upper == row.extension) return true;
-  return false;
+SaveOutcome SaveImageFile(const std::string& path, const Bitmap& source, const std::string& ext,
+                          const SaveOptions& options) {
+  const FormatRow* row = FindSaveFormat(ext);
+  if (!row) return SaveOutcome::UnknownFormat;
+  return row->save(path, source, options);
 }
 
 }  // namespace pixtrel

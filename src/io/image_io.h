@@ -1,46 +1,38 @@
-// Opening and saving images by file extension. The tables of readers and
-// writers live in formats.cpp; this is the one place that knows them.
+// Opening and saving images by file extension. The format table in
+// formats.cpp is the one place that knows the formats.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "core/bitmap.h"
+#include "core/interaction.h"
+#include "gif/color_reduction.h"
 
 namespace pixtrel {
 
-// What the open and save steps read from and report to the rest of the
-// program: the PNG text box, the "Transparent GIF" option, the JPEG quality of
-// the JPEG optimize window, and the workspace hooks. The desktop program
-// connects the hooks; the CLI and tests leave them empty or record calls.
-struct ConversionState {
-  std::string pngText;         // the PNG text box
-  bool gifTransparent = true;  // Options > "Transparent GIF"
-  int jpegQuality = 50;        // quality slider of the JPEG optimize window
-
-  std::function<void()> hideSelection;
-  std::function<void()> autoSizeImage;
-  std::function<void()> refreshFileList;
-  // Resamples the displayed image to width x height (the icon save path).
-  std::function<void(Bitmap& image, int width, int height)> resampleImageTo;
+// Everything a save reads besides the image: the program's settings at the
+// moment of saving, passed down as a value. The run's session keeps the
+// lasting ones; batch workers get copies.
+struct SaveOptions {
+  int jpegQuality = 50;          // the JPEG optimize window's quality slider
+  gif::GifSettings gifDefaults;  // reduction, dither and bits of GIF saves
+  bool gifTransparent = true;    // Options > "Transparent GIF"
+  std::string pngText;           // the PNG text box: a PNG's "description"
+  // The icon options window's choice: preselected when it is asked, then the
+  // answer the ".ICO" writer uses.
+  IconColors iconColors = IconColors::Colors256;
+  // The password of an encrypted container, asked before the save; empty
+  // abandons an encrypted save.
+  std::string password;
 };
 
-// The process's conversion state, or the calling thread's own while a
-// ThreadConversionScope is installed on it.
-ConversionState& Conversion();
-
-// Makes Conversion() on the constructing thread return state until the scope
-// ends (the previous one comes back). Batch workers use it so that every
-// thread loads and saves with a state of its own.
-class ThreadConversionScope {
- public:
-  explicit ThreadConversionScope(ConversionState& state);
-  ~ThreadConversionScope();
-  ThreadConversionScope(const ThreadConversionScope&) = delete;
-  ThreadConversionScope& operator=(const ThreadConversionScope&) = delete;
-
- private:
-  ConversionState* previous_;
+// What opening a file gave besides the pixels in the target.
+struct LoadResult {
+  std::string extension;  // the upper-cased extension compared with the table
+  bool known = false;     // a reader took the file
+  // What the PNG text box shows now: the text of a PNG's first tEXt chunk,
+  // empty after any other open (the open always empties the box).
+  std::string pngText;
 };
 
 // The upper-cased extension of a path's file name, from its last "." on and
@@ -49,9 +41,11 @@ std::string ExtractExtension(const std::string& path);
 std::string UpperCase(std::string text);
 
 // Reads the file into target by the extension of its name; the contents are
-// never sniffed. An unknown extension leaves target as it was and reports
-// nothing. A reader that fails raises its error and target keeps its pixels.
-void LoadImageFile(const std::string& path, Bitmap& target);
+// never sniffed. An unknown extension leaves target as it was. A reader that
+// fails raises its error and target keeps its pixels. Messages and the
+// password prompt of the encrypted containers go through interaction.
+// Hiding the selection and showing the new picture are the caller's.
+LoadResult LoadImageFile(const std::string& path, Bitmap& target, UserInteraction& interaction);
 
 enum class SaveOutcome {
   Written,        // the file was written
@@ -59,16 +53,27 @@ enum class SaveOutcome {
   UnknownFormat,  // ext is in no row; nothing written
 };
 
+// What a save asked before anything is written.
+struct SaveQuestions {
+  bool proceed = true;        // false: the user abandoned the save
+  bool resizeToIcon = false;  // the image must become 32 x 32 first
+};
+
+// Asks through interaction what a save in ext needs: for ".ICO" the icon
+// options (preselecting options.iconColors) and, for an image that is not
+// 32 x 32, "Icon must be 32x32. Resize now?"; for the encrypted containers
+// the password. The answers go into options.
+SaveQuestions AskSaveQuestions(const std::string& ext, const Bitmap& source, SaveOptions& options,
+                               UserInteraction& interaction);
+
 // Writes source in the format ext names (compared upper-cased); the path's
-// own extension plays no part. source is non-const because the icon path
-// resamples and reduces the displayed image.
-SaveOutcome SaveImageFile(const std::string& path, Bitmap& source, const std::string& ext);
+// own extension plays no part, and nothing is asked. ".ICO" writes the image
+// reduced to options.iconColors; an encrypted format with an empty password
+// is abandoned. Refreshing the file list afterwards is the caller's.
+SaveOutcome SaveImageFile(const std::string& path, const Bitmap& source, const std::string& ext,
+                          const SaveOptions& options);
 
-// The save dialog's type index (from 1) to an extension; empty for others.
-std::string FilterIndexToExt(int index);
-
-// Whether an upper-cased extension (".BMP") has a reader or a writer.
-bool CanLoadExtension(const std::string& ext);
-bool CanSaveExtension(const std::string& ext);
+// The depth an icon is saved in: pf4bit for 16 colours, pf8bit for 256.
+PixelFormat IconPixelFormat(IconColors colors);
 
 }  // namespace pixtrel

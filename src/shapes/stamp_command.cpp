@@ -5,7 +5,10 @@
 #include <ostream>
 
 #include "core/bitmap.h"
+#include "core/interaction.h"
+#include "io/formats.h"
 #include "io/image_io.h"
+#include "workspace/saving.h"
 #include "shapes/shape_controller.h"
 #include "shapes/zep_shape.h"
 
@@ -178,13 +181,14 @@ int Stamp(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     return kUsage;
   }
   Bitmap image;
-  LoadImageFile(in, image);
+  LoadImageFile(in, image, Interaction());
   if (image.Empty()) {
     err << "error: nothing was loaded from " << in << '\n';
     return kError;
   }
   PaintShape(shape, image);
-  switch (SaveImageFile(target, image, outExt)) {
+  SaveOptions options;
+  switch (SaveDisplayedImage(target, image, outExt, options, Interaction())) {
     case SaveOutcome::Written:
       out << target << '\n';
       return kDone;

@@ -58,7 +58,7 @@ class Workspace {
   bool keepsUndo_ = true;
 };
 
-// ResampleImageTo on any image (the icon save path's hook uses it too).
+// ResampleImageTo on any image (the icon save resamples the displayed image).
 void ResampleImageTo(Bitmap& image, int width, int height);
 // side = the larger of width and height; the image drawn into a white square
 // of that side, centred along the shorter axis (halves rounded down).

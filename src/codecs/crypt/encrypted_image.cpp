@@ -8,7 +8,6 @@
 #include "core/interaction.h"
 #include "core/stream.h"
 #include "gif/gif_codec.h"
-#include "io/image_io.h"
 
 namespace pixtrel {
 
@@ -16,21 +15,16 @@ const char* const kInvalidPasswordText = "invalid password";
 const char* const kPasswordCaption = "Enter password";
 const char* const kPasswordPrompt = "Password";
 
-namespace {
-
-// The password dialog: nothing on cancel or an empty entry.
-std::optional<std::string> AskPassword() {
-  std::optional<std::string> password = Interaction().PasswordQuery(kPasswordCaption, kPasswordPrompt);
+std::optional<std::string> AskPassword(UserInteraction& interaction) {
+  std::optional<std::string> password = interaction.PasswordQuery(kPasswordCaption, kPasswordPrompt);
   if (!password || password->empty()) return std::nullopt;
   return password;
 }
 
-}  // namespace
-
-std::vector<std::uint8_t> BuildInnerImage(const Bitmap& source, ContainerKind kind) {
+std::vector<std::uint8_t> BuildInnerImage(const Bitmap& source, ContainerKind kind, const InnerImageOptions& options) {
   switch (kind) {
     case ContainerKind::JPEG:
-      return CompressJPEG(source, Conversion().jpegQuality, false);
+      return CompressJPEG(source, options.jpegQuality, false);
     case ContainerKind::PNG: {
       PNGObject png;
       png.Assign(source);
@@ -39,7 +33,7 @@ std::vector<std::uint8_t> BuildInnerImage(const Bitmap& source, ContainerKind ki
     case ContainerKind::GIF:
       break;
   }
-  return gif::EncodeBitmapAsGifBytes(source, Conversion().gifTransparent);
+  return gif::EncodeBitmapAsGifBytes(source, options.gifDefaults, options.gifTransparent);
 }
 
 Bitmap DecodeInnerImage(std::span<const std::uint8_t> bytes, ContainerKind kind, std::int64_t pixelLimit) {
@@ -86,7 +80,7 @@ std::vector<std::uint8_t> DecipherContainer(std::vector<std::uint8_t> container,
 }
 
 bool DecodeContainer(std::span<const std::uint8_t> container, const std::string& password, ContainerKind kind,
-                     Bitmap& target, std::int64_t pixelLimit) {
+                     Bitmap& target, UserInteraction& interaction, std::int64_t pixelLimit) {
   const std::vector<std::uint8_t> inner =
       DecipherContainer(std::vector<std::uint8_t>(container.begin(), container.end()), password);
   Bitmap decoded;
@@ -95,25 +89,25 @@ bool DecodeContainer(std::span<const std::uint8_t> container, const std::string&
   } catch (const std::exception&) {
     // A wrong password, a damaged container and another format inside all
     // look the same here.
-    Interaction().ShowMessage(kInvalidPasswordText);
+    interaction.ShowMessage(kInvalidPasswordText);
     return false;
   }
   target = std::move(decoded);
   return true;
 }
 
-bool ReadEncryptedImage(const std::string& path, Bitmap& target, ContainerKind kind) {
-  const std::optional<std::string> password = AskPassword();
+bool ReadEncryptedImage(const std::string& path, Bitmap& target, ContainerKind kind, UserInteraction& interaction) {
+  const std::optional<std::string> password = AskPassword(interaction);
   if (!password) return false;
   const std::vector<std::uint8_t> container = ReadFileBytes(path);
-  return DecodeContainer(container, *password, kind, target);
+  return DecodeContainer(container, *password, kind, target, interaction);
 }
 
-bool WriteEncryptedImage(const std::string& path, const Bitmap& source, ContainerKind kind) {
-  const std::optional<std::string> password = AskPassword();
-  if (!password) return false;
-  std::vector<std::uint8_t> inner = BuildInnerImage(source, kind);
-  const std::vector<std::uint8_t> container = EncipherContainer(std::move(inner), *password);
+bool WriteEncryptedImage(const std::string& path, const Bitmap& source, ContainerKind kind,
+                         const std::string& password, const InnerImageOptions& options) {
+  if (password.empty()) return false;
+  std::vector<std::uint8_t> inner = BuildInnerImage(source, kind, options);
+  const std::vector<std::uint8_t> container = EncipherContainer(std::move(inner), password);
   WriteFileBytes(path, container);
   return true;
 }

@@ -5,15 +5,25 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "core/bitmap.h"
+#include "core/interaction.h"
+#include "gif/color_reduction.h"
 
 namespace pixtrel {
 
 enum class ContainerKind { GIF, JPEG, PNG };
+
+// The settings the plain writers would use for the inner file.
+struct InnerImageOptions {
+  int jpegQuality = 50;            // the JPEG quality setting
+  gif::GifSettings gifDefaults;    // the GIF reduction
+  bool gifTransparent = true;      // the "Transparent GIF" option
+};
 
 extern const char* const kInvalidPasswordText;  // "invalid password"
 extern const char* const kPasswordCaption;      // "Enter password"
@@ -22,7 +32,7 @@ extern const char* const kPasswordPrompt;       // "Password"
 // The inner file, built exactly as the plain writer of its format builds it:
 // GIF with the GIF preparation and the "Transparent GIF" option, JPEG at the
 // JPEG quality setting, PNG without the text chunk.
-std::vector<std::uint8_t> BuildInnerImage(const Bitmap& source, ContainerKind kind);
+std::vector<std::uint8_t> BuildInnerImage(const Bitmap& source, ContainerKind kind, const InnerImageOptions& options);
 // Decodes an inner file; throws whatever the decoder throws. pixelLimit,
 // when not negative, caps the picture below the system-wide limit.
 Bitmap DecodeInnerImage(std::span<const std::uint8_t> bytes, ContainerKind kind, std::int64_t pixelLimit = -1);
@@ -32,17 +42,22 @@ std::vector<std::uint8_t> EncipherContainer(std::vector<std::uint8_t> inner, con
 std::vector<std::uint8_t> DecipherContainer(std::vector<std::uint8_t> container, const std::string& password);
 
 // Deciphers container bytes and decodes them into target. A failure of the
-// decoder shows "invalid password" and leaves target as it was; returns
-// whether target was replaced.
+// decoder shows "invalid password" through interaction and leaves target as
+// it was; returns whether target was replaced.
 bool DecodeContainer(std::span<const std::uint8_t> container, const std::string& password, ContainerKind kind,
-                     Bitmap& target, std::int64_t pixelLimit = -1);
+                     Bitmap& target, UserInteraction& interaction, std::int64_t pixelLimit = -1);
+
+// The password dialog ("Enter password"): nothing on cancel or an empty entry.
+std::optional<std::string> AskPassword(UserInteraction& interaction);
 
 // Asks for the password; cancel or an empty password ends quietly (false).
 // Then reads the file (an unreadable one raises EFOpenError, as for any
 // reader) and decodes it as DecodeContainer does.
-bool ReadEncryptedImage(const std::string& path, Bitmap& target, ContainerKind kind);
-// Asks for the password; cancel or an empty password writes nothing and
-// returns false. An existing file is replaced only by a complete container.
-bool WriteEncryptedImage(const std::string& path, const Bitmap& source, ContainerKind kind);
+bool ReadEncryptedImage(const std::string& path, Bitmap& target, ContainerKind kind, UserInteraction& interaction);
+// Writes source under password, which the caller asked for beforehand; an
+// empty password writes nothing and returns false. An existing file is
+// replaced only by a complete container.
+bool WriteEncryptedImage(const std::string& path, const Bitmap& source, ContainerKind kind,
+                         const std::string& password, const InnerImageOptions& options);
 
 }  // namespace pixtrel
