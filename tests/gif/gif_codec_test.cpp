@@ -15,21 +15,12 @@
 #include "gif/gif_lzw.h"
 #include "io/image_io.h"
 #include "support/corpus.h"
+#include "support/io_support.h"
 
 namespace pixtrel::gif {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// Restores the process-wide GIF defaults after a test changes them.
-class DefaultsGuard {
- public:
-  DefaultsGuard() : saved_(GifDefaults()) {}
-  ~DefaultsGuard() { GifDefaults() = saved_; }
-
- private:
-  GifSettings saved_;
-};
 
 Bitmap Picture(int width, int height, unsigned seed) {
   std::mt19937 random(seed);
@@ -105,7 +96,7 @@ TEST(GifReader, EveryCorpusFileBehavesAsItsManifestSays) {
     target.Fill(clRed);
     bool loaded = false;
     try {
-      LoadImageFile(entry.FullPath(), target);
+      LoadImageFile(entry.FullPath(), target, test::Silent());
       loaded = true;
     } catch (const Exception& e) {
       EXPECT_NE(entry.expected, "decodes") << e.what();
@@ -157,10 +148,10 @@ TEST(GifReader, FirstFrameOnTheLogicalScreen) {
 }
 
 TEST(GifReader, KeepsRowsDecodedBeforeTruncation) {
-  DefaultsGuard guard;
-  GifDefaults().reductionMode = Grayscale256;
+  GifSettings grey;
+  grey.reductionMode = Grayscale256;
   const Bitmap picture = Picture(64, 64, 5);
-  const Bytes whole = EncodeBitmapAsGifBytes(picture, false);
+  const Bytes whole = EncodeBitmapAsGifBytes(picture, grey, false);
   Bitmap complete;
   DecodeGifBytes(whole, complete);
   const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2));
@@ -302,9 +293,9 @@ TEST(GifWriter, OnePixelImageBytes) {
                           0x2C, 0,   0,    0,    0,   1,   0, 1, 0, 0,              // descriptor
                           2,    2,   0x44, 0x01, 0,                                 // code size 2: clear 0 end
                           0x3B};
-  EXPECT_EQ(EncodeBitmapAsGifBytes(pixel, false), expected);
+  EXPECT_EQ(EncodeBitmapAsGifBytes(pixel, GifSettings(), false), expected);
 
-  const Bytes transparent = EncodeBitmapAsGifBytes(pixel, true);
+  const Bytes transparent = EncodeBitmapAsGifBytes(pixel, GifSettings(), true);
   EXPECT_EQ(std::string(transparent.begin(), transparent.begin() + 6), "GIF89a");
   const Bytes gce = {0x21, 0xF9, 4, 1, 0, 0, 0, 0};
   EXPECT_NE(std::search(transparent.begin(), transparent.end(), gce.begin(), gce.end()), transparent.end());
@@ -312,7 +303,7 @@ TEST(GifWriter, OnePixelImageBytes) {
 
 TEST(GifWriter, DefaultSaveUsesTheWebCubeSortedByUse) {
   const Bitmap picture = Picture(97, 61, 9);
-  const Bytes bytes = EncodeBitmapAsGifBytes(picture, false);
+  const Bytes bytes = EncodeBitmapAsGifBytes(picture, GifSettings(), false);
   GIFImage image;
   image.LoadFromBytes(bytes);
   const GIFColorMap& table = image.GlobalColorMap();
@@ -348,7 +339,7 @@ TEST(GifWriter, TransparencyFollowsTheBottomLeftPixel) {
   picture.Fill(clWhite);
   for (int x = 2; x < 6; ++x) picture.SetPixel(x, 2, clBlue);
   GIFImage image;
-  image.LoadFromBytes(EncodeBitmapAsGifBytes(picture, true));
+  image.LoadFromBytes(EncodeBitmapAsGifBytes(picture, GifSettings(), true));
   const GIFSubImage& frame = *image.Images()[0];
   ASSERT_TRUE(frame.Transparent());
   EXPECT_EQ(image.GlobalColorMap().At(frame.TransparentIndex()), clWhite);
@@ -367,15 +358,15 @@ TEST(GifWriter, IndexedBitmapsKeepTheirTables) {
   EXPECT_EQ(frame.Pixel(4, 2), 6);
   EXPECT_EQ(frame.Version(), 1);
 
-  DefaultsGuard guard;
-  GifDefaults().reductionMode = NoReduction;
+  GifSettings none;
+  none.reductionMode = NoReduction;
   Bitmap few(4, 1, pf24bit);
   for (int x = 0; x < 4; ++x) few.SetPixel(x, 0, x < 2 ? clRed : clGreen);
-  GIFImage exact;
+  GIFImage exact(none);
   exact.Assign(few);
   EXPECT_EQ(exact.Images()[0]->LocalColorMap().Colors(), (Palette{clRed, clGreen}));
-  EXPECT_THROW(EncodeBitmapAsGifBytes(Picture(40, 40, 1), false), GIFException);
-  EXPECT_THROW(EncodeBitmapAsGifBytes(Bitmap(), false), GIFException);
+  EXPECT_THROW(EncodeBitmapAsGifBytes(Picture(40, 40, 1), none, false), GIFException);
+  EXPECT_THROW(EncodeBitmapAsGifBytes(Bitmap(), none, false), GIFException);
 }
 
 TEST(GifWriter, LzwRoundTripsAcrossTableResets) {
@@ -405,7 +396,7 @@ TEST(GifWriter, LzwRoundTripsAcrossTableResets) {
 
 TEST(GifWriter, PeersReadBackEveryReductionAndDither) {
   if (Shell("gifsicle --version").find("[exit") != std::string::npos) GTEST_SKIP() << "gifsicle missing";
-  DefaultsGuard guard;
+  GifSettings settings;
   const Bitmap picture = Picture(73, 41, 4);
   const std::string dir = test::TempDir();
   const ReductionMode modes[] = {WindowsSystem20, WindowsHalftone256, WindowsGray4, Monochrome,
@@ -413,18 +404,18 @@ TEST(GifWriter, PeersReadBackEveryReductionAndDither) {
   for (ReductionMode mode : modes) {
     for (DitherMode dither : {Nearest, FloydSteinberg, Stucki, Sierra, JaJuNi, SteveArche, Burkes}) {
       SCOPED_TRACE(std::to_string(mode) + "/" + std::to_string(dither));
-      GifDefaults().reductionMode = mode;
-      GifDefaults().ditherMode = dither;
-      GifDefaults().reductionBits = 5;
+      settings.reductionMode = mode;
+      settings.ditherMode = dither;
+      settings.reductionBits = 5;
       const std::string path = dir + "/peer.gif";
-      SaveGifFile(path, picture, dither % 2 == 0);
+      SaveGifFile(path, picture, settings, dither % 2 == 0);
       const std::string info = Shell("gifsicle --info " + path);
       ASSERT_EQ(info.find("[exit"), std::string::npos) << info;
       EXPECT_NE(info.find("73x41"), std::string::npos) << info;
       const std::string png = dir + "/peer.png";
       ASSERT_EQ(Shell("convert " + path + " -alpha off " + png).find("[exit"), std::string::npos);
       Bitmap ours;
-      LoadImageFile(path, ours);
+      LoadImageFile(path, ours, test::Silent());
       const test::PixelDifference d =
           test::Compare(ours, QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB888));
       EXPECT_TRUE(d.sizeMatches);
@@ -454,7 +445,7 @@ TEST(GifImage, DrawLeavesTransparentPixelsOut) {
   picture.Fill(clWhite);
   picture.SetPixel(1, 1, clBlue);
   GIFImage image;
-  image.LoadFromBytes(EncodeBitmapAsGifBytes(picture, true));
+  image.LoadFromBytes(EncodeBitmapAsGifBytes(picture, GifSettings(), true));
   Bitmap canvas(8, 8, pf24bit);
   canvas.Fill(clRed);
   canvas.Canvas().StretchDraw(Rect{0, 0, 8, 8}, image);

@@ -100,9 +100,10 @@ TEST(Palettes, FixedPalettesOfTheModes) {
   const Palette web = Netscape216Palette();
   ASSERT_EQ(web.size(), 216u);
   EXPECT_EQ(web[36 * 5 + 6 * 1 + 2], RGB(255, 51, 102));
-  EXPECT_EQ(GifDefaults().reductionMode, Netscape216);
-  EXPECT_EQ(GifDefaults().reductionBits, 8);
-  EXPECT_EQ(GifDefaults().ditherMode, Nearest);
+  const GifSettings defaults;
+  EXPECT_EQ(defaults.reductionMode, Netscape216);
+  EXPECT_EQ(defaults.reductionBits, 8);
+  EXPECT_EQ(defaults.ditherMode, Nearest);
 }
 
 TEST(Palettes, OptimizedWithSystemColoursKeepsTheStaticTwenty) {

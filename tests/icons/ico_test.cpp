@@ -15,6 +15,8 @@
 #include "icons/qx_icon.h"
 #include "io/image_io.h"
 #include "support/corpus.h"
+#include "support/io_support.h"
+#include "workspace/saving.h"
 
 namespace pixtrel::icons {
 namespace {
@@ -194,11 +196,11 @@ TEST(IcoCorpus, MatchesReferences) {
     SCOPED_TRACE(entry.path);
     Bitmap image;
     if (entry.expected == "must-fail") {
-      EXPECT_THROW(LoadImageFile(entry.FullPath(), image), Exception);
+      EXPECT_THROW(LoadImageFile(entry.FullPath(), image, test::Silent()), Exception);
       continue;
     }
     try {
-      LoadImageFile(entry.FullPath(), image);
+      LoadImageFile(entry.FullPath(), image, test::Silent());
     } catch (const Exception& e) {
       EXPECT_NE(entry.expected, "decodes") << e.what();
       continue;
@@ -221,7 +223,7 @@ TEST(IcoCorpus, MatchesReferences) {
 TEST(IcoCorpus, TypeAboveOneIsNotValid) {
   Bitmap image;
   try {
-    LoadImageFile(test::CorpusDir() + "/ico/gen-typefield3-hopper.ico", image);
+    LoadImageFile(test::CorpusDir() + "/ico/gen-typefield3-hopper.ico", image, test::Silent());
     FAIL();
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "Icon image is not valid");
@@ -236,7 +238,7 @@ TEST(IcoLoad, TransparentPixelsKeepTheTarget) {
   icon.SaveToFile(path);
   Bitmap target(64, 48, pf24bit);
   target.Fill(clBlue);
-  LoadImageFile(path, target);
+  LoadImageFile(path, target, test::Silent());
   ASSERT_EQ(target.Width(), 32);
   ASSERT_EQ(target.Height(), 32);
   EXPECT_EQ(target.Pixel(1, 1), clBlue);
@@ -344,18 +346,18 @@ TEST(QxIcon, PeersReadWrittenIcons) {
 
 TEST(IcoSave, AsksForColoursAndSize) {
   ScriptedInteraction script;
-  ScopedInteraction scope(script);
+  SaveOptions options;
   const std::string dir = test::TempDir();
   Bitmap image(48, 48, pf24bit);
   image.Fill(clRed);
 
   script.iconChoices = {std::nullopt};
-  EXPECT_EQ(SaveImageFile(dir + "/a.ico", image, ".ico"), SaveOutcome::Abandoned);
+  EXPECT_EQ(SaveDisplayedImage(dir + "/a.ico", image, ".ico", options, script), SaveOutcome::Abandoned);
   EXPECT_TRUE(script.questions.empty());
 
   script.iconChoices = {IconColors::Colors16};
   script.confirmations = {false};
-  EXPECT_EQ(SaveImageFile(dir + "/a.ico", image, ".ICO"), SaveOutcome::Abandoned);
+  EXPECT_EQ(SaveDisplayedImage(dir + "/a.ico", image, ".ICO", options, script), SaveOutcome::Abandoned);
   ASSERT_EQ(script.questions.size(), 1u);
   EXPECT_EQ(script.questions[0], "Icon must be 32x32. Resize now?");
   EXPECT_FALSE(std::ifstream(dir + "/a.ico").good());
@@ -363,14 +365,13 @@ TEST(IcoSave, AsksForColoursAndSize) {
 
   script.iconChoices = {IconColors::Colors16};
   script.confirmations = {true};
-  EXPECT_EQ(SaveImageFile(dir + "/a.ico", image, ".ICO"), SaveOutcome::Written);
+  EXPECT_EQ(SaveDisplayedImage(dir + "/a.ico", image, ".ICO", options, script), SaveOutcome::Written);
   EXPECT_EQ(image.Width(), 32);
   EXPECT_EQ(image.Height(), 32);
   EXPECT_EQ(image.PixelFormat(), pf4bit);
   EXPECT_EQ(ReadFileBytes(dir + "/a.ico").size(), 766u);
-  // The window keeps the last choice.
-  EXPECT_EQ(LastIconColors(), IconColors::Colors16);
-  LastIconColors() = IconColors::Colors256;
+  // The session keeps the last choice.
+  EXPECT_EQ(options.iconColors, IconColors::Colors16);
 }
 
 }  // namespace

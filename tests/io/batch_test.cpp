@@ -13,6 +13,7 @@
 #include "core/stream.h"
 #include "io/image_io.h"
 #include "support/corpus.h"
+#include "support/io_support.h"
 
 namespace pixtrel {
 namespace {
@@ -52,20 +53,23 @@ struct Outcome {
 Outcome Batch(const std::vector<std::string>& workList, const BatchSettings& settings, int jobs,
               const std::optional<std::string>& pngText = std::nullopt) {
   Outcome outcome;
-  Conversion().pngText = "before the batch";
+  outcome.pngTextAfter = "before the batch";
+  const std::thread::id caller = std::this_thread::get_id();
   try {
     RunBatch(
-        workList, settings,
+        workList, settings, SaveOptions(),
         [&](const BatchFileResult& r) {
+          // Reports come on the calling thread, in list order.
+          EXPECT_EQ(std::this_thread::get_id(), caller);
           EXPECT_EQ(r.index, outcome.reports.size());
           EXPECT_EQ(r.count, workList.size());
           outcome.reports.push_back((r.written ? "written " : "skipped ") + fs::path(r.target).filename().string());
+          outcome.pngTextAfter = r.pngText;
         },
         jobs, pngText);
   } catch (const Exception& e) {
     outcome.error = e.Message();
   }
-  outcome.pngTextAfter = Conversion().pngText;
   return outcome;
 }
 
@@ -79,8 +83,7 @@ std::string FirstDecodable(const std::string& format) {
 // The first text of a PNG file as opening it shows it.
 std::string PngTextOf(const std::string& path) {
   Bitmap image;
-  LoadImageFile(path, image);
-  return Conversion().pngText;
+  return LoadImageFile(path, image, test::Silent()).pngText;
 }
 
 TEST(BatchWorkList, TakesOnlyTheFourExtensionsInOrder) {
@@ -109,26 +112,12 @@ TEST(RunBatch, ConvertsEachFileAndReportsInListOrder) {
     SCOPED_TRACE(jobs);
     fs::remove_all(out);
     fs::create_directory(out);
-    int hides = 0, refreshes = 0;
-    const std::thread::id caller = std::this_thread::get_id();
-    Conversion().hideSelection = [&] {
-      EXPECT_EQ(std::this_thread::get_id(), caller);
-      ++hides;
-    };
-    Conversion().refreshFileList = [&] {
-      EXPECT_EQ(std::this_thread::get_id(), caller);
-      ++refreshes;
-    };
     const Outcome outcome = Batch(list, BatchSettings{out, "PNG", false}, jobs);
-    Conversion().hideSelection = nullptr;
-    Conversion().refreshFileList = nullptr;
     EXPECT_EQ(outcome.error, "");
     EXPECT_EQ(outcome.reports, (std::vector<std::string>{"written photo.png", "written flat.png", "written anim.png"}));
-    EXPECT_EQ(hides, 3);
-    EXPECT_EQ(refreshes, 3);
     EXPECT_EQ(FolderFiles(out).size(), 3u);  // no temporary files left
     Bitmap flat;
-    LoadImageFile(out + "/flat.png", flat);
+    LoadImageFile(out + "/flat.png", flat, test::Silent());
     EXPECT_EQ(flat.Width(), 9);
     EXPECT_EQ(flat.Pixel(4, 3), clLime);
   }
@@ -149,7 +138,7 @@ TEST(RunBatch, SkipsExistingTargetsUnlessOverwrite) {
     outcome = Batch(list, BatchSettings{out, "GIF", true}, jobs);
     EXPECT_EQ(outcome.reports, (std::vector<std::string>{"written a.gif", "written b.gif"}));
     Bitmap b;
-    LoadImageFile(out + "/b.gif", b);
+    LoadImageFile(out + "/b.gif", b, test::Silent());
     EXPECT_EQ(b.Pixel(0, 0), clBlue);
   }
 }
@@ -161,10 +150,10 @@ TEST(RunBatch, TwoSourcesOfOneTargetBehaveAsInOneJob) {
   const std::string red = SolidBmp(in, "red.bmp", clRed);
   const std::string blue = SolidBmp(in, "blue.bmp", clBlue);
   Bitmap image;
-  LoadImageFile(red, image);
-  ASSERT_EQ(SaveImageFile(in + "/a.gif", image, ".GIF"), SaveOutcome::Written);
-  LoadImageFile(blue, image);
-  ASSERT_EQ(SaveImageFile(in + "/a.png", image, ".PNG"), SaveOutcome::Written);
+  LoadImageFile(red, image, test::Silent());
+  ASSERT_EQ(SaveImageFile(in + "/a.gif", image, ".GIF", SaveOptions()), SaveOutcome::Written);
+  LoadImageFile(blue, image, test::Silent());
+  ASSERT_EQ(SaveImageFile(in + "/a.png", image, ".PNG", SaveOptions()), SaveOutcome::Written);
   const std::vector<std::string> list = {in + "/a.gif", in + "/a.png", in + "/red.bmp"};
   for (const int jobs : {1, 2, 3}) {
     SCOPED_TRACE(jobs);
@@ -172,7 +161,7 @@ TEST(RunBatch, TwoSourcesOfOneTargetBehaveAsInOneJob) {
     fs::remove(out + "/red.png");
     Outcome outcome = Batch(list, BatchSettings{out, "PNG", false}, jobs);
     EXPECT_EQ(outcome.reports, (std::vector<std::string>{"written a.png", "skipped a.png", "written red.png"}));
-    LoadImageFile(out + "/a.png", image);
+    LoadImageFile(out + "/a.png", image, test::Silent());
     EXPECT_EQ(image.Pixel(0, 0), clRed);
     // A target that exists before the batch skips both.
     outcome = Batch(list, BatchSettings{out, "PNG", false}, jobs);
@@ -180,7 +169,7 @@ TEST(RunBatch, TwoSourcesOfOneTargetBehaveAsInOneJob) {
     // With overwrite the last one in list order wins.
     outcome = Batch(list, BatchSettings{out, "PNG", true}, jobs);
     EXPECT_EQ(outcome.reports, (std::vector<std::string>{"written a.png", "written a.png", "written red.png"}));
-    LoadImageFile(out + "/a.png", image);
+    LoadImageFile(out + "/a.png", image, test::Silent());
     EXPECT_EQ(image.Pixel(0, 0), clBlue);
   }
 }
@@ -193,12 +182,12 @@ TEST(RunBatch, ATargetThatIsALaterSourceIsReadAfterItIsWritten) {
     const std::string folder = test::TempDir();
     Bitmap image(5, 5, pf24bit);
     image.Fill(clYellow);
-    ASSERT_EQ(SaveImageFile(folder + "/a.gif", image, ".GIF"), SaveOutcome::Written);
+    ASSERT_EQ(SaveImageFile(folder + "/a.gif", image, ".GIF", SaveOptions()), SaveOutcome::Written);
     image.Fill(clNavy);
-    ASSERT_EQ(SaveImageFile(folder + "/a.png", image, ".PNG"), SaveOutcome::Written);
+    ASSERT_EQ(SaveImageFile(folder + "/a.png", image, ".PNG", SaveOptions()), SaveOutcome::Written);
     const Outcome outcome = Batch({folder + "/a.gif", folder + "/a.png"}, BatchSettings{folder, "PNG", true}, jobs);
     EXPECT_EQ(outcome.reports, (std::vector<std::string>{"written a.png", "written a.png"}));
-    LoadImageFile(folder + "/a.png", image);
+    LoadImageFile(folder + "/a.png", image, test::Silent());
     EXPECT_EQ(image.Pixel(2, 2), clYellow);
   }
 }
@@ -248,7 +237,7 @@ TEST(RunBatch, StopsWhenTheReportThrows) {
     const std::string out = test::TempDir();
     int calls = 0;
     EXPECT_THROW(RunBatch(
-                     list, BatchSettings{out, "PNG", false},
+                     list, BatchSettings{out, "PNG", false}, SaveOptions(),
                      [&](const BatchFileResult&) {
                        if (++calls == 2) throw Exception("cancelled");
                      },
@@ -298,7 +287,7 @@ TEST(RunBatch, SeveralJobsWriteExactlyWhatOneJobWrites) {
       if (BatchWorkList(in, {name}).empty()) continue;
       Bitmap probe;
       try {
-        LoadImageFile(entry.FullPath(), probe);
+        LoadImageFile(entry.FullPath(), probe, test::Silent());
       } catch (const std::exception&) {
         continue;
       }

@@ -9,7 +9,9 @@
 #include "core/stream.h"
 #include "io/formats.h"
 #include "io/image_io.h"
+#include "core/scripted_interaction.h"
 #include "support/corpus.h"
+#include "support/io_support.h"
 
 namespace pixtrel {
 namespace {
@@ -59,12 +61,12 @@ TEST(LoadImageFile, ExtensionCaseDoesNotMatterButItsSpellingDoes) {
   ASSERT_FALSE(jpg.empty());
   const std::string mixed = CopyCorpusFile(jpg, dir, "photo.Jpeg");
   Bitmap target = MarkedTarget();
-  LoadImageFile(mixed, target);
+  LoadImageFile(mixed, target, test::Silent());
   EXPECT_NE(target.Width(), 7);
 
   const std::string jpe = CopyCorpusFile(jpg, dir, "photo.jpe");
   Bitmap untouched = MarkedTarget();
-  LoadImageFile(jpe, untouched);
+  LoadImageFile(jpe, untouched, test::Silent());
   ExpectUnchanged(untouched);
 }
 
@@ -73,18 +75,14 @@ TEST(LoadImageFile, NamesWithoutKnownExtensionLoadNothingButStillResetTheTextBox
   const std::string bmp = WriteSampleBmp(dir, "picture.bmp");
   fs::copy_file(bmp, dir + "/picture");
   fs::copy_file(bmp, dir + "/picture.tiff");
-  int hidden = 0;
-  Conversion().hideSelection = [&] { ++hidden; };
   for (const std::string name : {"picture", "picture.tiff"}) {
     SCOPED_TRACE(name);
-    Conversion().pngText = "left over";
     Bitmap target = MarkedTarget();
-    LoadImageFile(dir + "/" + name, target);
+    const LoadResult result = LoadImageFile(dir + "/" + name, target, test::Silent());
     ExpectUnchanged(target);
-    EXPECT_EQ(Conversion().pngText, "");
+    EXPECT_FALSE(result.known);
+    EXPECT_EQ(result.pngText, "");
   }
-  EXPECT_EQ(hidden, 2);
-  Conversion().hideSelection = nullptr;
 }
 
 TEST(LoadImageFile, LastDotDecides) {
@@ -92,7 +90,7 @@ TEST(LoadImageFile, LastDotDecides) {
   const std::string bmp = WriteSampleBmp(dir, "x.bmp");
   fs::copy_file(bmp, dir + "/a.jpg.bmp");
   Bitmap target = MarkedTarget();
-  LoadImageFile(dir + "/a.jpg.bmp", target);
+  LoadImageFile(dir + "/a.jpg.bmp", target, test::Silent());
   EXPECT_EQ(target.Width(), 4);
   EXPECT_EQ(target.Pixel(0, 0), clBlue);
 }
@@ -104,7 +102,7 @@ TEST(LoadImageFile, FailingReaderLeavesTargetAsItWas) {
   for (const std::string name : {"broken.bmp", "broken.jpg", "missing.bmp"}) {
     SCOPED_TRACE(name);
     Bitmap target = MarkedTarget();
-    EXPECT_THROW(LoadImageFile(dir + "/" + name, target), Exception);
+    EXPECT_THROW(LoadImageFile(dir + "/" + name, target, test::Silent()), Exception);
     ExpectUnchanged(target);
   }
 }
@@ -113,18 +111,14 @@ TEST(SaveImageFile, FormatComesFromExtNotFromTheName) {
   const std::string dir = test::TempDir();
   Bitmap source(9, 4, pf24bit);
   source.Fill(clLime);
-  int refreshed = 0;
-  Conversion().refreshFileList = [&] { ++refreshed; };
-  EXPECT_EQ(SaveImageFile(dir + "/picture.gif", source, ".bmp"), SaveOutcome::Written);
+  EXPECT_EQ(SaveImageFile(dir + "/picture.gif", source, ".bmp", SaveOptions()), SaveOutcome::Written);
   Bitmap back;
   back.LoadFromFile(dir + "/picture.gif");
   EXPECT_EQ(back.Width(), 9);
   EXPECT_EQ(back.Pixel(8, 3), clLime);
 
-  EXPECT_EQ(SaveImageFile(dir + "/other.bmp", source, ".XYZ"), SaveOutcome::UnknownFormat);
+  EXPECT_EQ(SaveImageFile(dir + "/other.bmp", source, ".XYZ", SaveOptions()), SaveOutcome::UnknownFormat);
   EXPECT_FALSE(fs::exists(dir + "/other.bmp"));
-  EXPECT_EQ(refreshed, 2);  // an unknown ext still refreshes the list
-  Conversion().refreshFileList = nullptr;
 }
 
 TEST(SaveImageFile, JpegUsesTheSliderQuality) {
@@ -132,14 +126,14 @@ TEST(SaveImageFile, JpegUsesTheSliderQuality) {
   Bitmap source =
       test::FromQImage(QImage(QString::fromStdString(test::CorpusDir() + "/refs/bmp/gen-24bpp-hopper.bmp.png")));
   ASSERT_FALSE(source.Empty());
-  Conversion().jpegQuality = 10;
-  SaveImageFile(dir + "/low.jpg", source, ".JPG");
-  Conversion().jpegQuality = 95;
-  SaveImageFile(dir + "/high.jpg", source, ".jpg");
-  Conversion().jpegQuality = 50;
+  SaveOptions options;
+  options.jpegQuality = 10;
+  SaveImageFile(dir + "/low.jpg", source, ".JPG", options);
+  options.jpegQuality = 95;
+  SaveImageFile(dir + "/high.jpg", source, ".jpg", options);
   EXPECT_LT(fs::file_size(dir + "/low.jpg"), fs::file_size(dir + "/high.jpg"));
   Bitmap back;
-  LoadImageFile(dir + "/high.jpg", back);
+  LoadImageFile(dir + "/high.jpg", back, test::Silent());
   EXPECT_EQ(back.Width(), source.Width());
 }
 
@@ -148,7 +142,7 @@ TEST(SaveImageFile, FailedSaveKeepsTheExistingFile) {
   const std::string path = dir + "/keep.jpg";
   { std::ofstream(path) << "precious"; }
   Bitmap empty;  // the encoder refuses a picture without pixels
-  EXPECT_THROW(SaveImageFile(path, empty, ".JPG"), Exception);
+  EXPECT_THROW(SaveImageFile(path, empty, ".JPG", SaveOptions()), Exception);
   std::ifstream in(path);
   std::string contents;
   in >> contents;
@@ -164,15 +158,84 @@ TEST(FilterIndexToExt, MapsTheSaveDialogTypes) {
 
 TEST(FormatTables, ExtensionsAreUpperCaseWithDotAndUnique) {
   std::set<std::string> seen;
-  for (const LoadRow& row : LoadRows()) {
-    const std::string ext = row.extension;
-    EXPECT_EQ(ext, UpperCase(ext));
-    EXPECT_EQ(ext[0], '.');
-    EXPECT_TRUE(seen.insert(ext).second) << ext;
+  for (const FormatRow& row : FormatRows()) {
+    for (const char* extension : row.extensions) {
+      if (!extension) continue;
+      const std::string ext = extension;
+      EXPECT_EQ(ext, UpperCase(ext));
+      EXPECT_EQ(ext[0], '.');
+      EXPECT_TRUE(seen.insert(ext).second) << ext;
+    }
+    // A row is reachable from somewhere, and every position has what it names.
+    EXPECT_TRUE(row.Readable() || row.Writable() || row.maskPos > 0) << row.name;
+    EXPECT_EQ(row.openFilterPos > 0, row.openFilter != nullptr) << row.name;
+    EXPECT_EQ(row.saveTypeIndex > 0, row.saveFilter != nullptr) << row.name;
+    EXPECT_EQ(row.saveOrder > 0, row.Writable()) << row.name;
+    EXPECT_EQ(row.question == SaveQuestion::Password, row.loadPath == LoadPath::D) << row.name;
+    if (row.batchSource || row.batchTargetPos) EXPECT_TRUE(row.Readable() && row.Writable()) << row.name;
   }
   EXPECT_TRUE(CanLoadExtension(".jpeg"));
   EXPECT_TRUE(CanSaveExtension(".bmp"));
   EXPECT_FALSE(CanSaveExtension(".JPEG"));
+  EXPECT_FALSE(CanLoadExtension(".ICL"));
+}
+
+// Every list the user sees, derived from the table, in the order of the
+// program's own documents.
+TEST(FormatTables, VisibleListsKeepTheirOrder) {
+  EXPECT_EQ(OpenDialogFilter(),
+            "Graphic Files|*.bmp;*.ico;*.gif;*.jpg;*.png;*.wmf;*.emf;*.tga;*.tif;*.xjpg;*.xgif;*.pcx;*.pcd;*.eps;*.psd;"
+            "*.sgi;*.psp;*.ppm;*.cut|GIF Images|*.gif|JPG Images|*.jpg|PNG Images|*.png|TIF Images|*.tif|Encrypted JPG "
+            "Images|*.xjpg|Encrypted GIF Images|*.xgif|Encrypted PNG Images|*.xpng|ZSoft Paintbrush (*.pcx)|*.pcx|"
+            "Truevision Target (*.tga)|*.tga|Kodak Photo CD (*.pcd)|*.pcd|Encapsulated Postscript (*.eps)|*.eps|"
+            "Photoshop (*.psd)|*.psd|SGI Image File (*.sgi)|*.sgi|Paintshop Pro (*.psp)|*.psp|Portable Pixelmap "
+            "(*.ppm)|*.ppm|Dr. Halo (*.cut)|*.cut");
+  EXPECT_EQ(SaveDialogFilter(),
+            "Compuserve Graphics Interchange (*.gif)|*.gif|JPEG Compliant (*.jpg)|*.jpg|Portable Network Graphics "
+            "(*.png)|*.png|Windows Icon (*.ico)|*.ico|Tagged Image File Format (*.tif)|*.tif|Windows Bitmap "
+            "(*.bmp)|*.bmp|Encrypted GIF Images|*.xgif|Encrypted JPG Images|*.xjpg|Encrypted PNG Images|*.xpng|"
+            "Truevision Target (*.tga)|*.tga");
+  EXPECT_EQ(FileBrowserMask(),
+            "*.bmp;*.ico;*.gif;*.jpg;*.png;*.wmf;*.emf;*.tga;*.tif;*.xjpg;*.xgif;*.icl;*.pcx;*.pcd;*.eps;*.psd;*.sgi;"
+            "*.psp;*.ppm;*.cut");
+  EXPECT_EQ(LoadExtensions(), (std::vector<std::string>{".TIF", ".PCX", ".PCD", ".EPS", ".PSD", ".PSP", ".PPM",
+                                                        ".CUT", ".SGI", ".PNG", ".GIF", ".XGIF", ".XPNG", ".TGA",
+                                                        ".JPG", ".JPEG", ".WMF", ".EMF", ".BMP", ".ICO", ".XJPG"}));
+  EXPECT_EQ(SaveExtensions(), (std::vector<std::string>{".JPG", ".TIF", ".TGA", ".PNG", ".GIF", ".XGIF", ".XPNG",
+                                                        ".BMP", ".ICO", ".XJPG"}));
+  EXPECT_EQ(BatchTargetNames(), (std::vector<std::string>{"BMP", "GIF", "JPG", "PNG"}));
+  for (const char* ext : {".bmp", ".GIF", ".Jpg", ".png"}) EXPECT_TRUE(IsBatchSource(ext)) << ext;
+  for (const char* ext : {".jpeg", ".ico", ".tif", ".xgif", ""}) EXPECT_FALSE(IsBatchSource(ext)) << ext;
+}
+
+TEST(AskSaveQuestions, AsksOnlyWhatTheFormatNeeds) {
+  ScriptedInteraction script;
+  SaveOptions options;
+  const Bitmap square(32, 32, pf24bit), wide(48, 32, pf24bit);
+  EXPECT_TRUE(AskSaveQuestions(".PNG", wide, options, script).proceed);
+  EXPECT_TRUE(script.prompts.empty() && script.questions.empty());
+
+  script.iconChoices = {IconColors::Colors16};
+  SaveQuestions icon = AskSaveQuestions(".ico", square, options, script);
+  EXPECT_TRUE(icon.proceed);
+  EXPECT_FALSE(icon.resizeToIcon);
+  EXPECT_EQ(options.iconColors, IconColors::Colors16);
+  EXPECT_TRUE(script.questions.empty());
+
+  script.iconChoices = {IconColors::Colors256};
+  script.confirmations = {true};
+  icon = AskSaveQuestions(".ICO", wide, options, script);
+  EXPECT_TRUE(icon.proceed && icon.resizeToIcon);
+  EXPECT_EQ(script.questions, (std::vector<std::string>{"Icon must be 32x32. Resize now?"}));
+
+  script.passwords = {std::string("pw"), std::string()};
+  EXPECT_TRUE(AskSaveQuestions(".XGIF", wide, options, script).proceed);
+  EXPECT_EQ(options.password, "pw");
+  EXPECT_FALSE(AskSaveQuestions(".XJPG", wide, options, script).proceed);
+  // An encrypted save without a password writes nothing.
+  const std::string path = test::TempDir() + "/none.xpng";
+  EXPECT_EQ(SaveImageFile(path, wide, ".XPNG", SaveOptions()), SaveOutcome::Abandoned);
+  EXPECT_FALSE(fs::exists(path));
 }
 
 }  // namespace

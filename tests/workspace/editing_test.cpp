@@ -1,6 +1,7 @@
 // The editing commands and the selection model of the workspace, driven the
 // way the menus and the mouse drive them.
 #include "workspace/editing.h"
+#include "support/io_support.h"
 
 #include <gtest/gtest.h>
 
@@ -360,7 +361,7 @@ TEST(Crop, RealPhotoFromTheCorpus) {
   if (!photo) GTEST_SKIP() << "no JPEG photo in the corpus";
   Workspace ws;
   Bitmap loaded;
-  LoadImageFile(photo->FullPath(), loaded);
+  LoadImageFile(photo->FullPath(), loaded, test::Silent());
   ASSERT_EQ(loaded.Width(), photo->width);
   ws.SetImage(loaded);
   Selection sel;

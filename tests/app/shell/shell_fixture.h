@@ -52,6 +52,7 @@ class ShellTest : public ::testing::Test {
     ShellOptions options;
     options.programPath = (program_ + QStringLiteral("/pixtrel")).toStdString();
     options.installInteraction = false;
+    options.interaction = &answers_;
     window_ = std::make_unique<PixtrelF>(options, dialogs_);
     return *window_;
   }
@@ -82,7 +83,7 @@ class ShellTest : public ::testing::Test {
     if (suffix == QStringLiteral("GIF")) {
       // Qt writes no GIF: the program's own writer does.
       Bitmap bitmap = QImageToBitmap(image);
-      EXPECT_EQ(SaveImageFile(path.toStdString(), bitmap, ".GIF"), SaveOutcome::Written) << path.toStdString();
+      EXPECT_EQ(SaveImageFile(path.toStdString(), bitmap, ".GIF", SaveOptions()), SaveOutcome::Written) << path.toStdString();
     } else {
       EXPECT_TRUE(image.save(path, suffix.toLatin1().constData())) << path.toStdString();
     }

@@ -7,6 +7,7 @@
 #include "app/app_dialogs.h"
 #include "app/main_window.h"
 #include "core/scripted_interaction.h"
+#include "io/formats.h"
 #include "io/image_io.h"
 
 namespace pixtrel {

@@ -86,9 +86,9 @@ TEST_F(ShellTest, CommandMapInMenuOrder) {
   QAction* giftrans = Item(window.MenuNamed("&Options"), "Transparent GIF");
   EXPECT_TRUE(giftrans->isCheckable() && giftrans->isChecked());
   giftrans->trigger();
-  EXPECT_FALSE(Conversion().gifTransparent);
+  EXPECT_FALSE(window.CurrentSession().conversion.gifTransparent);
   giftrans->trigger();
-  EXPECT_TRUE(Conversion().gifTransparent);
+  EXPECT_TRUE(window.CurrentSession().conversion.gifTransparent);
 }
 
 TEST_F(ShellTest, FileListShowsMaskedFilesSortedWithScaledRows) {
@@ -235,6 +235,7 @@ TEST_F(ShellTest, FailedSettingsWriteIsShownAndStopsTheExitWrites) {
   options.settingsFile = path.toStdString();
   options.customColorsFile = (home_.path() + "/colors.txt").toStdString();
   options.installInteraction = false;
+  options.interaction = &answers_;
   auto window = std::make_unique<PixtrelF>(options, dialogs_);
   EXPECT_EQ(window->Browser()->Folder(), "/");
   // The settings folder goes away while the program runs.

@@ -234,11 +234,11 @@ TEST_F(ShellTest, JpegWindowResetsToFiftyWhenShownAgain) {
   JpegPreviewWindow* jpeg = window.Edits()->JpegWindow();
   ASSERT_TRUE(jpeg->isVisible());
   jpeg->Slider()->setValue(80);
-  EXPECT_EQ(Conversion().jpegQuality, 80);
+  EXPECT_EQ(window.CurrentSession().conversion.jpegQuality, 80);
   jpeg->close();
   window.Edits()->jpgOptimize->trigger();
   EXPECT_EQ(jpeg->Slider()->value(), 50);
-  EXPECT_EQ(Conversion().jpegQuality, 50);
+  EXPECT_EQ(window.CurrentSession().conversion.jpegQuality, 50);
   jpeg->close();
 }
 

@@ -33,6 +33,7 @@
 #include "io/image_io.h"
 #include "support/corpus.h"
 #include "workspace/image_info.h"
+#include "support/io_support.h"
 
 namespace pixtrel::test {
 namespace {
@@ -56,7 +57,7 @@ Bitmap CorpusPhoto() {
   for (const CorpusEntry& e : CorpusEntries("jpeg"))
     if (e.expected == "decodes" && e.path.find("castle") != std::string::npos) {
       Bitmap b;
-      LoadImageFile(e.FullPath(), b);
+      LoadImageFile(e.FullPath(), b, test::Silent());
       return b;
     }
   return Picture(120, 90);
@@ -125,8 +126,10 @@ TEST(JpegWindow, EveryShowingResetsTheQualityToFifty) {
   const auto size50 = CompressJPEG(h.workspace.Image(), 50, false).size();
   EXPECT_EQ(jpeg->SizeLabel()->text(), QString("Size=%1").arg(size50));
 
+  int quality = -1;
+  QObject::connect(jpeg, &JpegPreviewWindow::qualityChanged, [&quality](int value) { quality = value; });
   jpeg->Slider()->setValue(80);
-  EXPECT_EQ(Conversion().jpegQuality, 80);
+  EXPECT_EQ(quality, 80);
   EXPECT_EQ(jpeg->QualityLabel()->text(), "Quality 80%");
   EXPECT_EQ(jpeg->SizeLabel()->text(), QString("Size=%1").arg(CompressJPEG(h.workspace.Image(), 80, false).size()));
   jpeg->close();
@@ -134,9 +137,11 @@ TEST(JpegWindow, EveryShowingResetsTheQualityToFifty) {
   // Opening again shows 50, and the next JPEG save uses 50.
   h.actions->jpgOptimize->trigger();
   EXPECT_EQ(jpeg->Slider()->value(), 50);
-  EXPECT_EQ(Conversion().jpegQuality, 50);
+  EXPECT_EQ(quality, 50);
   const std::string path = TempDir() + "/saved.jpg";
-  SaveImageFile(path, h.workspace.Image(), ".JPG");
+  SaveOptions options;
+  options.jpegQuality = quality;
+  SaveImageFile(path, h.workspace.Image(), ".JPG", options);
   EXPECT_EQ(std::filesystem::file_size(path), size50);
   // Triggering while it is open is a showing as well.
   jpeg->Slider()->setValue(20);
@@ -179,7 +184,7 @@ TEST(JpegWindow, GreyPreviewButColourSaveUnderDotJpg) {
   ASSERT_TRUE(std::filesystem::exists(dir + "/photo.jpg"));
   EXPECT_EQ(jpeg->SizeLabel()->text(), "jpeg size");
   Bitmap saved;
-  LoadImageFile(dir + "/photo.jpg", saved);
+  LoadImageFile(dir + "/photo.jpg", saved, test::Silent());
   EXPECT_EQ(saved.Width(), photo.Width());
   EXPECT_EQ(Compare(saved, ToQImage(decoded.Picture())).maxChannelDelta, 0);  // colour, quality 50
   // ImageMagick agrees that three components were written.

@@ -14,6 +14,7 @@
 #include "core/errors.h"
 #include "io/image_io.h"
 #include "support/corpus.h"
+#include "support/io_support.h"
 
 namespace pixtrel {
 namespace {
@@ -124,7 +125,7 @@ void RunFamily(const std::string& format) {
     Bitmap picture;
     std::string error;
     try {
-      LoadImageFile(e.FullPath(), picture);
+      LoadImageFile(e.FullPath(), picture, test::Silent());
     } catch (const Exception& ex) {
       error = ex.Message();
     }

@@ -15,6 +15,7 @@
 #include "core/stream.h"
 #include "io/image_io.h"
 #include "support/corpus.h"
+#include "support/io_support.h"
 
 namespace pixtrel {
 namespace {
@@ -664,18 +665,18 @@ TEST(LegacyDispatch, OpensEveryExtensionThroughTheStreamPath) {
   sgi.push_back(77);
   WriteFileBytes(dir + "/a.sgi", sgi);
   Bitmap target(5, 5, pf24bit);
-  LoadImageFile(dir + "/a.sgi", target);
+  LoadImageFile(dir + "/a.sgi", target, test::Silent());
   EXPECT_EQ(target.Width(), 1);
   EXPECT_EQ(target.Pixel(0, 0), RGB(77, 77, 77));
   // A failing reader leaves the target as it was.
   WriteFileBytes(dir + "/b.PPM", Text("P9\n"));
-  EXPECT_THROW(LoadImageFile(dir + "/b.PPM", target), EInvalidGraphic);
+  EXPECT_THROW(LoadImageFile(dir + "/b.PPM", target, test::Silent()), EInvalidGraphic);
   EXPECT_EQ(target.Width(), 1);
   // An unrecognised PCX assigns the empty picture.
   Bytes pcx = EightBitPCX(12);
   pcx[0] = 0;
   WriteFileBytes(dir + "/c.pcx", pcx);
-  LoadImageFile(dir + "/c.pcx", target);
+  LoadImageFile(dir + "/c.pcx", target, test::Silent());
   EXPECT_TRUE(target.Empty());
 }
 

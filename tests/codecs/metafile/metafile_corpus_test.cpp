@@ -24,6 +24,7 @@
 #include "core/canvas.h"
 #include "io/image_io.h"
 #include "support/corpus.h"
+#include "support/io_support.h"
 
 namespace pixtrel {
 namespace {
@@ -210,7 +211,7 @@ TEST(MetafileCorpus, OpensThroughLoadImageFileAtItsOwnSize) {
     Metafile metafile;
     metafile.LoadFromFile(test::CorpusDir() + "/" + name);
     Bitmap target(5, 5, pf24bit);
-    LoadImageFile(test::CorpusDir() + "/" + name, target);
+    LoadImageFile(test::CorpusDir() + "/" + name, target, test::Silent());
     EXPECT_EQ(target.Width(), metafile.Width());
     EXPECT_EQ(target.Height(), metafile.Height());
   }

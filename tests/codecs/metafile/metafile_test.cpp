@@ -1,4 +1,5 @@
 #include "codecs/metafile/metafile.h"
+#include "support/io_support.h"
 
 #include <gtest/gtest.h>
 
@@ -424,7 +425,7 @@ TEST(MetafileOpening, EmfOverALargerImageKeepsTheOldPixelsWhereNothingIsDrawn) {
     SCOPED_TRACE(format);
     Bitmap target(300, 200, format);
     target.Fill(clRed);
-    LoadImageFile(path, target);
+    LoadImageFile(path, target, test::Silent());
     EXPECT_EQ(target.Width(), 96);
     EXPECT_EQ(target.Height(), 48);
     EXPECT_EQ(target.PixelFormat(), format);
@@ -441,7 +442,7 @@ TEST(MetafileOpening, WmfOverASmallerImageShowsWhiteOnlyWhereTheTargetHadNoPixel
   const std::string path = WriteTemp("over.WMF", b.Finish());
   Bitmap target(50, 50, pf24bit);
   target.Fill(clRed);
-  LoadImageFile(path, target);
+  LoadImageFile(path, target, test::Silent());
   ASSERT_EQ(target.Width(), 96);
   EXPECT_EQ(target.Pixel(20, 20), clRed);
   EXPECT_EQ(target.Pixel(70, 70), clWhite);
@@ -454,7 +455,7 @@ TEST(MetafileOpening, AFailedLoadLeavesTheTarget) {
   const std::string path = WriteTemp("bad.emf", bytes);
   Bitmap target(30, 20, pf24bit);
   target.Fill(clRed);
-  EXPECT_THROW(LoadImageFile(path, target), EInvalidMetafile);
+  EXPECT_THROW(LoadImageFile(path, target, test::Silent()), EInvalidMetafile);
   EXPECT_EQ(target.Width(), 30);
   EXPECT_EQ(target.Pixel(5, 5), clRed);
 }

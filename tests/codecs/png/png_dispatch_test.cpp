@@ -10,6 +10,7 @@
 #include "io/image_io.h"
 #include "png_builder.h"
 #include "support/corpus.h"
+#include "support/io_support.h"
 
 namespace pixtrel {
 namespace {
@@ -34,36 +35,33 @@ TEST(PngRows, OpenShowsTheFirstTextAndOtherFormatsEmptyIt) {
   const std::string dir = test::TempDir();
   WriteFileBytes(dir + "/t.png", TwoTextPng());
   Bitmap image;
-  Conversion().pngText = "old";
   std::filesystem::rename(dir + "/t.png", dir + "/t.PNG");
-  LoadImageFile(dir + "/t.PNG", image);
-  EXPECT_EQ(Conversion().pngText, "first");
+  EXPECT_EQ(LoadImageFile(dir + "/t.PNG", image, test::Silent()).pngText, "first");
   EXPECT_EQ(image.Width(), 2);
 
   Bitmap(1, 1, pf24bit).SaveToFile(dir + "/x.bmp");
-  LoadImageFile(dir + "/x.bmp", image);
-  EXPECT_TRUE(Conversion().pngText.empty());
+  EXPECT_TRUE(LoadImageFile(dir + "/x.bmp", image, test::Silent()).pngText.empty());
 }
 
 TEST(PngRows, SaveWritesTheTextBoxAsDescription) {
   const std::string dir = test::TempDir();
   Bitmap image(3, 3, pf24bit);
-  Conversion().pngText = "line one\nline two";
-  ASSERT_EQ(SaveImageFile(dir + "/a.gif", image, ".png"), SaveOutcome::Written);
+  SaveOptions options;
+  options.pngText = "line one\nline two";
+  ASSERT_EQ(SaveImageFile(dir + "/a.gif", image, ".png", options), SaveOutcome::Written);
   EXPECT_EQ(TextOf(dir + "/a.gif"), "description=line one\r\nline two");
   const auto chunks = test::ParseChunks(ReadFileBytes(dir + "/a.gif"));
   EXPECT_EQ(chunks[chunks.size() - 2].type, "tEXt");
 
-  Conversion().pngText.clear();
-  SaveImageFile(dir + "/b.png", image, ".PNG");
+  options.pngText.clear();
+  SaveImageFile(dir + "/b.png", image, ".PNG", options);
   EXPECT_EQ(TextOf(dir + "/b.png"), "");
 
   // PNG to PNG keeps the first text of the source.
   WriteFileBytes(dir + "/src.png", TwoTextPng());
-  LoadImageFile(dir + "/src.png", image);
-  SaveImageFile(dir + "/c.png", image, ".PNG");
+  options.pngText = LoadImageFile(dir + "/src.png", image, test::Silent()).pngText;
+  SaveImageFile(dir + "/c.png", image, ".PNG", options);
   EXPECT_EQ(TextOf(dir + "/c.png"), "description=first");
-  Conversion().pngText.clear();
 }
 
 int RunCli(const std::string& arguments) {

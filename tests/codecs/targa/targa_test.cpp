@@ -1,4 +1,5 @@
 #include "codecs/targa/targa_image.h"
+#include "support/io_support.h"
 
 #include <gtest/gtest.h>
 
@@ -69,9 +70,9 @@ TEST(TargaWriter, RoundTripsThroughTheReaderAndImageMagick) {
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 37; ++x) source.SetPixel(x, y, RGB(7 * x, 50 * y, 255 - x));
   const std::string path = test::TempDir() + "/round.tga";
-  ASSERT_EQ(SaveImageFile(path, source, ".tga"), SaveOutcome::Written);
+  ASSERT_EQ(SaveImageFile(path, source, ".tga", SaveOptions()), SaveOutcome::Written);
   Bitmap back;
-  LoadImageFile(path, back);
+  LoadImageFile(path, back, test::Silent());
   EXPECT_EQ(back.PixelFormat(), pf32bit);
   ASSERT_EQ(back.Width(), 37);
   for (int y = 0; y < 5; ++y)
@@ -191,7 +192,7 @@ TEST(TargaCorpus, BehavesAsTheManifestExpects) {
     SCOPED_TRACE(entry.path);
     Bitmap target;
     try {
-      LoadImageFile(entry.FullPath(), target);
+      LoadImageFile(entry.FullPath(), target, test::Silent());
     } catch (const Exception& e) {
       EXPECT_NE(entry.expected, "decodes") << e.Message();
       continue;
