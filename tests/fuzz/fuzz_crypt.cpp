@@ -35,13 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   constexpr std::int64_t kLimit = std::int64_t{1} << 22;
   const std::vector<std::uint8_t> inner(data, data + size);
   const pixtrel::ContainerKind kind = KindOf(data, size);
+  pixtrel::SilentInteraction silent;
   try {
     const std::vector<std::uint8_t> container = pixtrel::EncipherContainer(inner, "fuzz");
     if (pixtrel::DecipherContainer(container, "fuzz") != inner) __builtin_trap();
     pixtrel::Bitmap target;
-    if (pixtrel::DecodeContainer(container, "fuzz", kind, target, kLimit)) Touch(target);
+    if (pixtrel::DecodeContainer(container, "fuzz", kind, target, silent, kLimit)) Touch(target);
     pixtrel::Bitmap other;
-    if (pixtrel::DecodeContainer(inner, "fuzz", kind, other, kLimit)) Touch(other);
+    if (pixtrel::DecodeContainer(inner, "fuzz", kind, other, silent, kLimit)) Touch(other);
   } catch (const pixtrel::Exception&) {
   }
   return 0;

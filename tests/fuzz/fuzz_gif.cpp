@@ -48,14 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The save sequence from the decoded picture must give a readable file.
     const auto mode = static_cast<pixtrel::gif::ReductionMode>(1 + (size > 0 ? data[0] % 8 : 5));
     const auto dither = static_cast<pixtrel::gif::DitherMode>(size > 1 ? data[1] % 7 : 0);
-    pixtrel::gif::GifDefaults().reductionMode = mode;
-    pixtrel::gif::GifDefaults().ditherMode = dither;
-    pixtrel::gif::GifDefaults().reductionBits = 3 + (size > 2 ? data[2] % 6 : 5);
+    pixtrel::gif::GifSettings settings;
+    settings.reductionMode = mode;
+    settings.ditherMode = dither;
+    settings.reductionBits = 3 + (size > 2 ? data[2] % 6 : 5);
     picture.SetPixelFormat(size > 3 && (data[3] & 1) ? pixtrel::pf24bit : picture.PixelFormat());
     std::vector<std::uint8_t> written;
     try {
       // A frame without a colour table has nothing to write its indices with.
-      written = pixtrel::gif::EncodeBitmapAsGifBytes(picture, size > 4 && (data[4] & 1));
+      written = pixtrel::gif::EncodeBitmapAsGifBytes(picture, settings, size > 4 && (data[4] & 1));
     } catch (const pixtrel::Exception&) {
       return 0;
     }
