@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QPixmap>
 #include <exception>
-#include <string_view>
 
 #include "app/guarded.h"
 #include "app/image_resize_window.h"
@@ -23,65 +22,6 @@
 namespace pixtrel {
 
 namespace {
-
-// One item of the Effects menu: the effect command it runs, its caption,
-// the name of its handler and its shortcut.
-struct EffectItem {
-  const char* submenu;  // nullptr: directly in "&Effects"
-  const char* command;
-  const char* caption;
-  const char* handler;
-  const char* shortcut;  // nullptr: none
-};
-
-constexpr EffectItem kEffectItems[] = {
-    {nullptr, "lighter", "Lighter", "Lighter1", "F5"},
-    {nullptr, "darker", "Darker", "Darker1", "F6"},
-    {nullptr, "contrast", "Contrast", "Contrast1", "F7"},
-    {nullptr, "saturation", "Saturation", "Saturation1", "F8"},
-    {"Colorize", "posterize", "&Posterize", "Posterize1", nullptr},
-    {"Colorize", "solarize", "&Solarize", "Solarize1", nullptr},
-    {"Colorize", "invert", "&Invert", "Invert1", nullptr},
-    {"Colorize", "grayscale", "&Grayscale", "Grayscale1", nullptr},
-    {"Focus", "anti-alias", "&Anti Alias", "AntiAlias1", nullptr},
-    {"Focus", "blur", "&Blur", "Blur1", nullptr},
-    {"Focus", "gaussian-blur", "&Gaussian Blur", "GaussianBlur1", nullptr},
-    {"Focus", "sharpen", "S&harpen", "Sharpen1", nullptr},
-    {"Focus", "soften", "&Soften", "soften1", nullptr},
-    {"Focus", "soften-less", "Soften &Less", "SoftenLess1", nullptr},
-    {"Edge", "color-emboss", "&Color Emboss", "ColorEmboss1", nullptr},
-    {"Edge", "edge-enhance", "&Edge Enhance", "EdgeEnhance1", nullptr},
-    {"Edge", "emboss", "Emboss", "Emboss1", nullptr},
-    {"Edge", "find-edges", "&Find Edges", "FindEdges1", nullptr},
-    {"Edge", "highpass", "&Highpass", "Highpass1", nullptr},
-    {"Edge", "laplace", "&Laplace", "Laplace1", nullptr},
-    {"Edge", "trace", "&Trace", "Trace1", nullptr},
-    {"Flip", "flip-down", "&Down", "Down1", nullptr},
-    {"Flip", "flip-right", "&Right", "Right1", nullptr},
-    {"Mirror", "mirror-right", "&Right", "Right2", nullptr},
-    {"Mirror", "mirror-down", "&Down", "Down2", nullptr},
-    {"Distortions", "fisheye", "&Fisheye", "Fisheye1", nullptr},
-    {"Distortions", "mosaic", "Mosaic", "Mosaic1", nullptr},
-    {"Distortions", "twist", "&Twist", "Twist1", nullptr},
-    {"Distortions", "wipe", "&Whipe", "Triangles1", nullptr},
-    {"Shadow", "shadow-up-right", "Up right", "Upright1", nullptr},
-    {"Shadow", "shadow-up-left", "Up left", "Upleft1", nullptr},
-    {"Shadow", "shadow-down-left", "Down left", "Downleft1", nullptr},
-    {"Shadow", "shadow-down-right", "Down right", "Downright1", nullptr},
-    {nullptr, "seamless", "Seamless", "Seamless1", nullptr},
-    {"Buttonize", "buttonize-rectangle", "Rectangle", "Buttonize1", nullptr},
-    {"Buttonize", "buttonize-oval", "Oval", "Oval1", nullptr},
-    {"Buttonize", "buttonize-oval-masked", "Oval Masked", "ButonizeOval1", nullptr},
-    {"Buttonize", "buttonize-oval-rimmed", "Oval Rimmed", "Ovalrimmed1", nullptr},
-    {"Buttonize", "buttonize-oval-rimmed-masked", "Oval Rimmed masked", "ButtonizeOvalRimmed1", nullptr},
-    {"Buttonize", "buttonize-oval-frame", "Oval Frame", "OvalDouble1", nullptr},
-    {nullptr, "mask-oval", "Mask Oval", "MaskOval1", nullptr},
-};
-
-// The handler names of the Effect Settings prompts, in the rules' order.
-constexpr const char* kSettingHandlers[] = {"ButtonizeDepth1", "Buttonizeweight1", "FisheyeDepth1",
-                                            "GaussianDepth1",  "MosaicSize1",      "PosterizeDepth1",
-                                            "SeamlessDepth1",  "SolarizeDepth1",   "TwistDepth1"};
 
 // An icon's colour bitmap and AND mask as one image with alpha: the mask's
 // white pixels are transparent.
@@ -100,12 +40,13 @@ QImage IconImage(const icons::MaskedIcon& icon) {
 
 }  // namespace
 
-EditActions::EditActions(Workspace& workspace, Selection& selection, fx::EffectSettings& settings, WorkspaceView* view,
-                         QWidget* window)
+EditActions::EditActions(Workspace& workspace, Selection& selection, fx::EffectSettings& settings, UserInteraction& ui,
+                         WorkspaceView* view, QWidget* window)
     : QObject(window),
       workspace_(workspace),
       selection_(selection),
       settings_(settings),
+      ui_(ui),
       view_(view),
       window_(window),
       jpegWindow_(new JpegPreviewWindow(workspace, window)),
@@ -121,19 +62,20 @@ EditActions::EditActions(Workspace& workspace, Selection& selection, fx::EffectS
     return action;
   };
 
-  newImage = make("&New...", "New1", nullptr, [this] { NewImage(workspace_); });
+  newImage = make("&New...", "New1", nullptr, [this] { NewImage(workspace_, ui_); });
   undo = make("&Undo last", "Undolast1", "Ctrl+Z", [this] { workspace_.Undo(); });
   undo->setEnabled(workspace_.UndoEnabled());
   resizeImage = make("Resize &Image...", "ResizeImage1", nullptr, [this] { OnResize(); });
   makeSquare = make("Make &Square", "MakeSquare1", nullptr, [this] { workspace_.MakeSquare(); });
-  crop = make("&Crop to Selection", "CroptoSelection1", nullptr, [this] { CropToSelection(workspace_, selection_); });
+  crop =
+      make("&Crop to Selection", "CroptoSelection1", nullptr, [this] { CropToSelection(workspace_, selection_, ui_); });
   turn = make("&Turn", "Turn1", "Ctrl+T", [this] { workspace_.Turn(); });
   copyToClipboard = make("Copy to Clipboard", "CopytoClipboard1", nullptr, [this] { OnCopyToClipboard(); });
   copySelection =
       make("Copy Selection to Clipboard", "CopySelectiontoClipboard1", nullptr, [this] { OnCopySelection(); });
   paste = make("Paste from Clipboard", "PastefromClipboard1", nullptr, [this] { OnPaste(); });
   showImageInfo = make("Show Image Info", "ShowImageInfo1", "Ctrl+I",
-                       [this] { Interaction().ShowMessage(ImageInfoText(workspace_.Image())); });
+                       [this] { ui_.ShowMessage(ImageInfoText(workspace_.Image())); });
 
   colorDepth = new QMenu("&Color Depth", window_);
   colorDepth->setObjectName("ColorDepth1");
@@ -159,41 +101,32 @@ EditActions::EditActions(Workspace& workspace, Selection& selection, fx::EffectS
 
   jpgOptimize = make("&JPG optimize", "png1", nullptr, [this] { jpegWindow_->ShowAndCompose(); });
 
+  // The Effects and Effect Settings menus, both made from the command table.
   effects = new QMenu("&Effects", window_);
   effects->setObjectName("Effects1");
-  QMenu* current = nullptr;
-  const char* currentName = nullptr;
-  for (const EffectItem& item : kEffectItems) {
-    const EffectCommand* command = FindEffectCommand(item.command);
-    if (!command) continue;
-    QAction* action = make(item.caption, item.handler, item.shortcut,
-                           [this, command] { RunEffectCommand(workspace_, settings_, *command); });
-    if (!item.submenu) {
-      effects->addAction(action);
-      current = nullptr;
-      currentName = nullptr;
-      continue;
-    }
-    if (!current || std::string_view(currentName) != item.submenu) {
-      current = effects->addMenu(QString::fromUtf8(item.submenu));
-      current->setObjectName(QString::fromUtf8(item.submenu) + "1");
-      currentName = item.submenu;
-    }
-    current->addAction(action);
-  }
-
   effectSettings = new QMenu("Effect Settings", window_);
   effectSettings->setObjectName("EffectSettings1");
-  const auto rules = fx::EffectSettingRules();
-  for (std::size_t i = 0; i < rules.size(); ++i) {
-    const fx::EffectSettingRule* rule = &rules[i];
-    const char* handler = i < std::size(kSettingHandlers) ? kSettingHandlers[i] : rule->name;
+  for (const fx::EffectSettingRule& rule : fx::EffectSettingRules())
     effectSettings->addAction(
-        make(rule->caption, handler, nullptr, [this, rule] { fx::EditEffectSetting(settings_, *rule); }));
-  }
-  if (const EffectCommand* maskColor = FindEffectCommand("mask-oval-color")) {
-    effectSettings->addAction(make("Mask Oval color...", "MaskOvalcolor1", nullptr,
-                                   [this, maskColor] { RunEffectCommand(workspace_, settings_, *maskColor); }));
+        make(rule.caption, rule.handler, nullptr, [this, &rule] { fx::EditEffectSetting(settings_, rule, ui_); }));
+  QMenu* submenu = nullptr;
+  for (const EffectCommand& command : EffectCommands()) {
+    if (command.menu == EffectMenu::Elsewhere) continue;
+    QAction* action = make(command.caption, command.handler, command.shortcut,
+                           [this, &command] { RunEffectCommand(workspace_, settings_, command, ui_); });
+    if (command.menu == EffectMenu::EffectSettings) {
+      effectSettings->addAction(action);
+    } else if (!command.submenu) {
+      effects->addAction(action);
+      submenu = nullptr;
+    } else {
+      // The table keeps a submenu's items together.
+      if (!submenu || submenu->title() != QString::fromUtf8(command.submenu)) {
+        submenu = effects->addMenu(QString::fromUtf8(command.submenu));
+        submenu->setObjectName(QString::fromUtf8(command.submenu) + "1");
+      }
+      submenu->addAction(action);
+    }
   }
 
   askResize = [this](int width, int height) { return resizeWindow_->Ask(width, height); };

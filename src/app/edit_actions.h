@@ -16,6 +16,7 @@
 
 namespace pixtrel {
 
+class UserInteraction;
 class WorkspaceView;
 class JpegPreviewWindow;
 class ImageResizeWindow;
@@ -24,8 +25,9 @@ class EditActions : public QObject {
   Q_OBJECT
 
  public:
-  EditActions(Workspace& workspace, Selection& selection, fx::EffectSettings& settings, WorkspaceView* view,
-              QWidget* window);
+  // Every question and message of the commands goes to ui.
+  EditActions(Workspace& workspace, Selection& selection, fx::EffectSettings& settings, UserInteraction& ui,
+              WorkspaceView* view, QWidget* window);
   ~EditActions() override;
 
   // File, Edit and Options.
@@ -72,6 +74,7 @@ class EditActions : public QObject {
   Workspace& workspace_;
   Selection& selection_;
   fx::EffectSettings& settings_;
+  UserInteraction& ui_;
   WorkspaceView* view_;
   QWidget* window_;
   JpegPreviewWindow* jpegWindow_;

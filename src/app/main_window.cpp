@@ -106,16 +106,19 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   // windows come with the edit actions, the icon options window with the
   // interaction layer.
   BuildLayout();
-  edits_ = std::make_unique<EditActions>(workspace_, selection_, effectSettings_, view_, this);
+  // The interaction layer; without it installed (tests, the answer script)
+  // the commands answer through the layer the host installed.
+  interaction_ = std::make_unique<QtInteraction>(this);
+  if (options.installInteraction) installed_ = std::make_unique<ScopedInteraction>(*interaction_);
+  UserInteraction& ui = options.installInteraction ? *interaction_ : Interaction();
+  edits_ = std::make_unique<EditActions>(workspace_, selection_, effectSettings_, ui, view_, this);
   batch_ = new BatchF(dialogs_, this);
   BuildMenus();
   externalInteraction_ = options.interaction;
   connect(edits_->JpegWindow(), &JpegPreviewWindow::qualityChanged, this,
           [this](int quality) { session_.conversion.jpegQuality = quality; });
 
-  // The interaction layer and the colour dialog's custom colours.
-  interaction_ = std::make_unique<QtInteraction>(this);
-  if (options.installInteraction) installed_ = std::make_unique<ScopedInteraction>(*interaction_);
+  // The colour dialog's custom colours.
   if (QFileInfo::exists(Q(customColorsFile_))) interaction_->LoadCustomColors(customColorsFile_);
 
   // The last folder, or the program folder when it is gone.

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <string_view>
 
 #include "core/interaction.h"
 
@@ -10,22 +11,39 @@ namespace pixtrel::fx {
 namespace {
 
 constexpr EffectSettingRule kRules[] = {
-    {"buttonize-depth", "Buttonize Depth...", "Enter Buttonize depth (3-50):", 3, 50, 10,
+    {"buttonize-depth", "Buttonize Depth...", "ButtonizeDepth1", "Enter Buttonize depth (3-50):", 3, 50, 10,
      &EffectSettings::buttonizeDepth},
-    {"buttonize-weight", "Buttonize weight...", "Enter Buttonize weight (10-255):", 10, 255, 120,
+    {"buttonize-weight", "Buttonize weight...", "Buttonizeweight1", "Enter Buttonize weight (10-255):", 10, 255, 120,
      &EffectSettings::buttonizeWeight},
-    {"fisheye-depth", "Fisheye Depth...", "Enter Fisheye depth (10-255):", 10, 255, 40, &EffectSettings::fisheyeDepth},
-    {"gaussian-depth", "Gaussian Depth...", "Enter Gaussian blur depth (0-9):", 0, 9, 3,
+    {"fisheye-depth", "Fisheye Depth...", "FisheyeDepth1", "Enter Fisheye depth (10-255):", 10, 255, 40,
+     &EffectSettings::fisheyeDepth},
+    {"gaussian-depth", "Gaussian Depth...", "GaussianDepth1", "Enter Gaussian blur depth (0-9):", 0, 9, 3,
      &EffectSettings::gaussianDepth},
-    {"mosaic-size", "Mosaic Size...", "Enter Mosaic size (2..20):", 2, 20, 3, &EffectSettings::mosaicSize},
-    {"posterize-depth", "Posterize Depth...", "Enter Posterize depth (10-255):", 10, 255, 100,
+    {"mosaic-size", "Mosaic Size...", "MosaicSize1", "Enter Mosaic size (2..20):", 2, 20, 3,
+     &EffectSettings::mosaicSize},
+    {"posterize-depth", "Posterize Depth...", "PosterizeDepth1", "Enter Posterize depth (10-255):", 10, 255, 100,
      &EffectSettings::posterizeDepth},
-    {"seamless-depth", "Seamless Depth...", "Enter Seamless depth (10-50):", 10, 50, 10,
+    {"seamless-depth", "Seamless Depth...", "SeamlessDepth1", "Enter Seamless depth (10-50):", 10, 50, 10,
      &EffectSettings::seamlessDepth},
-    {"solarize-depth", "Solarize Depth...", "Enter Solarize depth (2-255):", 2, 255, 50,
+    {"solarize-depth", "Solarize Depth...", "SolarizeDepth1", "Enter Solarize depth (2-255):", 2, 255, 50,
      &EffectSettings::solarizeDepth},
-    {"twist-depth", "Twist Depth...", "Enter Twist depth (1-255):", 1, 255, 40, &EffectSettings::twistDepth},
+    {"twist-depth", "Twist Depth...", "TwistDepth1", "Enter Twist depth (1-255):", 1, 255, 40,
+     &EffectSettings::twistDepth},
 };
+
+// Names and handler names tell the rules apart on the command line and in the
+// menu; a copied row that kept either fails the build.
+constexpr bool RulesAreDistinct() {
+  for (std::size_t i = 0; i < std::size(kRules); ++i) {
+    if (kRules[i].low > kRules[i].high) return false;
+    for (std::size_t j = 0; j < i; ++j)
+      if (std::string_view(kRules[i].name) == kRules[j].name ||
+          std::string_view(kRules[i].handler) == kRules[j].handler || kRules[i].field == kRules[j].field)
+        return false;
+  }
+  return true;
+}
+static_assert(RulesAreDistinct(), "two effect setting rules share a name, handler or setting");
 
 }  // namespace
 
@@ -82,9 +100,9 @@ bool SetFromPrompt(EffectSettings& settings, const EffectSettingRule& rule, cons
   return true;
 }
 
-void EditEffectSetting(EffectSettings& settings, const EffectSettingRule& rule) {
+void EditEffectSetting(EffectSettings& settings, const EffectSettingRule& rule, UserInteraction& ui) {
   const std::optional<std::string> text =
-      Interaction().InputQuery("Effect Settings", rule.prompt, std::to_string(settings.*rule.field));
+      ui.InputQuery("Effect Settings", rule.prompt, std::to_string(settings.*rule.field));
   if (text) SetFromPrompt(settings, rule, *text);
 }
 

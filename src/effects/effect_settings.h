@@ -6,6 +6,10 @@
 #include <span>
 #include <string>
 
+namespace pixtrel {
+class UserInteraction;
+}
+
 namespace pixtrel::fx {
 
 struct EffectSettings {
@@ -24,6 +28,7 @@ struct EffectSettings {
 struct EffectSettingRule {
   const char* name;     // command-line name, "posterize-depth"
   const char* caption;  // menu item, "Posterize Depth..."
+  const char* handler;  // the menu item's object name, "PosterizeDepth1"
   const char* prompt;   // "Enter Posterize depth (10-255):"
   int low;              // accepted range, bounds included
   int high;
@@ -41,9 +46,9 @@ const EffectSettingRule* FindEffectSettingRule(const std::string& name);
 std::optional<int> TakePromptValue(const EffectSettingRule& rule, const std::string& text);
 // Applies the rule to the setting; false when the setting kept its value.
 bool SetFromPrompt(EffectSettings& settings, const EffectSettingRule& rule, const std::string& text);
-// Asks through the interaction layer with the caption "Effect Settings", the
-// prompt and the current value; cancel changes nothing.
-void EditEffectSetting(EffectSettings& settings, const EffectSettingRule& rule);
+// Asks the user with the caption "Effect Settings", the prompt and the
+// current value; cancel changes nothing.
+void EditEffectSetting(EffectSettings& settings, const EffectSettingRule& rule, UserInteraction& ui);
 
 // The text to integer conversion of the prompts: optional blanks and sign,
 // decimal digits or "$" and hexadecimal digits, within the 32-bit range.

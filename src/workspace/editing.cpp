@@ -15,12 +15,13 @@ constexpr const char* kNewCaption = "Pixtrel New Image";
 
 // One prompt of "&New...": the text and its value, or nothing when the user
 // cancelled or typed something that is not an integer (which is shown).
-std::optional<std::pair<std::string, int>> AskDimension(const char* prompt, const std::string& start) {
-  const std::optional<std::string> text = Interaction().InputQuery(kNewCaption, prompt, start);
+std::optional<std::pair<std::string, int>> AskDimension(UserInteraction& ui, const char* prompt,
+                                                        const std::string& start) {
+  const std::optional<std::string> text = ui.InputQuery(kNewCaption, prompt, start);
   if (!text) return std::nullopt;
   const std::optional<int> value = fx::ParseInteger(*text);
   if (!value) {
-    Interaction().ShowMessage(*text + " is invalid");
+    ui.ShowMessage(*text + " is invalid");
     return std::nullopt;
   }
   return std::make_pair(*text, *value);
@@ -47,10 +48,10 @@ Bitmap CopyArea(const Bitmap& source, int left, int top, int width, int height) 
 
 }  // namespace
 
-bool NewImage(Workspace& workspace) {
-  const auto width = AskDimension("Enter image width:", "200");
+bool NewImage(Workspace& workspace, UserInteraction& ui) {
+  const auto width = AskDimension(ui, "Enter image width:", "200");
   if (!width) return false;
-  const auto height = AskDimension("Enter image height:", width->first);
+  const auto height = AskDimension(ui, "Enter image height:", width->first);
   if (!height) return false;
   if (width->second <= 10 || height->second <= 10) return false;
   Bitmap image(width->second, height->second, pf24bit);
@@ -60,10 +61,10 @@ bool NewImage(Workspace& workspace) {
   return true;
 }
 
-bool CropToSelection(Workspace& workspace, Selection& selection) {
+bool CropToSelection(Workspace& workspace, Selection& selection, UserInteraction& ui) {
   if (!selection.Visible()) return false;
   if (selection.Width() < 5 || selection.Height() < 5) {
-    Interaction().ShowMessage("selection too small");
+    ui.ShowMessage("selection too small");
     return false;
   }
   workspace.PrepareEdit();

@@ -1,7 +1,8 @@
 // The editing commands of the Edit, Options and Selection menus that are not
 // effects: new image, crop, colour depth, the Ctrl-release resize gesture,
 // copy of the selection and the paste rule. They reach the user only through
-// the interaction layer, so the desktop program and the tests share them.
+// the interaction they are given, so the desktop program and the tests share
+// them.
 #pragma once
 
 #include <optional>
@@ -12,18 +13,20 @@
 
 namespace pixtrel {
 
+class UserInteraction;
+
 // "&New...": asks "Pixtrel New Image" / "Enter image width:" starting with
 // "200", then "Enter image height:" starting with the width text. Cancel
 // stops; text that is not an integer shows "<text> is invalid" and stops.
 // Only when both exceed 10 a white image of that size becomes the displayed
 // image, after a snapshot. Returns whether the image was replaced.
-bool NewImage(Workspace& workspace);
+bool NewImage(Workspace& workspace, UserInteraction& ui);
 
 // "&Crop to Selection": nothing when the selection is hidden; "selection too
 // small" when its width or height is below 5; otherwise a snapshot, the part
 // of the image under the rectangle becomes the displayed image and the
 // selection is hidden. Returns whether the image was replaced.
-bool CropToSelection(Workspace& workspace, Selection& selection);
+bool CropToSelection(Workspace& workspace, Selection& selection, UserInteraction& ui);
 
 // The colour depths of the "&Color Depth" submenu.
 enum class ColorDepth { Bits4, Bits8, Bits16, Bits24 };

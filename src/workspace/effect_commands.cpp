@@ -12,231 +12,181 @@ namespace pixtrel {
 
 namespace {
 
-using fx::EffectSettings;
-
 // PrepareEdit, one operation on WorkBitmap, CommitEdit.
 template <class Operation>
-void Edit(Workspace& ws, Operation operation) {
-  ws.PrepareEdit();
-  operation(ws.WorkBitmap());
-  ws.CommitEdit();
+void Edit(const EffectRun& r, Operation operation) {
+  r.workspace.PrepareEdit();
+  operation(r.workspace.WorkBitmap());
+  r.workspace.CommitEdit();
 }
 
 // For the effects that read an untouched source and write WorkBitmap.
 template <class Operation>
-void EditFromCopy(Workspace& ws, Operation operation) {
-  ws.PrepareEdit();
-  const Bitmap source = ws.WorkBitmap();
-  operation(source, ws.WorkBitmap());
-  ws.CommitEdit();
+void EditFromCopy(const EffectRun& r, Operation operation) {
+  r.workspace.PrepareEdit();
+  const Bitmap source = r.workspace.WorkBitmap();
+  operation(source, r.workspace.WorkBitmap());
+  r.workspace.CommitEdit();
 }
 
-void Convolve(Workspace& ws, int kernel) {
-  Edit(ws, [&](Bitmap& b) { fx::Convolve3x3(b, fx::Kernel(kernel)); });
+void Convolve(const EffectRun& r, int kernel) {
+  Edit(r, [&](Bitmap& b) { fx::Convolve3x3(b, fx::Kernel(kernel)); });
 }
 
-void Shadow(Workspace& ws, fx::ShadowDirection direction) {
-  Edit(ws, [&](Bitmap& b) { fx::CastShadow(b, direction); });
+void Shadow(const EffectRun& r, fx::ShadowDirection direction) {
+  Edit(r, [&](Bitmap& b) { fx::CastShadow(b, direction); });
 }
 
-void Button(Workspace& ws, const EffectSettings& s, const char* style, bool masked) {
-  Edit(ws, [&](Bitmap& b) {
-    fx::ButtonizeOval(b, s.buttonizeDepth & 0xFF, s.buttonizeWeight, style);
+void Button(const EffectRun& r, const char* style, bool masked) {
+  Edit(r, [&](Bitmap& b) {
+    fx::ButtonizeOval(b, r.settings.buttonizeDepth & 0xFF, r.settings.buttonizeWeight, style);
     if (masked) fx::MaskOval(b, clWhite);
   });
 }
 
-#define RUN [](Workspace & ws, const EffectSettings& s, const std::string& arg)
-
-constexpr EffectCommand kCommands[] = {{"lighter", "Lighter", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::Lighten(b, 25); });
-}  // namespace
-}  // namespace pixtrel
-, {"darker", "Darker", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::Darken(b, 25); });
-}
-}
-, {"contrast", "Contrast", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::AdjustContrast(b, 25); });
-}
-}
-, {"saturation", "Saturation", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::AdjustSaturation(b, 225); });
-}
-}
-, {"posterize", "Colorize > Posterize", nullptr, false, RUN{(void)arg;
-EditFromCopy(ws, [&](const Bitmap& src, Bitmap& b) { fx::Posterize(src, b, s.posterizeDepth); });
-}
-}
-, {"solarize", "Colorize > Solarize", nullptr, false, RUN{(void)arg;
-EditFromCopy(ws, [&](const Bitmap& src, Bitmap& b) { fx::Solarize(src, b, s.solarizeDepth); });
-}
-}
-, {"invert", "Colorize > Invert", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::InvertColors(b); });
-}
-}
-, {"grayscale", "Colorize > Grayscale", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::ToGrayscale(b); });
-}
-}
-, {"anti-alias", "Focus > Anti Alias", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::AntiAlias(b); });
-}
-}
-, {"blur", "Focus > Blur", nullptr, false, RUN{(void)s, (void)arg;
-Convolve(ws, fx::kBlur);
-}
-}
-, {"gaussian-blur", "Focus > Gaussian Blur", nullptr, false, RUN{(void)arg;
-Edit(ws, [&](Bitmap& b) { fx::GaussianBlur(b, s.gaussianDepth); });
-}
-}
-, {"sharpen", "Focus > Sharpen", nullptr, false, RUN{(void)s, (void)arg;
-Convolve(ws, fx::kSharpen);
-}
-}
-, {"soften", "Focus > Soften", nullptr, false, RUN{(void)s, (void)arg;
-Convolve(ws, fx::kSoften);
-}
-}
-, {"soften-less", "Focus > Soften Less", nullptr, false, RUN{(void)s, (void)arg;
-Convolve(ws, fx::kSoftenLess);
-}
-}
-, {"color-emboss", "Edge > Color Emboss", nullptr, false, RUN{(void)s, (void)arg;
-Convolve(ws, fx::kColorEmboss);
-}
-}
-, {"edge-enhance", "Edge > Edge Enhance", nullptr, false, RUN{(void)s, (void)arg;
-Convolve(ws, fx::kEdgeEnhance);
-}
-}
-, {"emboss", "Edge > Emboss", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::Emboss(b); });
-}
-}
-, {"find-edges", "Edge > Find Edges", nullptr, false, RUN{(void)s, (void)arg;
-Convolve(ws, fx::kFindEdges);
-}
-}
-, {"highpass", "Edge > Highpass", nullptr, false, RUN{(void)s, (void)arg;
-Convolve(ws, fx::kHighpass);
-}
-}
-, {"laplace", "Edge > Laplace", nullptr, false, RUN{(void)s, (void)arg;
-Convolve(ws, fx::kLaplace);
-}
-}
-, {"trace", "Edge > Trace", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::Trace(b, 1, clBlack); });
-}
-}
-, {"flip-down", "Flip > Down", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::FlipVertical(b); });
-}
-}
-, {"flip-right", "Flip > Right", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::FlipHorizontal(b); });
-}
-}
-, {"mirror-right", "Mirror > Right", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::MirrorRight(b); });
-}
-}
-, {"mirror-down", "Mirror > Down", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::MirrorDown(b); });
-}
-}
-, {"fisheye", "Distortions > Fisheye", nullptr, false, RUN{(void)arg;
-EditFromCopy(ws, [&](const Bitmap& src, Bitmap& b) { fx::Fisheye(src, b, s.fisheyeDepth / 255.0); });
-}
-}
-, {"mosaic", "Distortions > Mosaic", nullptr, false, RUN{(void)arg;
-Edit(ws, [&](Bitmap& b) { fx::Mosaic(b, s.mosaicSize); });
-}
-}
-, {"twist", "Distortions > Twist", nullptr, false, RUN{(void)arg;
-EditFromCopy(ws, [&](const Bitmap& src, Bitmap& b) { fx::Twist(src, b, s.twistDepth); });
-}
-}
-, {"wipe", "Distortions > Whipe", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::Wipe(b, 50); });
-}
-}
-, {"shadow-up-right", "Shadow > Up right", nullptr, false, RUN{(void)s, (void)arg;
-Shadow(ws, fx::ShadowDirection::UpRight);
-}
-}
-, {"shadow-up-left", "Shadow > Up left", nullptr, false, RUN{(void)s, (void)arg;
-Shadow(ws, fx::ShadowDirection::UpLeft);
-}
-}
-, {"shadow-down-left", "Shadow > Down left", nullptr, false, RUN{(void)s, (void)arg;
-Shadow(ws, fx::ShadowDirection::DownLeft);
-}
-}
-, {"shadow-down-right", "Shadow > Down right", nullptr, false, RUN{(void)s, (void)arg;
-Shadow(ws, fx::ShadowDirection::DownRight);
-}
-}
-, {"seamless", "Seamless", nullptr, false, RUN{(void)arg;
-Edit(ws, [&](Bitmap& b) { fx::MakeSeamless(b, s.seamlessDepth & 0xFF); });
-}
-}
-, {"buttonize-rectangle", "Buttonize > Rectangle", nullptr, false, RUN{(void)arg;
-Edit(ws, [&](Bitmap& b) { fx::ButtonizeRect(b, s.buttonizeDepth & 0xFF, s.buttonizeWeight); });
-}
-}
-, {"buttonize-oval", "Buttonize > Oval", nullptr, false, RUN{(void)arg;
-Button(ws, s, "round", false);
-}
-}
-, {"buttonize-oval-masked", "Buttonize > Oval Masked", nullptr, false, RUN{(void)arg;
-Button(ws, s, "round", true);
-}
-}
-, {"buttonize-oval-rimmed", "Buttonize > Oval Rimmed", nullptr, false, RUN{(void)arg;
-Button(ws, s, "rimmed", false);
-}
-}
-, {"buttonize-oval-rimmed-masked", "Buttonize > Oval Rimmed masked", nullptr, false, RUN{(void)arg;
-Button(ws, s, "rimmed", true);
-}
-}
-, {"buttonize-oval-frame", "Buttonize > Oval Frame", nullptr, false, RUN{(void)arg;
-Button(ws, s, "doubleround", true);
-}
-}
-, {"mask-oval", "Mask Oval", nullptr, false, RUN{(void)s, (void)arg;
-Edit(ws, [](Bitmap& b) { fx::MaskOval(b, clWhite); });
-}
-}
-, {"mask-oval-color", "Mask Oval color...", "#RRGGBB", false, RUN{(void)s;
 // Without a colour the colour dialog asks; cancelled, nothing happens.
-std::optional<Color> color = arg.empty() ? Interaction().ChooseColor(clWhite) : ParseHtmlColor(arg);
-if (!color) return;
-const Color plain = *color & 0xFFFFFF;
-Edit(ws, [&](Bitmap& b) { fx::MaskOval(b, plain); });
+void MaskOvalColor(const EffectRun& r) {
+  const std::optional<Color> color = r.argument.empty() ? r.ui.ChooseColor(clWhite) : ParseHtmlColor(r.argument);
+  if (!color) return;
+  const Color plain = *color & 0xFFFFFF;
+  Edit(r, [&](Bitmap& b) { fx::MaskOval(b, plain); });
 }
-}
-, {"turn", "Edit > Turn", nullptr, false, RUN{(void)s, (void)arg;
-ws.Turn();
-}
-}
-, {"resize", "Options > Resize Image...", "WxH", true, RUN{(void)s;
-if (const auto size = ParseSize(arg)) ws.ResampleImageTo(size->first, size->second);
-}
-}
-, {"make-square", "Options > Make Square", nullptr, false, RUN{(void)s, (void)arg;
-ws.MakeSquare();
-}
-}
-,
-}
-;
 
-#undef RUN
+constexpr EffectMenu kFx = EffectMenu::Effects;
+constexpr EffectMenu kSettingsMenu = EffectMenu::EffectSettings;
+constexpr EffectMenu kElsewhere = EffectMenu::Elsewhere;
+using R = const EffectRun&;
+
+// clang-format off
+constexpr EffectCommand kCommands[] = {
+    {"lighter", kFx, nullptr, "Lighter", "Lighter1", "F5", nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::Lighten(b, 25); }); }},
+    {"darker", kFx, nullptr, "Darker", "Darker1", "F6", nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::Darken(b, 25); }); }},
+    {"contrast", kFx, nullptr, "Contrast", "Contrast1", "F7", nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::AdjustContrast(b, 25); }); }},
+    {"saturation", kFx, nullptr, "Saturation", "Saturation1", "F8", nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::AdjustSaturation(b, 225); }); }},
+    {"posterize", kFx, "Colorize", "&Posterize", "Posterize1", nullptr, nullptr, false,
+     [](R r) { EditFromCopy(r, [&](const Bitmap& src, Bitmap& b) { fx::Posterize(src, b, r.settings.posterizeDepth); }); }},
+    {"solarize", kFx, "Colorize", "&Solarize", "Solarize1", nullptr, nullptr, false,
+     [](R r) { EditFromCopy(r, [&](const Bitmap& src, Bitmap& b) { fx::Solarize(src, b, r.settings.solarizeDepth); }); }},
+    {"invert", kFx, "Colorize", "&Invert", "Invert1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::InvertColors(b); }); }},
+    {"grayscale", kFx, "Colorize", "&Grayscale", "Grayscale1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::ToGrayscale(b); }); }},
+    {"anti-alias", kFx, "Focus", "&Anti Alias", "AntiAlias1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::AntiAlias(b); }); }},
+    {"blur", kFx, "Focus", "&Blur", "Blur1", nullptr, nullptr, false,
+     [](R r) { Convolve(r, fx::kBlur); }},
+    {"gaussian-blur", kFx, "Focus", "&Gaussian Blur", "GaussianBlur1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [&](Bitmap& b) { fx::GaussianBlur(b, r.settings.gaussianDepth); }); }},
+    {"sharpen", kFx, "Focus", "S&harpen", "Sharpen1", nullptr, nullptr, false,
+     [](R r) { Convolve(r, fx::kSharpen); }},
+    {"soften", kFx, "Focus", "&Soften", "soften1", nullptr, nullptr, false,
+     [](R r) { Convolve(r, fx::kSoften); }},
+    {"soften-less", kFx, "Focus", "Soften &Less", "SoftenLess1", nullptr, nullptr, false,
+     [](R r) { Convolve(r, fx::kSoftenLess); }},
+    {"color-emboss", kFx, "Edge", "&Color Emboss", "ColorEmboss1", nullptr, nullptr, false,
+     [](R r) { Convolve(r, fx::kColorEmboss); }},
+    {"edge-enhance", kFx, "Edge", "&Edge Enhance", "EdgeEnhance1", nullptr, nullptr, false,
+     [](R r) { Convolve(r, fx::kEdgeEnhance); }},
+    {"emboss", kFx, "Edge", "Emboss", "Emboss1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::Emboss(b); }); }},
+    {"find-edges", kFx, "Edge", "&Find Edges", "FindEdges1", nullptr, nullptr, false,
+     [](R r) { Convolve(r, fx::kFindEdges); }},
+    {"highpass", kFx, "Edge", "&Highpass", "Highpass1", nullptr, nullptr, false,
+     [](R r) { Convolve(r, fx::kHighpass); }},
+    {"laplace", kFx, "Edge", "&Laplace", "Laplace1", nullptr, nullptr, false,
+     [](R r) { Convolve(r, fx::kLaplace); }},
+    {"trace", kFx, "Edge", "&Trace", "Trace1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::Trace(b, 1, clBlack); }); }},
+    {"flip-down", kFx, "Flip", "&Down", "Down1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::FlipVertical(b); }); }},
+    {"flip-right", kFx, "Flip", "&Right", "Right1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::FlipHorizontal(b); }); }},
+    {"mirror-right", kFx, "Mirror", "&Right", "Right2", nullptr, nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::MirrorRight(b); }); }},
+    {"mirror-down", kFx, "Mirror", "&Down", "Down2", nullptr, nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::MirrorDown(b); }); }},
+    {"fisheye", kFx, "Distortions", "&Fisheye", "Fisheye1", nullptr, nullptr, false,
+     [](R r) { EditFromCopy(r, [&](const Bitmap& src, Bitmap& b) { fx::Fisheye(src, b, r.settings.fisheyeDepth / 255.0); }); }},
+    {"mosaic", kFx, "Distortions", "Mosaic", "Mosaic1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [&](Bitmap& b) { fx::Mosaic(b, r.settings.mosaicSize); }); }},
+    {"twist", kFx, "Distortions", "&Twist", "Twist1", nullptr, nullptr, false,
+     [](R r) { EditFromCopy(r, [&](const Bitmap& src, Bitmap& b) { fx::Twist(src, b, r.settings.twistDepth); }); }},
+    {"wipe", kFx, "Distortions", "&Whipe", "Triangles1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::Wipe(b, 50); }); }},
+    {"shadow-up-right", kFx, "Shadow", "Up right", "Upright1", nullptr, nullptr, false,
+     [](R r) { Shadow(r, fx::ShadowDirection::UpRight); }},
+    {"shadow-up-left", kFx, "Shadow", "Up left", "Upleft1", nullptr, nullptr, false,
+     [](R r) { Shadow(r, fx::ShadowDirection::UpLeft); }},
+    {"shadow-down-left", kFx, "Shadow", "Down left", "Downleft1", nullptr, nullptr, false,
+     [](R r) { Shadow(r, fx::ShadowDirection::DownLeft); }},
+    {"shadow-down-right", kFx, "Shadow", "Down right", "Downright1", nullptr, nullptr, false,
+     [](R r) { Shadow(r, fx::ShadowDirection::DownRight); }},
+    {"seamless", kFx, nullptr, "Seamless", "Seamless1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [&](Bitmap& b) { fx::MakeSeamless(b, r.settings.seamlessDepth & 0xFF); }); }},
+    {"buttonize-rectangle", kFx, "Buttonize", "Rectangle", "Buttonize1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [&](Bitmap& b) { fx::ButtonizeRect(b, r.settings.buttonizeDepth & 0xFF, r.settings.buttonizeWeight); }); }},
+    {"buttonize-oval", kFx, "Buttonize", "Oval", "Oval1", nullptr, nullptr, false,
+     [](R r) { Button(r, "round", false); }},
+    {"buttonize-oval-masked", kFx, "Buttonize", "Oval Masked", "ButonizeOval1", nullptr, nullptr, false,
+     [](R r) { Button(r, "round", true); }},
+    {"buttonize-oval-rimmed", kFx, "Buttonize", "Oval Rimmed", "Ovalrimmed1", nullptr, nullptr, false,
+     [](R r) { Button(r, "rimmed", false); }},
+    {"buttonize-oval-rimmed-masked", kFx, "Buttonize", "Oval Rimmed masked", "ButtonizeOvalRimmed1", nullptr, nullptr, false,
+     [](R r) { Button(r, "rimmed", true); }},
+    {"buttonize-oval-frame", kFx, "Buttonize", "Oval Frame", "OvalDouble1", nullptr, nullptr, false,
+     [](R r) { Button(r, "doubleround", true); }},
+    {"mask-oval", kFx, nullptr, "Mask Oval", "MaskOval1", nullptr, nullptr, false,
+     [](R r) { Edit(r, [](Bitmap& b) { fx::MaskOval(b, clWhite); }); }},
+    {"mask-oval-color", kSettingsMenu, nullptr, "Mask Oval color...", "MaskOvalcolor1", nullptr, "#RRGGBB", false,
+     MaskOvalColor},
+    {"turn", kElsewhere, "Edit", "&Turn", nullptr, nullptr, nullptr, false,
+     [](R r) { r.workspace.Turn(); }},
+    {"resize", kElsewhere, "Options", "Resize &Image...", nullptr, nullptr, "WxH", true,
+     [](R r) { if (const auto size = ParseSize(r.argument)) r.workspace.ResampleImageTo(size->first, size->second); }},
+    {"make-square", kElsewhere, "Options", "Make &Square", nullptr, nullptr, nullptr, false,
+     [](R r) { r.workspace.MakeSquare(); }},
+};
+// clang-format on
+
+constexpr bool Same(const char* a, const char* b) {
+  if (!a || !b) return a == b;
+  return std::string_view(a) == std::string_view(b);
+}
+
+// The rules a row must keep for the menu and the command line to be made
+// from it: a slip in the table fails the build instead of dropping an item.
+constexpr bool TableIsSound() {
+  const std::size_t n = std::size(kCommands);
+  for (std::size_t i = 0; i < n; ++i) {
+    const EffectCommand& c = kCommands[i];
+    if (!c.name || !c.caption || !c.run) return false;
+    for (const char ch : std::string_view(c.name))
+      if (!((ch >= 'a' && ch <= 'z') || ch == '-')) return false;
+    const bool shown = c.menu != EffectMenu::Elsewhere;
+    // Shown items carry their handler name; the listing needs a menu for the others.
+    if (shown != (c.handler != nullptr)) return false;
+    if (!shown && !c.submenu) return false;
+    if (c.argumentRequired && !c.argument) return false;
+    if (i > 0 && c.menu < kCommands[i - 1].menu) return false;  // menu order
+    for (std::size_t j = 0; j < i; ++j) {
+      const EffectCommand& d = kCommands[j];
+      if (Same(c.name, d.name)) return false;
+      if (c.handler && Same(c.handler, d.handler)) return false;
+      if (c.shortcut && Same(c.shortcut, d.shortcut)) return false;
+      // One submenu's items stand together: a submenu that came back after
+      // another would show twice.
+      if (c.menu == EffectMenu::Effects && c.submenu && Same(c.submenu, d.submenu) && j + 1 < i &&
+          !Same(kCommands[i - 1].submenu, c.submenu))
+        return false;
+    }
+  }
+  return true;
+}
+static_assert(TableIsSound(), "an effect command row breaks the table's rules");
 
 std::optional<int> WholeNumber(std::string_view text) {
   int value = 0;
@@ -253,6 +203,13 @@ const EffectCommand* FindEffectCommand(std::string_view name) {
   for (const EffectCommand& command : kCommands)
     if (name == command.name) return &command;
   return nullptr;
+}
+
+std::string EffectListCaption(const EffectCommand& command) {
+  std::string text = command.submenu ? std::string(command.submenu) + " > " : std::string();
+  for (const char* c = command.caption; *c; ++c)
+    if (*c != '&') text += *c;
+  return text;
 }
 
 std::optional<Color> ParseHtmlColor(const std::string& text) {
@@ -282,14 +239,15 @@ std::optional<std::string> CheckEffectArgument(const EffectCommand& command, con
     if (command.argumentRequired) return name + " needs " + command.argument;
     return std::nullopt;
   }
-  const bool fits = name == "resize" ? ParseSize(argument).has_value() : ParseHtmlColor(argument).has_value();
+  const bool fits = std::string_view(command.argument) == "WxH" ? ParseSize(argument).has_value()
+                                                                : ParseHtmlColor(argument).has_value();
   if (!fits) return name + " takes " + command.argument + ", not \"" + argument + "\"";
   return std::nullopt;
 }
 
 void RunEffectCommand(Workspace& workspace, const fx::EffectSettings& settings, const EffectCommand& command,
-                      const std::string& argument) {
-  command.run(workspace, settings, argument);
+                      UserInteraction& ui, const std::string& argument) {
+  command.run(EffectRun{workspace, settings, ui, argument});
 }
 
 }  // namespace pixtrel

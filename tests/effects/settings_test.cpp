@@ -47,12 +47,11 @@ TEST(EffectSettings, PromptRule) {
 
 TEST(EffectSettings, EditAsksWithCaptionPromptAndValue) {
   ScriptedInteraction ui;
-  ScopedInteraction scope(ui);
   fx::EffectSettings s;
   ui.inputs = {std::string("25"), std::nullopt};
-  fx::EditEffectSetting(s, Rule("seamless-depth"));
+  fx::EditEffectSetting(s, Rule("seamless-depth"), ui);
   EXPECT_EQ(s.seamlessDepth, 25);
-  fx::EditEffectSetting(s, Rule("seamless-depth"));  // cancelled
+  fx::EditEffectSetting(s, Rule("seamless-depth"), ui);  // cancelled
   EXPECT_EQ(s.seamlessDepth, 25);
   ASSERT_FALSE(ui.prompts.empty());
   EXPECT_NE(ui.prompts[0].find("Enter Seamless depth (10-50):"), std::string::npos);

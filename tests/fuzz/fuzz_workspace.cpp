@@ -7,6 +7,7 @@
 
 #include "core/bitmap.h"
 #include "core/errors.h"
+#include "core/scripted_interaction.h"
 #include "workspace/editing.h"
 #include "workspace/selection.h"
 #include "workspace/workspace.h"
@@ -47,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int x = 0; x < start.Width(); ++x) start.SetPixel(x, y, RGB(x * 5, y * 9, x + y));
   ws.SetImage(start);
   Selection selection;
+  ScriptedInteraction ui;  // "selection too small" lands here
   SelectionMouse mouse(selection);
   unsigned sum = 0;
   for (int step = 0; step < 64 && !script.Done(); ++step) {
@@ -74,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         case 4:
           // A crop of a huge rectangle fails cleanly; keep the rest small.
-          if (selection.Width() <= 2000 && selection.Height() <= 2000) CropToSelection(ws, selection);
+          if (selection.Width() <= 2000 && selection.Height() <= 2000) CropToSelection(ws, selection, ui);
           break;
         case 5:
           if (selection.Width() <= 2000 && selection.Height() <= 2000) {

@@ -1,13 +1,11 @@
 // The mouse arithmetic, stamping, the overlay and the tool bar rules.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include <QImage>
 
 #include "shapes/shape_controller.h"
 #include "shapes/shape_test_util.h"
-#include "shapes/stamp_command.h"
+#include "shapes/stamp.h"
 #include "support/corpus.h"
 
 namespace pixtrel::shapes {
@@ -187,31 +185,21 @@ TEST(ShapeMenu, BuildImagesPaintsEveryKindPatternAndUserShape) {
   EXPECT_TRUE(test::SameAt(images[images.size() - 2], images.back(), 0, 0));
 }
 
-// ---- pixtrel-cli stamp -------------------------------------------------------
+// ---- stamping a request -------------------------------------------------------
 
-int Stamp(std::vector<std::string> args, std::string* output = nullptr, std::string* errors = nullptr) {
-  std::ostringstream out, err;
-  args.insert(args.begin(), "stamp");
-  const int code = RunStampCommand(args, out, err);
-  if (output) *output = out.str();
-  if (errors) *errors = err.str();
-  return code;
-}
-
-TEST(StampCommand, StampsOneShapeAndSavesIt) {
-  const std::string dir = pixtrel::test::TempDir();
-  QImage in(120, 80, QImage::Format_RGB888);
-  in.fill(Qt::white);
-  ASSERT_TRUE(in.save(QString::fromStdString(dir + "/in.bmp")));
-  std::string out;
-  ASSERT_EQ(Stamp({dir + "/in.bmp", dir + "/out.bmp", "--kind", "zstArrowUp", "--box", "10,5,40,60", "--brush",
-                   "#FF0000", "--gradient", "zgdRectOut", "--gradient-color", "#000000", "--pen-width", "2"},
-                  &out),
-            0);
-  EXPECT_EQ(out, dir + "/out.bmp\n");
-  QImage result(QString::fromStdString(dir + "/out.bmp"));
-  ASSERT_FALSE(result.isNull());
-  const Bitmap stamped = pixtrel::test::FromQImage(result);
+TEST(StampShape, PaintsTheShapeTheRequestDescribes) {
+  StampRequest r;
+  r.kind = zstArrowUp;
+  r.left = 10;
+  r.top = 5;
+  r.width = 40;
+  r.height = 60;
+  r.brushColor = clRed;
+  r.gradient = zgdRectOut;
+  r.gradientColor = clBlack;
+  r.penWidth = 2;
+  Bitmap stamped = Blank(120, 80);
+  StampShape(r, stamped);
 
   ZepShape s;
   s.SetShape(zstArrowUp);
@@ -226,19 +214,29 @@ TEST(StampCommand, StampsOneShapeAndSavesIt) {
   EXPECT_FALSE(Changed(stamped).IsEmpty());
 }
 
-TEST(StampCommand, ListsAndRejectsBadCommandLines) {
-  std::string out, err;
-  EXPECT_EQ(Stamp({"--list"}, &out), 0);
-  EXPECT_NE(out.find("zstFatArrowRight\n"), std::string::npos);
-  EXPECT_NE(out.find("zgdLeftRight\n"), std::string::npos);
-  EXPECT_EQ(Stamp({"a.bmp", "b.bmp", "--kind", "zstNope", "--box", "0,0,1,1"}, nullptr, &err), 2);
-  EXPECT_NE(err.find("zstNope"), std::string::npos);
-  EXPECT_EQ(Stamp({"a.bmp", "b.bmp", "--kind", "zstSquare"}), 2);
-  EXPECT_EQ(Stamp({"a.bmp", "b.bmp", "--kind", "zstSquare", "--box", "1,2,3"}), 2);
-  EXPECT_EQ(Stamp({"a.bmp", "b.bmp", "--kind", "zstSquare", "--box", "0,0,9,9", "--brush", "red"}), 2);
-  EXPECT_EQ(Stamp({"a.bmp", "b.bmp", "--user-vector", "odd=1,2,3", "--box", "0,0,9,9"}), 2);
-  EXPECT_EQ(Stamp({"a.bmp", "--kind", "zstSquare", "--box", "0,0,9,9"}), 2);
-  EXPECT_EQ(Stamp({"a.nope", "b.bmp", "--kind", "zstSquare", "--box", "0,0,9,9"}), 2);
+TEST(StampShape, UnsetValuesKeepTheNewShapesAndAPlacedCaptionIsNotCentred) {
+  StampRequest r;
+  r.userVector = "tri=0,0,1,0,0.5,1";
+  r.width = r.height = 30;
+  r.caption = "Hi";
+  ZepShape plain;
+  BuildStampShape(r, plain);
+  const ZepShape fresh;
+  EXPECT_EQ(plain.Shape(), zstUser);  // no kind: the free polygon
+  EXPECT_EQ(plain.Brush().color, fresh.Brush().color);
+  EXPECT_EQ(plain.Pen().width, fresh.Pen().width);
+  EXPECT_EQ(plain.Font().name, fresh.Font().name);
+  EXPECT_FALSE(plain.Gradient());
+  EXPECT_TRUE(plain.CaptionCentered());
+
+  r.captionY = 4;
+  ZepShape placed;
+  BuildStampShape(r, placed);
+  EXPECT_FALSE(placed.CaptionCentered());
+  r.captionCentered = true;
+  ZepShape centred;
+  BuildStampShape(r, centred);
+  EXPECT_TRUE(centred.CaptionCentered());
 }
 
 }  // namespace

@@ -44,9 +44,8 @@ TEST(NewImage, AsksWidthThenHeightStartingWithTheWidthText) {
   Workspace ws;
   ws.SetImage(Picture(20, 20));
   RecordingInteraction ui;
-  ScopedInteraction scope(ui);
   ui.inputs = {std::string("300"), std::string("10")};
-  EXPECT_FALSE(NewImage(ws));
+  EXPECT_FALSE(NewImage(ws, ui));
   ASSERT_EQ(ui.prompts.size(), 2u);
   EXPECT_EQ(ui.prompts[0], "Pixtrel New Image: Enter image width:");
   EXPECT_EQ(ui.prompts[1], "Pixtrel New Image: Enter image height:");
@@ -62,9 +61,8 @@ TEST(NewImage, MakesAWhiteImageAfterASnapshot) {
   const Bitmap before = Picture(20, 20);
   ws.SetImage(before);
   ScriptedInteraction ui;
-  ScopedInteraction scope(ui);
   ui.inputs = {std::string("11"), std::string("300")};
-  EXPECT_TRUE(NewImage(ws));
+  EXPECT_TRUE(NewImage(ws, ui));
   EXPECT_EQ(ws.Image().Width(), 11);
   EXPECT_EQ(ws.Image().Height(), 300);
   EXPECT_EQ(ws.Image().Pixel(0, 0), clWhite);
@@ -79,24 +77,21 @@ TEST(NewImage, InvalidTextIsShownAndCancelStops) {
   ws.SetImage(Picture(20, 20));
   {
     ScriptedInteraction ui;
-    ScopedInteraction scope(ui);
     ui.inputs = {std::string("abc")};
-    EXPECT_FALSE(NewImage(ws));
+    EXPECT_FALSE(NewImage(ws, ui));
     EXPECT_EQ(ui.messages, (std::vector<std::string>{"abc is invalid"}));
     EXPECT_EQ(ui.prompts.size(), 1u);  // no height prompt
   }
   {
     ScriptedInteraction ui;
-    ScopedInteraction scope(ui);
     ui.inputs = {std::string("50"), std::string("12x")};
-    EXPECT_FALSE(NewImage(ws));
+    EXPECT_FALSE(NewImage(ws, ui));
     EXPECT_EQ(ui.messages, (std::vector<std::string>{"12x is invalid"}));
   }
   {
     ScriptedInteraction ui;
-    ScopedInteraction scope(ui);
     ui.inputs = {std::string("50"), std::nullopt};
-    EXPECT_FALSE(NewImage(ws));
+    EXPECT_FALSE(NewImage(ws, ui));
     EXPECT_TRUE(ui.messages.empty());
   }
   EXPECT_EQ(ws.Image().Width(), 20);
@@ -109,17 +104,16 @@ TEST(Crop, FiveByFiveWorksFourByFiftyIsTooSmall) {
   ws.SetImage(original);
   Selection sel;
   ScriptedInteraction ui;
-  ScopedInteraction scope(ui);
 
   sel.SetBounds(3, 2, 4, 50);
   sel.SetVisible(true);
-  EXPECT_FALSE(CropToSelection(ws, sel));
+  EXPECT_FALSE(CropToSelection(ws, sel, ui));
   EXPECT_EQ(ui.messages, (std::vector<std::string>{"selection too small"}));
   EXPECT_FALSE(ws.UndoEnabled());
   EXPECT_TRUE(sel.Visible());
 
   sel.SetBounds(3, 2, 5, 5);
-  EXPECT_TRUE(CropToSelection(ws, sel));
+  EXPECT_TRUE(CropToSelection(ws, sel, ui));
   ASSERT_EQ(ws.Image().Width(), 5);
   ASSERT_EQ(ws.Image().Height(), 5);
   for (int y = 0; y < 5; ++y)
@@ -135,14 +129,13 @@ TEST(Crop, NegativeDragIsTooSmallAndAreaBeyondTheImageIsWhite) {
   ws.SetImage(original);
   Selection sel;
   ScriptedInteraction ui;
-  ScopedInteraction scope(ui);
   sel.SetBounds(15, 15, -10, -10);
   sel.SetVisible(true);
-  EXPECT_FALSE(CropToSelection(ws, sel));
+  EXPECT_FALSE(CropToSelection(ws, sel, ui));
   EXPECT_EQ(ui.messages.size(), 1u);
 
   sel.SetBounds(15, 16, 10, 8);
-  EXPECT_TRUE(CropToSelection(ws, sel));
+  EXPECT_TRUE(CropToSelection(ws, sel, ui));
   EXPECT_EQ(ws.Image().Width(), 10);
   EXPECT_EQ(ws.Image().Height(), 8);
   EXPECT_EQ(ws.Image().Pixel(4, 3), original.Pixel(19, 19));
@@ -155,12 +148,11 @@ TEST(Crop, AllWithAHiddenSelectionThenCropDoesNothing) {
   ws.SetImage(Picture(30, 20));
   Selection sel;
   ScriptedInteraction ui;
-  ScopedInteraction scope(ui);
   sel.SelectAll(ws.Image());
   EXPECT_FALSE(sel.Visible());
   EXPECT_EQ(sel.Width(), 30);
   EXPECT_EQ(sel.Height(), 20);
-  EXPECT_FALSE(CropToSelection(ws, sel));
+  EXPECT_FALSE(CropToSelection(ws, sel, ui));
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_FALSE(ws.UndoEnabled());
   EXPECT_EQ(ws.Image().Width(), 30);
@@ -252,7 +244,8 @@ TEST(Undo, AfterMakeSquareRestoresTheLastSnapshot) {
   const Bitmap original = Picture(30, 20);
   ws.SetImage(original);
   const fx::EffectSettings settings;
-  RunEffectCommand(ws, settings, *FindEffectCommand("lighter"));
+  ScriptedInteraction ui;
+  RunEffectCommand(ws, settings, *FindEffectCommand("lighter"), ui);
   ws.MakeSquare();
   EXPECT_EQ(ws.Image().Width(), 30);
   EXPECT_EQ(ws.Image().Height(), 30);
@@ -368,8 +361,7 @@ TEST(Crop, RealPhotoFromTheCorpus) {
   sel.SetBounds(8, 9, 40, 30);
   sel.SetVisible(true);
   ScriptedInteraction ui;
-  ScopedInteraction scope(ui);
-  ASSERT_TRUE(CropToSelection(ws, sel));
+  ASSERT_TRUE(CropToSelection(ws, sel, ui));
   Bitmap reference = ws.UndoBitmap();
   reference.SetPixelFormat(pf24bit);
   for (int y = 0; y < 30; y += 7)

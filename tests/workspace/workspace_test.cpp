@@ -35,7 +35,8 @@ TEST(Workspace, EditFrameAndUndo) {
   const Bitmap original = Picture(20, 10, pf8bit);
   ws.SetImage(original);
   const fx::EffectSettings settings;
-  RunEffectCommand(ws, settings, *FindEffectCommand("lighter"));
+  ScriptedInteraction ui;
+  RunEffectCommand(ws, settings, *FindEffectCommand("lighter"), ui);
   EXPECT_TRUE(ws.UndoEnabled());
   EXPECT_EQ(ws.Image().PixelFormat(), pf24bit);
   EXPECT_EQ(ws.UndoBitmap().PixelFormat(), pf8bit);
@@ -54,9 +55,10 @@ TEST(Workspace, WithoutUndoTheFrameMovesTheImage) {
   kept.SetImage(Picture(17, 9, pf32bit));
   moved.SetImage(Picture(17, 9, pf32bit));
   const fx::EffectSettings settings;
+  ScriptedInteraction ui;
   for (const char* name : {"blur", "posterize", "turn", "twist"}) {
-    RunEffectCommand(kept, settings, *FindEffectCommand(name));
-    RunEffectCommand(moved, settings, *FindEffectCommand(name));
+    RunEffectCommand(kept, settings, *FindEffectCommand(name), ui);
+    RunEffectCommand(moved, settings, *FindEffectCommand(name), ui);
     EXPECT_TRUE(SamePixels(kept.Image(), moved.Image())) << name;
   }
   const Bitmap result = moved.Image();
@@ -69,7 +71,8 @@ TEST(Workspace, UndoAfterMakeSquareRestoresTheLastSnapshot) {
   const Bitmap original = Picture(30, 12);
   ws.SetImage(original);
   const fx::EffectSettings settings;
-  RunEffectCommand(ws, settings, *FindEffectCommand("invert"));
+  ScriptedInteraction ui;
+  RunEffectCommand(ws, settings, *FindEffectCommand("invert"), ui);
   const Bitmap inverted = ws.Image();
   ws.MakeSquare();
   EXPECT_EQ(ws.Image().Width(), 30);
@@ -120,6 +123,7 @@ TEST(Workspace, ResampleIgnoresSmallSizesAndTakesNoSnapshot) {
 
 TEST(EffectCommands, EveryCommandRunsOnAwkwardPictures) {
   const fx::EffectSettings settings;
+  ScriptedInteraction ui;
   for (const EffectCommand& command : EffectCommands()) {
     for (auto [w, h] : {std::pair{1, 1}, {2, 3}, {3, 2}, {12, 7}, {64, 64}}) {
       SCOPED_TRACE(std::string(command.name) + " " + std::to_string(w) + "x" + std::to_string(h));
@@ -127,7 +131,7 @@ TEST(EffectCommands, EveryCommandRunsOnAwkwardPictures) {
       ws.SetImage(Picture(w, h, pf32bit));
       const std::string argument = command.argumentRequired ? "40x20" : (command.argument ? "#102030" : "");
       EXPECT_FALSE(CheckEffectArgument(command, argument));
-      RunEffectCommand(ws, settings, command, argument);
+      RunEffectCommand(ws, settings, command, ui, argument);
       EXPECT_FALSE(ws.Image().Empty());
     }
   }
@@ -145,13 +149,12 @@ TEST(EffectCommands, ArgumentsAndColourDialog) {
 
   // "Mask Oval color..." cancelled leaves the image and the undo copy untouched.
   ScriptedInteraction ui;
-  ScopedInteraction scope(ui);
   Workspace ws;
   ws.SetImage(Picture(10, 10));
   ui.colors = {std::nullopt, RGB(255, 0, 0)};
-  RunEffectCommand(ws, fx::EffectSettings(), *FindEffectCommand("mask-oval-color"));
+  RunEffectCommand(ws, fx::EffectSettings(), *FindEffectCommand("mask-oval-color"), ui);
   EXPECT_FALSE(ws.UndoEnabled());
-  RunEffectCommand(ws, fx::EffectSettings(), *FindEffectCommand("mask-oval-color"));
+  RunEffectCommand(ws, fx::EffectSettings(), *FindEffectCommand("mask-oval-color"), ui);
   EXPECT_TRUE(ws.UndoEnabled());
   EXPECT_EQ(ws.Image().Pixel(0, 0), RGB(255, 0, 0));
 }

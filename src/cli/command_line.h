@@ -1,0 +1,95 @@
+// What pixtrel-cli's subcommands share: the table row each one is, the usage
+// error, the interaction that answers for a run without a user, and the
+// small parsers of option values.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/interaction.h"
+
+namespace pixtrel::cli {
+
+// A wrong command line: shown with a pointer to --help, exit code 2.
+struct UsageError {
+  std::string message;
+};
+
+// Answers the logic's questions for a run without a user: messages go to
+// standard error as they stand, questions are declined. The password prompt
+// is answered from --password-file, else asked on the terminal without echo;
+// with neither it is cancelled.
+class CommandLineInteraction : public UserInteraction {
+ public:
+  explicit CommandLineInteraction(std::ostream& err) : err_(err) {}
+
+  std::optional<std::string> password;
+  // The icon options window's answer and the icon resize question's.
+  std::optional<IconColors> iconColors;
+  bool resizeIcons = true;
+
+  void ShowMessage(const std::string& text) override;
+  bool Confirm(const std::string& text) override;
+  std::optional<std::string> InputQuery(const std::string& caption, const std::string& prompt,
+                                        const std::string& value) override;
+  std::optional<std::string> PasswordQuery(const std::string& caption, const std::string& prompt) override;
+  std::optional<IconColors> ChooseIconColors(IconColors preselected) override;
+  std::optional<Color> ChooseColor(Color start) override;
+
+ private:
+  std::optional<std::string> AskOnTerminal(const std::string& prompt);
+
+  std::ostream& err_;
+};
+
+// One run of a subcommand: the whole command line (args[0] is the
+// subcommand's name), the output streams and the interaction.
+struct Invocation {
+  const std::vector<std::string>& args;
+  std::ostream& out;
+  std::ostream& err;
+  CommandLineInteraction& interaction;
+};
+
+// One subcommand as the table in cli.cpp lists it. --help is put together
+// from the rows: the usage lines of all, then their option blocks, then the
+// general options, then their appendices, then the formats.
+struct Subcommand {
+  const char* name;
+  const char* usage;                   // its lines under "Commands:"
+  const char* options;                 // its "Options of ..." block, or nullptr
+  std::string (*appendix)();           // more text for --help, or nullptr
+  int (*run)(const Invocation& call);  // the exit code; UsageError for a wrong command line
+};
+
+// The subcommands, each in its own file.
+int ConvertCommand(const Invocation& call);
+int InfoCommand(const Invocation& call);
+int BatchCommand(const Invocation& call);
+int EffectsCommand(const Invocation& call);
+int StampCommand(const Invocation& call);
+int IclCommand(const Invocation& call);
+extern const char kConvertOptions[];
+extern const char kBatchOptions[];
+std::string EffectsAppendix();
+std::string StampAppendix();
+
+// A whole number from low to high, else a UsageError naming the option.
+int ParseInt(const std::string& text, const std::string& option, int low, int high);
+// Splits "NAME=VALUE"; the value is empty when there is no "=".
+std::pair<std::string, std::string> SplitAssignment(const std::string& text);
+
+// The value of a word option: the index of text among names.
+template <typename Value, std::size_t N>
+Value ParseChoice(const std::string& text, const std::string& option, const char* const (&names)[N]) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (text == names[i]) return static_cast<Value>(i);
+  std::string list;
+  for (std::size_t i = 0; i < N; ++i) list += (i ? ", " : "") + std::string(names[i]);
+  throw UsageError{option + " takes one of " + list};
+}
+
+}  // namespace pixtrel::cli
