@@ -390,6 +390,23 @@ TEST(WmfShapes, PolygonEllipseAndTextOut) {
   EXPECT_GT(CountColor(bitmap, clBlue, Rect{80, 10, 140, 45}), 20);
 }
 
+TEST(WmfRasterOps, PatternBlitsByTheirOperation) {
+  WmfBuilder b(96, 16);
+  b.Record(0x02FC, {0, 0x00FF, 0, 0}).Record(0x012D, {0});  // red brush
+  b.Record(0x02FA, {5, 0, 0, 0, 0}).Record(0x012D, {1});    // null pen
+  b.Record(0x041B, {16, 96, 0, 0});
+  b.Record(0x02FC, {0, 0, 0x00FF, 0}).Record(0x012D, {2});  // blue brush
+  const std::uint32_t rops[] = {0x00550009, 0x00000042, 0x00FF0062, 0x005A0049, 0x00AA0029, 0x00F00021};
+  for (int i = 0; i < 6; ++i)
+    b.Record(0x061D, {static_cast<int>(rops[i] & 0xFFFF), static_cast<int>(rops[i] >> 16), 16, 16, 0, 16 * i});
+  const Bitmap bitmap = Render(b.Finish());
+  const Color expected[] = {clAqua, clBlack, clWhite, clFuchsia, clRed, clBlue};
+  for (int i = 0; i < 6; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(bitmap.Pixel(16 * i + 8, 8), expected[i]);
+  }
+}
+
 TEST(WmfBitmaps, StretchDibCountsSourceRowsFromTheBottom) {
   const auto dib = test::Dib24(2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00});
   std::vector<std::uint8_t> p;
