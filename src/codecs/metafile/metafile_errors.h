@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 
 #include "core/errors.h"
@@ -33,6 +34,14 @@ inline constexpr std::array<MetafileErrorEntry, 6> kMetafileErrors = {{
     {MetafileError::BadRecordSize, "BadRecordSize", "Metafile is not valid"},
     {MetafileError::ParametersOutsideRecord, "ParametersOutsideRecord", "Metafile is not valid"},
 }};
+
+// The table is looked up by the enum's value.
+constexpr bool MetafileErrorsInOrder() {
+  for (std::size_t i = 0; i < kMetafileErrors.size(); ++i)
+    if (static_cast<std::size_t>(kMetafileErrors[i].error) != i) return false;
+  return true;
+}
+static_assert(MetafileErrorsInOrder(), "kMetafileErrors must follow the order of MetafileError");
 
 const MetafileErrorEntry& MetafileErrorInfo(MetafileError error);
 
