@@ -19,15 +19,12 @@
 #include <span>
 #include <vector>
 
-#include "core/errors.h"
+#include "codecs/metafile/metafile_errors.h"
 #include "core/graphic.h"
 
-namespace pixtrel {
+class QPainter;
 
-class EInvalidMetafile : public EInvalidGraphic {
- public:
-  EInvalidMetafile() : EInvalidGraphic("Metafile is not valid") {}
-};
+namespace pixtrel {
 
 class Metafile : public Graphic {
  public:
@@ -53,6 +50,10 @@ class Metafile : public Graphic {
   };
 
  private:
+  // Plays the records onto painter's image, whose top-left pixel is
+  // (imageLeft, imageTop) of the destination, stretched to rect.
+  void Play(QPainter& painter, const Rect& rect, int imageLeft, int imageTop) const;
+
   std::vector<std::uint8_t> bytes_;
   bool enhanced_ = false;
   int width_ = 0;

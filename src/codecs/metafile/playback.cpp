@@ -40,64 +40,53 @@ constexpr double kMaxPenPixels = 4096;
 constexpr double kMaxFontPixels = 2048;
 constexpr int kMaxRegionRects = 2000;
 
+// A colour that replaces the pen's or brush's own.
+enum class Force { None, Black, White };
+
+std::optional<QColor> ForcedColor(Force force) {
+  if (force == Force::Black) return QColor(Qt::black);
+  if (force == Force::White) return QColor(Qt::white);
+  return std::nullopt;
+}
+
 struct RopPlan {
   bool skip = false;
   QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
   std::optional<QColor> force;
 };
 
+struct Rop2Entry {
+  const char* name;
+  bool skip;  // the destination stays as it is
+  QPainter::CompositionMode mode;
+  Force force;
+};
+
+// The binary raster operations of pens and brushes, 1 to 16 in order.
+constexpr Rop2Entry kRop2[] = {
+    {"Black", false, QPainter::CompositionMode_SourceOver, Force::Black},
+    {"NotMergePen", false, QPainter::RasterOp_NotSourceAndNotDestination, Force::None},
+    {"MaskNotPen", false, QPainter::RasterOp_NotSourceAndDestination, Force::None},
+    {"NotCopyPen", false, QPainter::RasterOp_NotSource, Force::None},
+    {"MaskPenNot", false, QPainter::RasterOp_SourceAndNotDestination, Force::None},
+    {"Not", false, QPainter::RasterOp_NotDestination, Force::None},
+    {"XorPen", false, QPainter::RasterOp_SourceXorDestination, Force::None},
+    {"NotMaskPen", false, QPainter::RasterOp_NotSourceOrNotDestination, Force::None},
+    {"MaskPen", false, QPainter::RasterOp_SourceAndDestination, Force::None},
+    {"NotXorPen", false, QPainter::RasterOp_NotSourceXorDestination, Force::None},
+    {"Nop", true, QPainter::CompositionMode_SourceOver, Force::None},
+    {"MergeNotPen", false, QPainter::RasterOp_NotSourceOrDestination, Force::None},
+    {"CopyPen", false, QPainter::CompositionMode_SourceOver, Force::None},
+    {"MergePenNot", false, QPainter::RasterOp_SourceOrNotDestination, Force::None},
+    {"MergePen", false, QPainter::RasterOp_SourceOrDestination, Force::None},
+    {"White", false, QPainter::CompositionMode_SourceOver, Force::White},
+};
+
+// Unknown operations draw as a plain copy.
 RopPlan PlanRop2(int rop2) {
-  RopPlan plan;
-  switch (rop2) {
-    case 1:
-      plan.force = QColor(Qt::black);
-      break;
-    case 2:
-      plan.mode = QPainter::RasterOp_NotSourceAndNotDestination;
-      break;
-    case 3:
-      plan.mode = QPainter::RasterOp_NotSourceAndDestination;
-      break;
-    case 4:
-      plan.mode = QPainter::RasterOp_NotSource;
-      break;
-    case 5:
-      plan.mode = QPainter::RasterOp_SourceAndNotDestination;
-      break;
-    case 6:
-      plan.mode = QPainter::RasterOp_NotDestination;
-      break;
-    case 7:
-      plan.mode = QPainter::RasterOp_SourceXorDestination;
-      break;
-    case 8:
-      plan.mode = QPainter::RasterOp_NotSourceOrNotDestination;
-      break;
-    case 9:
-      plan.mode = QPainter::RasterOp_SourceAndDestination;
-      break;
-    case 10:
-      plan.mode = QPainter::RasterOp_NotSourceXorDestination;
-      break;
-    case 11:
-      plan.skip = true;
-      break;
-    case 12:
-      plan.mode = QPainter::RasterOp_NotSourceOrDestination;
-      break;
-    case 14:
-      plan.mode = QPainter::RasterOp_SourceOrNotDestination;
-      break;
-    case 15:
-      plan.mode = QPainter::RasterOp_SourceOrDestination;
-      break;
-    case 16:
-      plan.force = QColor(Qt::white);
-      break;
-    default:
-      break;
-  }
-  return plan;
+  if (rop2 < 1 || rop2 > static_cast<int>(std::size(kRop2))) return RopPlan{};
+  const Rop2Entry& entry = kRop2[rop2 - 1];
+  return RopPlan{entry.skip, entry.mode, ForcedColor(entry.force)};
 }
 
 // Ternary raster operations by the part that uses the source.
@@ -108,61 +97,39 @@ struct BltPlan {
   std::optional<QColor> force;
 };
 
+struct Rop3Entry {
+  std::uint8_t index;  // bits 16 to 23 of the operation code
+  const char* name;
+  BltKind kind;
+  QPainter::CompositionMode mode;
+  Force force;
+};
+
+// The ternary raster operations the players draw; the rest draw as a plain
+// copy of the source.
+constexpr Rop3Entry kRop3[] = {
+    {0xCC, "SrcCopy", BltKind::Source, QPainter::CompositionMode_SourceOver, Force::None},
+    {0xEE, "SrcPaint", BltKind::Source, QPainter::RasterOp_SourceOrDestination, Force::None},
+    {0x88, "SrcAnd", BltKind::Source, QPainter::RasterOp_SourceAndDestination, Force::None},
+    {0x66, "SrcInvert", BltKind::Source, QPainter::RasterOp_SourceXorDestination, Force::None},
+    {0x44, "SrcErase", BltKind::Source, QPainter::RasterOp_SourceAndNotDestination, Force::None},
+    {0x33, "NotSrcCopy", BltKind::Source, QPainter::RasterOp_NotSource, Force::None},
+    {0x11, "NotSrcErase", BltKind::Source, QPainter::RasterOp_NotSourceAndNotDestination, Force::None},
+    {0xBB, "MergePaint", BltKind::Source, QPainter::RasterOp_NotSourceOrDestination, Force::None},
+    {0xF0, "PatCopy", BltKind::Pattern, QPainter::CompositionMode_SourceOver, Force::None},
+    {0x5A, "PatInvert", BltKind::Pattern, QPainter::RasterOp_SourceXorDestination, Force::None},
+    {0xFB, "PatPaint", BltKind::Pattern, QPainter::CompositionMode_SourceOver, Force::None},  // drawn as PatCopy
+    {0x55, "DstInvert", BltKind::Destination, QPainter::RasterOp_NotDestination, Force::None},
+    {0x00, "Blackness", BltKind::Pattern, QPainter::CompositionMode_SourceOver, Force::Black},
+    {0xFF, "Whiteness", BltKind::Pattern, QPainter::CompositionMode_SourceOver, Force::White},
+    {0xAA, "Dest", BltKind::Nothing, QPainter::CompositionMode_SourceOver, Force::None},
+};
+
 BltPlan PlanRop3(std::uint32_t rop) {
-  BltPlan plan;
-  switch ((rop >> 16) & 0xFF) {
-    case 0xCC:
-      break;  // SRCCOPY
-    case 0xEE:
-      plan.mode = QPainter::RasterOp_SourceOrDestination;
-      break;  // SRCPAINT
-    case 0x88:
-      plan.mode = QPainter::RasterOp_SourceAndDestination;
-      break;  // SRCAND
-    case 0x66:
-      plan.mode = QPainter::RasterOp_SourceXorDestination;
-      break;  // SRCINVERT
-    case 0x44:
-      plan.mode = QPainter::RasterOp_SourceAndNotDestination;
-      break;  // SRCERASE
-    case 0x33:
-      plan.mode = QPainter::RasterOp_NotSource;
-      break;  // NOTSRCCOPY
-    case 0x11:
-      plan.mode = QPainter::RasterOp_NotSourceAndNotDestination;
-      break;  // NOTSRCERASE
-    case 0xBB:
-      plan.mode = QPainter::RasterOp_NotSourceOrDestination;
-      break;  // MERGEPAINT
-    case 0xF0:
-      plan.kind = BltKind::Pattern;
-      break;  // PATCOPY
-    case 0x5A:
-      plan.kind = BltKind::Pattern;
-      plan.mode = QPainter::RasterOp_SourceXorDestination;
-      break;  // PATINVERT
-    case 0xFB:
-      plan.kind = BltKind::Pattern;
-      break;  // PATPAINT, drawn as PATCOPY
-    case 0x55:
-      plan.kind = BltKind::Destination;
-      plan.mode = QPainter::RasterOp_NotDestination;
-      break;  // DSTINVERT
-    case 0x00:
-      plan.kind = BltKind::Pattern;
-      plan.force = QColor(Qt::black);
-      break;  // BLACKNESS
-    case 0xFF:
-      plan.kind = BltKind::Pattern;
-      plan.force = QColor(Qt::white);
-      break;  // WHITENESS
-    case 0xAA:
-      plan.kind = BltKind::Nothing;
-      break;  // the destination as it is
-    default:
-      break;
-  }
-  return plan;
+  const auto index = static_cast<std::uint8_t>(rop >> 16);
+  for (const Rop3Entry& entry : kRop3)
+    if (entry.index == index) return BltPlan{entry.kind, entry.mode, ForcedColor(entry.force)};
+  return BltPlan{};
 }
 
 Qt::BrushStyle HatchStyle(std::uint32_t hatch) {
@@ -330,56 +297,79 @@ void Playback::SelectObject(std::uint32_t index) {
     CombineClip(wmf_ ? LogicalRegionToDestination(region->region) : DeviceRegionToDestination(region->region), 5);
 }
 
+namespace {
+
+// The stock objects, by their numbers in the records (without the high bit).
+enum StockObject : std::uint32_t {
+  kWhiteBrush = 0,
+  kLightGrayBrush = 1,
+  kGrayBrush = 2,
+  kDarkGrayBrush = 3,
+  kBlackBrush = 4,
+  kNullBrush = 5,
+  kWhitePen = 6,
+  kBlackPen = 7,
+  kNullPen = 8,
+  kOemFixedFont = 10,
+  kAnsiFixedFont = 11,
+  kAnsiVarFont = 12,
+  kSystemFont = 13,
+  kDeviceDefaultFont = 14,
+  kSystemFixedFont = 16,
+  kDefaultGuiFont = 17,
+  kDcBrush = 18,
+  kDcPen = 19,
+};
+
+}  // namespace
+
 void Playback::SelectStock(std::uint32_t stock) {
   auto solid = [this](int grey) { state_.brush = BrushObject{0, QColor(grey, grey, grey), 0, {}}; };
   switch (stock) {
-    case 0:
+    case kWhiteBrush:
+    case kDcBrush:
       solid(255);
       break;
-    case 1:
+    case kLightGrayBrush:
       solid(192);
       break;
-    case 2:
+    case kGrayBrush:
       solid(128);
       break;
-    case 3:
+    case kDarkGrayBrush:
       solid(64);
       break;
-    case 4:
+    case kBlackBrush:
       solid(0);
       break;
-    case 5:
+    case kNullBrush:
       state_.brush = BrushObject{1, Qt::white, 0, {}};
       break;
-    case 6:
+    case kWhitePen:
       state_.pen = PenObject{0, 0, Qt::white};
       break;
-    case 7:
+    case kBlackPen:
+    case kDcPen:
       state_.pen = PenObject{0, 0, Qt::black};
       break;
-    case 8:
+    case kNullPen:
       state_.pen = PenObject{5, 0, Qt::black};
       break;
-    case 10:
-    case 11:
-    case 12:
-    case 13:
-    case 14:
-    case 16:
-    case 17: {
+    case kOemFixedFont:
+    case kAnsiFixedFont:
+    case kAnsiVarFont:
+    case kSystemFont:
+    case kDeviceDefaultFont:
+    case kSystemFixedFont:
+    case kDefaultGuiFont: {
       FontObject font;
-      font.height = stock == 17 ? -11 : 16;
-      font.weight = stock == 13 ? 700 : 400;
-      font.face = (stock == 10 || stock == 11 || stock == 16) ? QStringLiteral("Courier New") : QString();
+      font.height = stock == kDefaultGuiFont ? -11 : 16;
+      font.weight = stock == kSystemFont ? 700 : 400;
+      const bool fixed = stock == kOemFixedFont || stock == kAnsiFixedFont || stock == kSystemFixedFont;
+      font.face = fixed ? QStringLiteral("Courier New") : QString();
       state_.font = font;
       break;
     }
-    case 18:
-      solid(255);
-      break;
-    case 19:
-      state_.pen = PenObject{0, 0, Qt::black};
-      break;
     default:
       break;
   }
