@@ -3,7 +3,6 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QString>
@@ -29,12 +28,9 @@ QString ToQString(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Text needs a QGuiApplication: one is made on first use; under a plain
-// QCoreApplication text is left out.
-bool FontsAvailable() {
-  EnsureGuiApplication();
-  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-}
+// Text needs a QGuiApplication; without one (none at all, or a plain
+// QCoreApplication) text is left out.
+bool FontsAvailable() { return HasGuiApplication(); }
 
 QFont MakeQFont(const Font& font) {
   QFont q;
