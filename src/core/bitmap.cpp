@@ -7,6 +7,7 @@
 #include "core/byte_reader.h"
 #include "core/canvas.h"
 #include "core/errors.h"
+#include "core/packed_row.h"
 
 namespace pixtrel {
 
@@ -112,14 +113,12 @@ void RowToBGR(const std::uint8_t* row, PixelFormat format, const Palette& palett
   };
   switch (format) {
     case pf1bit:
-      for (int x = 0; x < width; ++x) putIndex(x, (row[x >> 3] >> (7 - (x & 7))) & 1);
-      break;
     case pf4bit:
-      for (int x = 0; x < width; ++x) putIndex(x, (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
+    case pf8bit: {
+      const int bits = BitsPerPixel(format);
+      for (int x = 0; x < width; ++x) putIndex(x, PackedPixel(row, bits, static_cast<std::size_t>(x)));
       break;
-    case pf8bit:
-      for (int x = 0; x < width; ++x) putIndex(x, row[x]);
-      break;
+    }
     case pf15bit:
       for (int x = 0; x < width; ++x) {
         const int w = row[2 * x] | (row[2 * x + 1] << 8);
@@ -155,21 +154,12 @@ void BGRToRow(const std::uint8_t* in, PixelFormat format, PaletteMapper* mapper,
   auto index = [&](int x) { return mapper->Map(RGB(in[3 * x + 2], in[3 * x + 1], in[3 * x])); };
   switch (format) {
     case pf1bit:
-      for (int x = 0; x < width; ++x) {
-        const int bit = 7 - (x & 7);
-        row[x >> 3] = static_cast<std::uint8_t>((row[x >> 3] & ~(1 << bit)) | ((index(x) & 1) << bit));
-      }
-      break;
     case pf4bit:
-      for (int x = 0; x < width; ++x) {
-        const int v = index(x) & 0x0F;
-        std::uint8_t& b = row[x >> 1];
-        b = (x & 1) ? static_cast<std::uint8_t>((b & 0xF0) | v) : static_cast<std::uint8_t>((b & 0x0F) | (v << 4));
-      }
+    case pf8bit: {
+      const int bits = BitsPerPixel(format);
+      for (int x = 0; x < width; ++x) SetPackedPixel(row, bits, static_cast<std::size_t>(x), index(x));
       break;
-    case pf8bit:
-      for (int x = 0; x < width; ++x) row[x] = static_cast<std::uint8_t>(index(x));
-      break;
+    }
     case pf15bit:
       for (int x = 0; x < width; ++x) {
         const int w = (in[3 * x] >> 3) | ((in[3 * x + 1] >> 3) << 5) | ((in[3 * x + 2] >> 3) << 10);
@@ -415,40 +405,14 @@ void Bitmap::SetPixel(int x, int y, Color color) {
 
 int Bitmap::PixelIndex(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-  const std::uint8_t* row = ScanLine(y);
-  switch (format_) {
-    case pf1bit:
-      return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case pf4bit:
-      return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-    case pf8bit:
-      return row[x];
-    default:
-      return 0;
-  }
+  if (!IsIndexed(format_)) return 0;
+  return PackedPixel(ScanLine(y), BitCount(), static_cast<std::size_t>(x));
 }
 
 void Bitmap::SetPixelIndex(int x, int y, int index) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-  std::uint8_t* row = ScanLine(y);
-  switch (format_) {
-    case pf1bit: {
-      const int bit = 7 - (x & 7);
-      row[x >> 3] = static_cast<std::uint8_t>((row[x >> 3] & ~(1 << bit)) | ((index & 1) << bit));
-      break;
-    }
-    case pf4bit: {
-      std::uint8_t& b = row[x >> 1];
-      b = (x & 1) ? static_cast<std::uint8_t>((b & 0xF0) | (index & 0x0F))
-                  : static_cast<std::uint8_t>((b & 0x0F) | ((index & 0x0F) << 4));
-      break;
-    }
-    case pf8bit:
-      row[x] = static_cast<std::uint8_t>(index);
-      break;
-    default:
-      break;
-  }
+  if (!IsIndexed(format_)) return;
+  SetPackedPixel(ScanLine(y), BitCount(), static_cast<std::size_t>(x), index);
 }
 
 pixtrel::Canvas& Bitmap::Canvas() {

@@ -18,13 +18,13 @@
 //
 // Damaged files: a bad signature, header size, plane count, bit count or
 // compression, JPEG or PNG payloads, top-down RLE and a palette cut off by the
-// end of the file throw EInvalidGraphic; a size beyond the system's limit
-// throws EImageTooLarge before anything is allocated. Pixel data that ends
-// early: uncompressed rows present in the file are kept (the last one
-// possibly in part) as long as at least half of the data is there, else the
-// file is invalid; RLE data keeps what was decoded. Pixels not read stay zero
-// (palette index 0, or black). A file without a single byte of pixel data is
-// invalid. A pixel offset before the palette's end or past the end of the
+// end of the file throw EInvalidGraphic with a code of bmp_errors.h; a size
+// beyond the system's limit throws EImageTooLarge before anything is
+// allocated. Pixel data that ends early: uncompressed rows present in the
+// file are kept (the last one possibly in part) as long as at least half of
+// the data is there, else the file is invalid; RLE data keeps what was
+// decoded. Pixels not read stay zero (palette index 0, or black). A file
+// without a single byte of pixel data is invalid. A pixel offset before the palette's end or past the end of the
 // file is replaced by the position right after the palette.
 //
 // Loading starts at the stream's position, the file's first byte, and leaves
@@ -42,8 +42,10 @@
 #include <cstring>
 
 #include "core/bitmap.h"
+#include "core/bmp_errors.h"
 #include "core/byte_reader.h"
 #include "core/errors.h"
+#include "core/packed_row.h"
 #include "core/stream.h"
 
 namespace pixtrel {
@@ -91,14 +93,14 @@ bool IsWindowsHeaderSize(std::uint32_t size) {
 }
 
 BmpInfo ParseHeaders(std::span<const std::uint8_t> data) {
-  if (data.size() < kFileHeaderSize + 4 || data[0] != 'B' || data[1] != 'M') throw EInvalidGraphic();
+  if (data.size() < kFileHeaderSize + 4 || data[0] != 'B' || data[1] != 'M') ThrowBmpError(BmpError::NotABitmap);
   BmpInfo info;
   info.pixelOffset = Get32(data, 10);
   const std::uint32_t headerSize = Get32(data, 14);
   const bool core = headerSize == 12;
   const bool windows = IsWindowsHeaderSize(headerSize);
-  if (!core && !windows && (headerSize < 16 || headerSize > 64)) throw EInvalidGraphic();
-  if (data.size() - kFileHeaderSize < headerSize) throw EInvalidGraphic();
+  if (!core && !windows && (headerSize < 16 || headerSize > 64)) ThrowBmpError(BmpError::BadHeaderSize);
+  if (data.size() - kFileHeaderSize < headerSize) ThrowBmpError(BmpError::HeaderCutOff);
   const auto header = data.subspan(kFileHeaderSize, headerSize);
   info.headerEnd = kFileHeaderSize + headerSize;
 
@@ -120,8 +122,8 @@ BmpInfo ParseHeaders(std::span<const std::uint8_t> data) {
     compression = Get32(header, 16);
     colorsUsed = Get32(header, 32);
   }
-  if (planes != 1) throw EInvalidGraphic();
-  if (info.width < 0) throw EInvalidGraphic();
+  if (planes != 1) ThrowBmpError(BmpError::BadPlaneCount);
+  if (info.width < 0) ThrowBmpError(BmpError::NegativeWidth);
   if (info.height < 0) {
     info.topDown = true;
     info.height = -info.height;
@@ -138,19 +140,19 @@ BmpInfo ParseHeaders(std::span<const std::uint8_t> data) {
       info.compression = Compression::Rle4;
       break;
     case 3:  // OS/2 2.x: Huffman 1D
-      if (!windows) throw EInvalidGraphic();
+      if (!windows) ThrowBmpError(BmpError::UnsupportedCompression);
       info.compression = Compression::Bitfields;
       break;
     case 4:  // Windows: JPEG; OS/2 2.x: RLE24
-      if (windows) throw EInvalidGraphic();
+      if (windows) ThrowBmpError(BmpError::UnsupportedCompression);
       info.compression = Compression::Rle24;
       break;
     case 6:  // BI_ALPHABITFIELDS
-      if (!windows) throw EInvalidGraphic();
+      if (!windows) ThrowBmpError(BmpError::UnsupportedCompression);
       info.compression = Compression::Bitfields;
       break;
     default:
-      throw EInvalidGraphic();  // BI_PNG and unknown kinds
+      ThrowBmpError(BmpError::UnsupportedCompression);  // BI_PNG and unknown kinds
   }
 
   bool bitsValid = false;
@@ -172,10 +174,10 @@ BmpInfo ParseHeaders(std::span<const std::uint8_t> data) {
       bitsValid = info.bits == 16 || info.bits == 32;
       break;
   }
-  if (!bitsValid) throw EInvalidGraphic();
+  if (!bitsValid) ThrowBmpError(BmpError::BadBitCount);
   // Run-length data is stored bottom-up by definition.
   if (info.topDown && info.compression != Compression::Rgb && info.compression != Compression::Bitfields)
-    throw EInvalidGraphic();
+    ThrowBmpError(BmpError::TopDownRle);
 
   CheckImageSize(info.width, info.height);
 
@@ -187,7 +189,7 @@ BmpInfo ParseHeaders(std::span<const std::uint8_t> data) {
       if (headerSize >= 56) info.masks[3] = Get32(header, 52);
     } else {
       const std::size_t count = withAlpha ? 4 : 3;
-      if (data.size() - info.headerEnd < 4 * count) throw EInvalidGraphic();
+      if (data.size() - info.headerEnd < 4 * count) ThrowBmpError(BmpError::MasksCutOff);
       for (std::size_t i = 0; i < count; ++i) info.masks[i] = Get32(data, info.headerEnd + 4 * i);
       info.headerEnd += 4 * count;
     }
@@ -212,7 +214,7 @@ BmpInfo ParseHeaders(std::span<const std::uint8_t> data) {
     } else {
       info.paletteCount = colorsUsed == 0 ? maxEntries : std::min<std::size_t>(colorsUsed, maxEntries);
     }
-    if (available / info.paletteEntrySize < info.paletteCount) throw EInvalidGraphic();
+    if (available / info.paletteEntrySize < info.paletteCount) ThrowBmpError(BmpError::PaletteCutOff);
   } else {
     // An optional palette of direct-colour files is skipped, never used.
     info.paletteCount = std::min<std::size_t>(colorsUsed, available / info.paletteEntrySize);
@@ -314,13 +316,8 @@ class RowConverter {
         break;
       }
       case Layout::TwoBit:
-        for (std::size_t x = 0; x < width_; ++x) {
-          const int index = (in[x >> 2] >> (6 - 2 * (x & 3))) & 3;
-          if (x & 1)
-            out[x >> 1] = static_cast<std::uint8_t>(out[x >> 1] | index);
-          else
-            out[x >> 1] = static_cast<std::uint8_t>(index << 4);
-        }
+        // The output row starts out zero, as the bitmap's storage does.
+        for (std::size_t x = 0; x < width_; ++x) SetPackedPixel(out, 4, x, PackedPixel(in, 2, x));
         break;
       case Layout::Bitfields: {
         const std::size_t inBytes = static_cast<std::size_t>(bits_) / 8;
@@ -352,7 +349,7 @@ class RowConverter {
 void CheckUncompressedLength(std::span<const std::uint8_t> data, std::size_t start, const BmpInfo& info) {
   const std::size_t needed =
       CheckedMul(RowBytes(static_cast<int>(info.width), info.bits), static_cast<std::size_t>(info.height));
-  if (start >= data.size() || data.size() - start < needed - needed / 2) throw EInvalidGraphic();
+  if (start >= data.size() || data.size() - start < needed - needed / 2) ThrowBmpError(BmpError::PixelDataTooShort);
 }
 
 // Returns the end of the pixel data that was read.
@@ -432,9 +429,8 @@ class RleDecoder {
  private:
   std::uint8_t* Row(std::int64_t y) { return bitmap_.ScanLine(static_cast<int>(height_ - 1 - y)); }
 
-  void SetNibble(std::uint8_t* row, std::int64_t x, unsigned value) {
-    std::uint8_t& b = row[x >> 1];
-    b = (x & 1) ? static_cast<std::uint8_t>((b & 0xF0) | value) : static_cast<std::uint8_t>((b & 0x0F) | (value << 4));
+  static void SetNibble(std::uint8_t* row, std::int64_t x, unsigned value) {
+    SetPackedPixel(row, 4, static_cast<std::size_t>(x), static_cast<int>(value));
   }
 
   void Run(std::int64_t x, std::int64_t y, unsigned count, const std::uint8_t* pixel) {
@@ -482,7 +478,7 @@ std::size_t HighestIndex(const std::uint8_t* row, int width, int bits) {
       return highest != 0 ? 1 : 0;
     case 4:
       for (std::size_t x = 0; x < w; ++x)
-        highest = std::max<unsigned>(highest, (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
+        highest = std::max<unsigned>(highest, static_cast<unsigned>(PackedPixel(row, 4, x)));
       return highest;
     default:
       return *std::max_element(row, row + w);
@@ -502,6 +498,12 @@ void Put32(std::uint8_t*& p, std::uint32_t v) {
 
 }  // namespace
 
+void ThrowBmpError(BmpError error) {
+  const BmpErrorRow& row = BmpErrorInfo(error);
+  if (error == BmpError::FileTooLarge) throw EImageTooLarge(row.code);
+  throw EInvalidGraphic(row.code, row.text);
+}
+
 void Bitmap::LoadFromStream(Stream& stream) {
   const std::int64_t origin = stream.Position();
   const ByteBuffer bytes = stream.ReadRestBuffer();
@@ -519,7 +521,7 @@ void Bitmap::LoadFromStream(Stream& stream) {
   std::size_t start = paletteEnd;
   if (info.pixelOffset >= lowest && info.pixelOffset < data.size()) start = info.pixelOffset;
   if (!empty) {
-    if (start >= data.size()) throw EInvalidGraphic();
+    if (start >= data.size()) ThrowBmpError(BmpError::NoPixelData);
     if (uncompressed) CheckUncompressedLength(data, start, info);
   }
 
@@ -566,7 +568,7 @@ void Bitmap::SaveToStream(Stream& stream) const {
   const std::size_t pixelOffset = kFileHeaderSize + kInfoHeaderSize + (bitfields ? 12 : 0) + 4 * palette.size();
   const std::size_t imageSize = CheckedMul(stride, static_cast<std::size_t>(height_));
   const std::size_t fileSize = pixelOffset + imageSize;
-  if (fileSize > 0xFFFFFFFFu) throw EImageTooLarge();
+  if (fileSize > 0xFFFFFFFFu) ThrowBmpError(BmpError::FileTooLarge);
 
   std::vector<std::uint8_t> header(pixelOffset);
   std::uint8_t* p = header.data();

@@ -38,10 +38,17 @@ inline std::string MessageWithContext(const Exception& error) {
   return error.Message() + " (" + error.Context() + ")";
 }
 
+// The general errors below carry codes "core.<Name>". The file errors keep
+// the path in their text, as the general handler has always shown it, and
+// also as their context.
+
 // A file could not be opened for reading.
 class EFOpenError : public Exception {
  public:
-  explicit EFOpenError(std::string path) : Exception("Cannot open file \"" + path + "\""), path_(std::move(path)) {}
+  explicit EFOpenError(std::string path)
+      : Exception("core.FOpenError", "Cannot open file \"" + path + "\""), path_(std::move(path)) {
+    SetContext(path_);
+  }
   const std::string& Path() const { return path_; }
 
  private:
@@ -51,7 +58,10 @@ class EFOpenError : public Exception {
 // A file could not be created, written or put in place.
 class EFCreateError : public Exception {
  public:
-  explicit EFCreateError(std::string path) : Exception("Cannot create file \"" + path + "\""), path_(std::move(path)) {}
+  explicit EFCreateError(std::string path)
+      : Exception("core.FCreateError", "Cannot create file \"" + path + "\""), path_(std::move(path)) {
+    SetContext(path_);
+  }
   const std::string& Path() const { return path_; }
 
  private:
@@ -63,7 +73,9 @@ class EFCreateError : public Exception {
 class FileError : public Exception {
  public:
   FileError(std::string path, const std::string& reason)
-      : Exception("Cannot create file \"" + path + "\". " + reason), path_(std::move(path)) {}
+      : Exception("core.FileError", "Cannot create file \"" + path + "\". " + reason), path_(std::move(path)) {
+    SetContext(path_);
+  }
   const std::string& Path() const { return path_; }
 
  private:
@@ -73,18 +85,19 @@ class FileError : public Exception {
 // A stream ended before the data a reader needed.
 class EReadError : public Exception {
  public:
-  EReadError() : Exception("Stream read error") {}
+  EReadError() : Exception("core.ReadError", "Stream read error") {}
 };
 
 class EWriteError : public Exception {
  public:
-  EWriteError() : Exception("Stream write error") {}
+  EWriteError() : Exception("core.WriteError", "Stream write error") {}
 };
 
-// The bytes are not a picture of the kind the reader expected.
+// The bytes are not a picture of the kind the reader expected. A codec's
+// subclass passes its own text, and its code where it has one.
 class EInvalidGraphic : public Exception {
  public:
-  EInvalidGraphic() : Exception("Bitmap image is not valid") {}
+  EInvalidGraphic() : Exception("core.InvalidGraphic", "Bitmap image is not valid") {}
   explicit EInvalidGraphic(std::string message) : Exception(std::move(message)) {}
   EInvalidGraphic(std::string code, std::string message) : Exception(std::move(code), std::move(message)) {}
 };
@@ -92,13 +105,16 @@ class EInvalidGraphic : public Exception {
 // A header asked for more pixels than the system will hold.
 class EImageTooLarge : public Exception {
  public:
-  EImageTooLarge() : Exception("Image is too large") {}
+  EImageTooLarge() : Exception("core.ImageTooLarge", "Image is too large") {}
+  // A codec's own limit, under its code.
+  explicit EImageTooLarge(std::string code) : Exception(std::move(code), "Image is too large") {}
 };
 
 // An operation that a graphic kind does not offer (saving a read-only format).
 class EInvalidGraphicOperation : public Exception {
  public:
-  explicit EInvalidGraphicOperation(std::string message) : Exception(std::move(message)) {}
+  explicit EInvalidGraphicOperation(std::string message)
+      : Exception("core.InvalidGraphicOperation", std::move(message)) {}
 };
 
 }  // namespace pixtrel

@@ -1,10 +1,12 @@
-// Qt needs an application object before it can lay out text. Programs that
-// draw no text never pay for one; the first text call creates it.
+// Qt lays out text only under a QGuiApplication. Creating one is the entry
+// point's business (the desktop program, pixtrel-cli for its commands that
+// draw text, the test and fuzz mains); the logic only asks whether there is
+// one and leaves text out when there is not.
 #pragma once
 
 namespace pixtrel {
 
-// Creates a QGuiApplication on the offscreen platform unless one exists.
-void EnsureGuiApplication();
+// Whether the running application object is a QGuiApplication (or more).
+bool HasGuiApplication();
 
 }  // namespace pixtrel

@@ -388,14 +388,6 @@ void Paint(BandPainter& p, const GradientSpec& spec) {
 
 }  // namespace
 
-int MulDiv(int a, int b, int c) {
-  if (c == 0) return -1;
-  const std::int64_t num = static_cast<std::int64_t>(a) * b;
-  const std::int64_t den = c;
-  const std::int64_t q = (std::llabs(num) + std::llabs(den) / 2) / std::llabs(den);
-  return static_cast<int>((num < 0) != (den < 0) ? -q : q);
-}
-
 int RoundToInt(double v) {
   if (!(v > -kFar)) return -(1 << 29);
   if (!(v < kFar)) return 1 << 29;

@@ -6,12 +6,10 @@
 #include <cstdint>
 
 #include "core/canvas.h"
+#include "core/mul_div.h"
 #include "shapes/zep_shape.h"
 
 namespace pixtrel::shapes {
-
-// a * b / c rounded to nearest, halves away from zero; -1 when c is 0.
-int MulDiv(int a, int b, int c);
 
 // Real to integer: nearest, ties to even; kept to a range the canvas can
 // take so that absurd scales and vertices stay defined.

@@ -2,8 +2,11 @@
 // play the records onto a small bitmap and, for small pictures, at the
 // metafile's own size; every pixel is read so the sanitizers see anything
 // left uninitialised.
+#include <QGuiApplication>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "codecs/metafile/metafile.h"
@@ -23,6 +26,16 @@ unsigned Sum(const pixtrel::Bitmap& b) {
 }
 
 }  // namespace
+
+// Text is drawn only under a QGuiApplication; the fuzzer is the entry point,
+// so it makes one, on the offscreen platform, before the first input.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static int appArgc = 1;
+  static char* appArgv[] = {(*argc > 0 ? (*argv)[0] : nullptr), nullptr};
+  static QGuiApplication app(appArgc, appArgv);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   pixtrel::Metafile metafile;

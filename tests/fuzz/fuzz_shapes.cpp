@@ -2,12 +2,25 @@
 // every kind and pattern: the first bytes choose the kind, pattern, pen,
 // size, offset and scale, the rest is the user vector string. Absurd
 // vertices and boxes must paint without overflow or out-of-bounds writes.
+#include <QGuiApplication>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "core/bitmap.h"
 #include "shapes/zep_shape.h"
+
+// Text is drawn only under a QGuiApplication; the fuzzer is the entry point,
+// so it makes one, on the offscreen platform, before the first input.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static int appArgc = 1;
+  static char* appArgv[] = {(*argc > 0 ? (*argv)[0] : nullptr), nullptr};
+  static QGuiApplication app(appArgc, appArgv);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace pixtrel;

@@ -11,6 +11,7 @@
 
 #include "codecs/jpeg/jpeg_error.h"
 #include "core/byte_reader.h"
+#include "core/mul_div.h"
 #include "core/stream.h"
 
 namespace pixtrel {
@@ -85,12 +86,6 @@ class RawBuffer {
   std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
 };
-
-// Round(a * b / 255) without a division.
-inline std::uint8_t MulDiv255(unsigned a, unsigned b) {
-  unsigned t = a * b + 128;
-  return static_cast<std::uint8_t>((t + (t >> 8)) >> 8);
-}
 
 // Adobe's writers store CMYK inverted (0 is full ink), so there a channel is
 // C * K / 255; plain CMYK is (255 - C) * (255 - K) / 255.

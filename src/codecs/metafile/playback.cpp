@@ -1011,7 +1011,8 @@ void Playback::TextOut(QPointF reference, const QString& text, std::span<const d
     }
     return;
   }
-  EnsureGuiApplication();
+  // Fonts need a QGuiApplication; without one the text is left out.
+  if (!HasGuiApplication()) return;
   const QTransform t = LogicalToDestination();
   const double sx = std::hypot(t.m11(), t.m12());
   const double sy = std::hypot(t.m21(), t.m22());
