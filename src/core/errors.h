@@ -74,6 +74,8 @@ class FileError : public Exception {
 class EReadError : public Exception {
  public:
   EReadError() : Exception("Stream read error") {}
+  // The same text under a codec's own code.
+  explicit EReadError(std::string code) : Exception(std::move(code), "Stream read error") {}
 };
 
 class EWriteError : public Exception {
@@ -86,6 +88,7 @@ class EInvalidGraphic : public Exception {
  public:
   EInvalidGraphic() : Exception("Bitmap image is not valid") {}
   explicit EInvalidGraphic(std::string message) : Exception(std::move(message)) {}
+  EInvalidGraphic(std::string code, std::string message) : Exception(std::move(code), std::move(message)) {}
 };
 
 // A header asked for more pixels than the system will hold.
