@@ -145,7 +145,7 @@ bool SaveBitmap(const std::string& path, Bitmap& source) {
 
 // Path A for TIFF: the reader fills a fresh bitmap of its own and hands it to
 // the target only when a directory decoded; it shows its own messages.
-void LoadTiff(const std::string& path, Bitmap& target) { ReadTiffFile(path, target); }
+void LoadTiff(const std::string& path, Bitmap& target) { ReadTiffFile(path, target, Interaction()); }
 
 bool SaveTiff(const std::string& path, Bitmap& source) {
   WriteTiffFile(path, source);

@@ -38,9 +38,8 @@ std::vector<Entry> Directory(const std::vector<std::uint8_t>& bytes) {
 
 Bitmap Read(const std::vector<std::uint8_t>& bytes) {
   ScriptedInteraction script;
-  ScopedInteraction scoped(script);
   Bitmap b;
-  ReadTiffBytes(bytes, "t.tif", b);
+  ReadTiffBytes(bytes, "t.tif", b, script);
   EXPECT_TRUE(script.messages.empty());
   return b;
 }

@@ -28,9 +28,8 @@ struct Outcome {
 
 Outcome Read(const std::vector<std::uint8_t>& bytes) {
   ScriptedInteraction script;
-  ScopedInteraction scoped(script);
   Outcome outcome;
-  ReadTiffBytes(bytes, "x.tif", outcome.bitmap);
+  ReadTiffBytes(bytes, "x.tif", outcome.bitmap, script);
   outcome.messages = script.messages;
   return outcome;
 }
@@ -256,9 +255,8 @@ TEST(TiffReader, InvalidHeaderNamesTheFile) {
     EXPECT_TRUE(o.Untouched());
   }
   ScriptedInteraction script;
-  ScopedInteraction scoped(script);
   Bitmap target = Marker();
-  ReadTiffFile("/nonexistent/missing.tif", target);
+  ReadTiffFile("/nonexistent/missing.tif", target, script);
   EXPECT_EQ(script.messages, std::vector<std::string>{"</nonexistent/missing.tif> is not a valid TIFF file"});
 }
 
@@ -279,12 +277,13 @@ TEST(TiffReader, RaisesOnlyForHugeImagesAndTooManyDirectories) {
   auto entries = With(StripImageEntries(4, 3, 8, 1, 0, 12), 256, 4, {65536});
   const auto wide = Single(entries, std::vector<std::uint8_t>(12, 0));
   Bitmap target = Marker();
-  EXPECT_THROW(ReadTiffBytes(wide, "x.tif", target), EImageTooLarge);
+  ScriptedInteraction script;
+  EXPECT_THROW(ReadTiffBytes(wide, "x.tif", target, script), EImageTooLarge);
 
   TiffBuilder b;
   const auto at = b.Append({1, 2, 3, 4});
   for (int i = 0; i < 257; ++i) b.AddDirectory(StripImageEntries(2, 2, 8, 1, at, 4));
-  EXPECT_THROW(ReadTiffBytes(b.bytes, "x.tif", target), ETiffTooManyDirectories);
+  EXPECT_THROW(ReadTiffBytes(b.bytes, "x.tif", target, script), ETiffTooManyDirectories);
   EXPECT_EQ(target.Pixel(0, 0), clRed);
 }
 
