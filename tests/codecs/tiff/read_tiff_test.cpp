@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "codecs/tiff/tiff_errors.h"
 #include "codecs/tiff/tiff_tags.h"
 #include "core/scripted_interaction.h"
 #include "tiff_builder.h"
@@ -258,6 +261,30 @@ TEST(TiffReader, InvalidHeaderNamesTheFile) {
   Bitmap target = Marker();
   ReadTiffFile("/nonexistent/missing.tif", target, script);
   EXPECT_EQ(script.messages, std::vector<std::string>{"</nonexistent/missing.tif> is not a valid TIFF file"});
+}
+
+// The messages go to the interaction passed in, never to the process's.
+TEST(TiffReader, ShowsThroughTheInteractionGiven) {
+  ScriptedInteraction global, given;
+  ScopedInteraction scoped(global);
+  Bitmap target = Marker();
+  ReadTiffBytes(std::vector<std::uint8_t>{'I', 'I'}, "y.tif", target, given);
+  EXPECT_TRUE(global.messages.empty());
+  EXPECT_EQ(given.messages, std::vector<std::string>{"<y.tif> is not a valid TIFF file"});
+}
+
+TEST(TiffReader, EveryMessageHasItsOwnCode) {
+  std::set<std::string> codes;
+  for (int i = 0; i <= static_cast<int>(TiffMessage::TooManyDirectories); ++i) {
+    const std::string code = TiffMessageCode(static_cast<TiffMessage>(i));
+    EXPECT_TRUE(code.starts_with("tiff.")) << code;
+    EXPECT_TRUE(codes.insert(code).second) << code;
+  }
+  EXPECT_EQ("Error evaluating Photometric interpretation: 32844",
+            TiffMessageText(TiffMessage::EvaluatingPhotometric, "32844"));
+  EXPECT_EQ("<a{}b.tif> is not a valid TIFF file", TiffMessageText(TiffMessage::NotValidTiff, "a{}b.tif"));
+  EXPECT_EQ("tiff.TooManyDirectories", ETiffTooManyDirectories().Code());
+  EXPECT_EQ("TIFF file has too many image file directories", ETiffTooManyDirectories().Message());
 }
 
 TEST(TiffReader, DirectoryChainThatLoopsEnds) {
