@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   pixtrel::Bitmap picture;
   try {
     pixtrel::ReadTiffBytes(std::span<const std::uint8_t>(data, size), "fuzz.tif", picture, pixtrel::Interaction(),
-                          std::int64_t{1} << 18);
+                           std::int64_t{1} << 18);
   } catch (const pixtrel::Exception&) {
     return 0;
   }

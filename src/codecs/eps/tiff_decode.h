@@ -118,7 +118,7 @@ bool ReadImageProperties(const Directory& dir, ImageProperties& p);
 struct DecodePlan {
   std::uint32_t compression = 1;  // the TIFF value
   std::uint32_t photometric = 0;
-  std::uint32_t predictor = 0;  // 0 or 2 once validated
+  std::uint32_t predictor = 0;  // 2: horizontal differencing (of bytes only); 0 or 1: none
   int bps = 1;
   int spp = 1;
   bool jpeg = false;

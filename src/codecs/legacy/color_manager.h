@@ -15,8 +15,8 @@
 #include <span>
 #include <string>
 
-#include "core/bitmap.h"
 #include "codecs/legacy/legacy_errors.h"
+#include "core/bitmap.h"
 #include "core/errors.h"
 
 namespace pixtrel {

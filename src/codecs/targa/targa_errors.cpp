@@ -13,9 +13,7 @@ static_assert(std::size(kNames) == static_cast<std::size_t>(TargaError::ShortHea
 
 }  // namespace
 
-std::string TargaErrorCode(TargaError error) {
-  return std::string("targa.") + kNames[static_cast<std::size_t>(error)];
-}
+std::string TargaErrorCode(TargaError error) { return std::string("targa.") + kNames[static_cast<std::size_t>(error)]; }
 
 // Every failure so far is a read error; a failure of another kind gets its
 // class here.

@@ -35,7 +35,9 @@ void CheckTable(const std::string& family, const std::string& table) {
     }
     // The TIFF rows' verdicts are the simple reader's; this decoder reads
     // more of them.
-    if (family == "eps" && e.expected == "must-fail") EXPECT_TRUE(outcome.starts_with("error ")) << outcome;
+    if (family == "eps" && e.expected == "must-fail") {
+      EXPECT_TRUE(outcome.starts_with("error ")) << outcome;
+    }
   }
   test::CheckGoldenTable(table, actual);
 }

@@ -102,7 +102,6 @@ TEST(LZ77Decoder, InflatesAndStopsAtDamage) {
   EXPECT_EQ(r.produced, 0u);
 }
 
-
 // The shared helper tells its callers apart only by damaged: a stream that
 // ends short of the output is whole, one cut off or garbled is not.
 TEST(Inflate, ReportsDamageButNotAShortStream) {

@@ -32,7 +32,9 @@ TEST(TargaGolden, Corpus) {
       targa.AssignTo(target);
     });
     table += e.path + '\t' + outcome + '\n';
-    if (e.expected == "decodes") EXPECT_FALSE(outcome.starts_with("error ")) << outcome;
+    if (e.expected == "decodes") {
+      EXPECT_FALSE(outcome.starts_with("error ")) << outcome;
+    }
   }
   test::CheckGoldenTable("tests/codecs/targa/tga_golden.tsv", table);
 }
