@@ -86,6 +86,8 @@ class FileError : public Exception {
 class EReadError : public Exception {
  public:
   EReadError() : Exception("core.ReadError", "Stream read error") {}
+  // The same text under a codec's own code.
+  explicit EReadError(std::string code) : Exception(std::move(code), "Stream read error") {}
 };
 
 class EWriteError : public Exception {

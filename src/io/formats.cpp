@@ -108,8 +108,8 @@ void LoadBitmapFile(const std::string& path, Bitmap& target, LoadContext&) {
 
 // Path A for TIFF: the reader fills a fresh bitmap of its own and hands it to
 // the target only when a directory decoded; it shows its own messages.
-void LoadTiff(const std::string& path, Bitmap& target, LoadContext&) {
-  ReadTiffFile(path, target);
+void LoadTiff(const std::string& path, Bitmap& target, LoadContext& context) {
+  ReadTiffFile(path, target, context.interaction);
 }
 
 // Path A for Targa: the colour bitmap moves into the intermediate bitmap.

@@ -8,11 +8,13 @@
 #include "codecs/tiff/bmp2tiff.h"
 #include "codecs/tiff/read_tiff.h"
 #include "core/errors.h"
+#include "core/interaction.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   pixtrel::Bitmap picture;
   try {
-    pixtrel::ReadTiffBytes(std::span<const std::uint8_t>(data, size), "fuzz.tif", picture, std::int64_t{1} << 18);
+    pixtrel::ReadTiffBytes(std::span<const std::uint8_t>(data, size), "fuzz.tif", picture, pixtrel::Interaction(),
+                           std::int64_t{1} << 18);
   } catch (const pixtrel::Exception&) {
     return 0;
   }

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "codecs/eps/eps_errors.h"
 #include "core/byte_reader.h"
 
 namespace pixtrel {
 
 namespace {
 
-constexpr const char* kEPSFormat = "EPS";
 constexpr std::size_t kHeaderSize = 30;
 constexpr std::uint8_t kMagic[4] = {0xC5, 0xD0, 0xD3, 0xC6};
 
@@ -19,7 +19,7 @@ void EPSGraphic::LoadFromStream(Stream& stream) {
   stream.Seek(basePosition_);
   const ByteBuffer data = stream.ReadRestBuffer();
   if (data.size() < kHeaderSize || !std::equal(kMagic, kMagic + 4, data.begin())) {
-    ThrowLegacyError(LegacyError::InvalidFormat, kEPSFormat);
+    ThrowEpsError(EpsError::BadMagic);
   }
   ByteReader header(std::span<const std::uint8_t>(data).first(kHeaderSize));
   header.Skip(20);  // magic, PostScript and metafile preview
@@ -29,7 +29,7 @@ void EPSGraphic::LoadFromStream(Stream& stream) {
   // length is not trusted beyond telling that there is a preview: previews
   // are decoded up to the end of the file.
   if (tiffOffset == 0 || tiffLength == 0 || tiffOffset >= data.size()) {
-    ThrowLegacyError(LegacyError::InvalidFormat, kTIFFFormat);
+    ThrowEpsError(EpsError::NoPreview);
   }
   basePosition_ += tiffOffset;
   DecodeTIFF(std::span<const std::uint8_t>(data).subspan(tiffOffset));

@@ -1,12 +1,11 @@
 #include "codecs/eps/tiff_decoders.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cstring>
 #include <stdexcept>
+
+#include "codecs/legacy/inflate.h"
 
 namespace pixtrel {
 
@@ -420,31 +419,9 @@ UnpackResult ThunderDecoder::Unpack(const std::uint8_t* packed, std::uint8_t* un
 
 UnpackResult TIFFLZ77Decoder::Unpack(const std::uint8_t* packed, std::uint8_t* unpacked, std::size_t packedSize,
                                      std::size_t unpackedSize) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) throw ELZ77Error();
-  std::size_t in = 0, out = 0;
-  int status = Z_OK;
-  bool damaged = false;
-  while (out < unpackedSize) {
-    const std::size_t inSlice = std::min<std::size_t>(packedSize - in, UINT_MAX);
-    const std::size_t outSlice = std::min<std::size_t>(unpackedSize - out, UINT_MAX);
-    z.next_in = const_cast<Bytef*>(packed + in);
-    z.avail_in = static_cast<uInt>(inSlice);
-    z.next_out = unpacked + out;
-    z.avail_out = static_cast<uInt>(outSlice);
-    status = inflate(&z, Z_NO_FLUSH);
-    in += inSlice - z.avail_in;
-    out += outSlice - z.avail_out;
-    if (status == Z_STREAM_END) break;
-    const bool progress = inSlice != z.avail_in || outSlice != z.avail_out;
-    if (status == Z_OK && progress) continue;
-    // Z_BUF_ERROR with the input used up: the stream breaks off before the
-    // strip is full. Anything else is damaged data.
-    damaged = true;
-    break;
-  }
-  if (inflateEnd(&z) != Z_OK || damaged) throw ELZ77Error();
-  return {in, out};
+  const InflateResult result = Inflate(packed, packedSize, unpacked, unpackedSize);
+  if (result.damaged) throw ELZ77Error();
+  return {result.consumed, result.produced};
 }
 
 }  // namespace pixtrel

@@ -4,28 +4,29 @@
 #include <cstring>
 #include <vector>
 
+#include "codecs/eps/eps_errors.h"
 #include "codecs/jpeg/jpeg_error.h"
 
 namespace pixtrel {
 
 namespace {
 
-const char* JpegCheckMessage(ETIFFJPEGError::Kind kind) {
+EpsError ErrorOf(ETIFFJPEGError::Kind kind) {
   switch (kind) {
     case ETIFFJPEGError::StripSize:
-      return "Improper JPEG strip/tile size.";
+      return EpsError::JpegStripSize;
     case ETIFFJPEGError::ComponentCount:
-      return "Improper JPEG component count.";
+      return EpsError::JpegComponentCount;
     case ETIFFJPEGError::DataPrecision:
-      return "Improper JPEG data precision.";
+      return EpsError::JpegDataPrecision;
     case ETIFFJPEGError::SamplingFactors:
-      return "Improper JPEG sampling factors.";
+      return EpsError::JpegSamplingFactors;
     case ETIFFJPEGError::FractionalRows:
-      return "Fractional JPEG scanline unsupported.";
+      return EpsError::JpegFractionalRows;
     case ETIFFJPEGError::BogusTables:
-      return "Bogus JPEG tables field.";
+      break;
   }
-  return "";
+  return EpsError::JpegBogusTables;
 }
 
 // The stages below run under the error manager's setjmp (see jpeg_error.h):
@@ -74,7 +75,8 @@ void Abort(JpegDecompressor& d) {
 
 }  // namespace
 
-ETIFFJPEGError::ETIFFJPEGError(Kind kind) : EInvalidGraphic(JpegCheckMessage(kind)), kind_(kind) {}
+ETIFFJPEGError::ETIFFJPEGError(Kind kind)
+    : EInvalidGraphic(EpsErrorCode(ErrorOf(kind)), EpsErrorMessage(ErrorOf(kind))), kind_(kind) {}
 
 TIFFJPEGDecoder::TIFFJPEGDecoder(const Layout& layout, std::span<const std::uint8_t> tables)
     : layout_(layout), d_(std::make_unique<JpegDecompressor>()) {

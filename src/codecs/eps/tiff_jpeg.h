@@ -18,19 +18,19 @@ namespace pixtrel {
 
 struct JpegDecompressor;
 
-// The JPEG checks of a strip; the message says which.
+// The JPEG checks of a strip; the code and message say which (eps_errors.h).
 class ETIFFJPEGError : public EInvalidGraphic {
  public:
   enum Kind {
-    StripSize,        // "Improper JPEG strip/tile size."
-    ComponentCount,   // "Improper JPEG component count."
-    DataPrecision,    // "Improper JPEG data precision."
-    SamplingFactors,  // "Improper JPEG sampling factors."
-    FractionalRows,   // "Fractional JPEG scanline unsupported."
-    BogusTables,      // "Bogus JPEG tables field."
+    StripSize,
+    ComponentCount,
+    DataPrecision,
+    SamplingFactors,
+    FractionalRows,
+    BogusTables,
   };
   explicit ETIFFJPEGError(Kind kind);
-  Kind Code() const { return kind_; }
+  Kind Which() const { return kind_; }
 
  private:
   Kind kind_;

@@ -9,24 +9,6 @@ namespace pixtrel {
 
 namespace {
 
-const char* ConversionMessage(EColorConversionError::Kind kind) {
-  switch (kind) {
-    case EColorConversionError::InvalidBitsPerSample:
-      return "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
-    case EColorConversionError::InvalidSampleCount:
-      return "Sample count per pixel does not correspond to the given color scheme.";
-    case EColorConversionError::IndexedConversion:
-      return "Conversion between indexed and non-indexed pixel formats is not supported.";
-    case EColorConversionError::NoConversion:
-      return "Color conversion failed. Could not find a proper method.";
-    case EColorConversionError::InvalidSubsampling:
-      return "Subsampling value is invalid. Allowed are 1, 2 and 4.";
-    case EColorConversionError::VerticalSubsampling:
-      return "Vertical subsampling value must be <= horizontal subsampling value.";
-  }
-  return "";
-}
-
 bool IsIndexedLike(ColorScheme scheme) { return scheme == csIndexed || scheme == csG || scheme == csGA; }
 bool IsIndexedTarget(ColorScheme scheme) { return scheme == csIndexed || scheme == csG; }
 bool IsRGBTarget(ColorScheme scheme) {
@@ -161,8 +143,6 @@ inline unsigned ReadBits(const std::uint8_t* row, std::size_t pos, int n) {
 }
 
 }  // namespace
-
-EColorConversionError::EColorConversionError(Kind kind) : Exception(ConversionMessage(kind)), kind_(kind) {}
 
 ColorManager::ColorManager() = default;
 

@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 
+#include "codecs/legacy/legacy_errors.h"
 #include "core/bitmap.h"
 #include "core/errors.h"
 
@@ -45,23 +46,6 @@ enum ConversionOption : unsigned {
   coLabChromaOffset = 1u << 3,  // Lab a and b stored with 128 added
 };
 using ConversionOptions = unsigned;
-
-class EColorConversionError : public Exception {
- public:
-  enum Kind {
-    InvalidBitsPerSample,
-    InvalidSampleCount,
-    IndexedConversion,
-    NoConversion,
-    InvalidSubsampling,
-    VerticalSubsampling,
-  };
-  explicit EColorConversionError(Kind kind);
-  Kind Code() const { return kind_; }
-
- private:
-  Kind kind_;
-};
 
 // How raw palette data lies in a file. Interleaved entries hold red, green,
 // blue (blue, green, red with bgr) and, with fourPerEntry, a spare fourth

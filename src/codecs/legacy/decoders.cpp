@@ -1,10 +1,9 @@
 #include "codecs/legacy/decoders.h"
 
-#include <zlib.h>
-
 #include <algorithm>
-#include <climits>
 #include <cstring>
+
+#include "codecs/legacy/inflate.h"
 
 namespace pixtrel {
 
@@ -125,26 +124,9 @@ UnpackResult PSPRLEDecoder::Unpack(const std::uint8_t* packed, std::uint8_t* unp
 
 UnpackResult LZ77Decoder::Unpack(const std::uint8_t* packed, std::uint8_t* unpacked, std::size_t packedSize,
                                  std::size_t unpackedSize) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) throw ELZ77Error();
-  std::size_t in = 0, out = 0;
-  int status = Z_OK;
-  // zlib counts in 32-bit units: feed and drain in slices.
-  while (status == Z_OK && out < unpackedSize) {
-    const std::size_t inSlice = std::min<std::size_t>(packedSize - in, UINT_MAX);
-    const std::size_t outSlice = std::min<std::size_t>(unpackedSize - out, UINT_MAX);
-    z.next_in = const_cast<Bytef*>(packed + in);
-    z.avail_in = static_cast<uInt>(inSlice);
-    z.next_out = unpacked + out;
-    z.avail_out = static_cast<uInt>(outSlice);
-    status = inflate(&z, Z_NO_FLUSH);
-    in += inSlice - z.avail_in;
-    out += outSlice - z.avail_out;
-    if (status == Z_BUF_ERROR && in < packedSize && out < unpackedSize) status = Z_OK;
-    if (inSlice == z.avail_in && outSlice == z.avail_out) break;  // no progress
-  }
-  if (inflateEnd(&z) != Z_OK) throw ELZ77Error();
-  return {in, out};
+  // Damaged data ends the output where inflation stopped.
+  const InflateResult result = Inflate(packed, packedSize, unpacked, unpackedSize);
+  return {result.consumed, result.produced};
 }
 
 }  // namespace pixtrel

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/errors.h"
+#include "codecs/legacy/legacy_errors.h"
 
 namespace pixtrel {
 
@@ -80,11 +80,6 @@ class LZ77Decoder : public Decoder {
  public:
   UnpackResult Unpack(const std::uint8_t* packed, std::uint8_t* unpacked, std::size_t packedSize,
                       std::size_t unpackedSize) override;
-};
-
-class ELZ77Error : public Exception {
- public:
-  ELZ77Error() : Exception("LZ77 decompression error.") {}
 };
 
 }  // namespace pixtrel

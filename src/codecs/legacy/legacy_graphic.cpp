@@ -4,24 +4,6 @@
 
 namespace pixtrel {
 
-std::string LegacyErrorMessage(LegacyError error, const std::string& format, const std::string& subject) {
-  switch (error) {
-    case LegacyError::InvalidFormat:
-      return "Cannot load image. Invalid or unexpected " + format + " image format.";
-    case LegacyError::InvalidColorFormat:
-      return "Invalid color format in " + format + " file.";
-    case LegacyError::StreamRead:
-      return "Stream read error in " + format + " file.";
-    case LegacyError::NotSupported:
-      return "Cannot load image. " + subject + " not supported for " + format + " files.";
-  }
-  return {};
-}
-
-void ThrowLegacyError(LegacyError error, const std::string& format, const std::string& subject) {
-  throw EInvalidGraphic(LegacyErrorMessage(error, format, subject));
-}
-
 void LegacyGraphic::LoadFromBytes(std::span<const std::uint8_t> bytes) {
   MemoryStream stream(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
   LoadFromStream(stream);

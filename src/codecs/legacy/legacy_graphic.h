@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "codecs/legacy/color_manager.h"
+#include "codecs/legacy/legacy_errors.h"
 #include "core/bitmap.h"
 #include "core/errors.h"
 #include "core/stream.h"
@@ -66,20 +67,6 @@ struct ImageProperties {
   bool greyscale = false;      // PSP greyscale flag
   std::uint32_t rowBytes = 0;  // bytes per stored row (one plane)
 };
-
-// The messages of the legacy readers; %s names the format.
-enum class LegacyError {
-  InvalidFormat,       // "Cannot load image. Invalid or unexpected %s image format."
-  InvalidColorFormat,  // "Invalid color format in %s file."
-  StreamRead,          // "Stream read error in %s file."
-  NotSupported,        // "Cannot load image. %s not supported for %s files."
-};
-std::string LegacyErrorMessage(LegacyError error, const std::string& format, const std::string& subject = "");
-// EInvalidGraphic with the message.
-[[noreturn]] void ThrowLegacyError(LegacyError error, const std::string& format, const std::string& subject = "");
-
-// The subject of NotSupported for an unknown compression.
-inline constexpr const char* kCompressionSubject = "The compression scheme is";
 
 class LegacyGraphic : public Bitmap {
  public:

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "codecs/targa/targa_errors.h"
 #include "core/byte_reader.h"
 #include "core/errors.h"
 #include "core/stream.h"
@@ -139,6 +140,7 @@ void Targa::LoadFromFile(const std::string& path) {
 }
 
 void Targa::LoadFromBytes(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() < kHeaderSize) ThrowTargaError(TargaError::ShortHeader);
   ByteReader reader(bytes);
   TargaHeader h;
   h.idLength = reader.U8();

@@ -13,26 +13,7 @@ namespace pixtrel {
 
 namespace {
 
-constexpr const char* kErrorImageWidth = "Error reading tag Image Width";
-constexpr const char* kErrorImageHeight = "Error reading tag Image Height";
-constexpr const char* kErrorPhotometric = "Error reading tag Photometric interpretation";
-constexpr const char* kErrorEvaluatingPhotometric = "Error evaluating Photometric interpretation: ";
-constexpr const char* kErrorCompression = "Error reading tag Compression";
-constexpr const char* kErrorBitsPerSample = "Error reading tag Bits Per Sample";
-constexpr const char* kErrorGreyBits = "Error: Bits Per Sample not 4 or 8";
-constexpr const char* kErrorRgbBits = "Error: Bits Per Sample (RGB) not 8";
-constexpr const char* kErrorPaletteBits = "Error: Bits Per Sample (Palette) not 1, 4 or 8";
-constexpr const char* kErrorColorMap = "Error reading tag Color Table Offset";
-constexpr const char* kErrorImageData = "Error reading image data";
-constexpr const char* kErrorOutOfMemory = "Out Of Memory ";
-constexpr const char* kCompressedBilevel = "Cant read compressed bilevel image";
-constexpr const char* kCompressedGrey = "Cant read compressed Gray Scale Image";
-constexpr const char* kCompressedPalette = "Cant read compressed ColorPaletImage";
-constexpr const char* kCompressedRgb = "Cant read compressed RGB Full Color Image";
-
 enum class Kind { Bilevel, Greyscale, Palette, Rgb };
-
-void Show(const std::string& text) { Interaction().ShowMessage(text); }
 
 // The strips of a directory read one after another as one run of bytes.
 class StripBytes {
@@ -76,31 +57,32 @@ class StripBytes {
 
 class DirectoryDecoder {
  public:
-  DirectoryDecoder(const FileTiff& file, const GraphicTiff& directory, std::int64_t pixelLimit)
-      : file_(file), dir_(directory), pixelLimit_(pixelLimit) {}
+  DirectoryDecoder(const FileTiff& file, const GraphicTiff& directory, UserInteraction& interaction,
+                   std::int64_t pixelLimit)
+      : file_(file), dir_(directory), interaction_(interaction), pixelLimit_(pixelLimit) {}
 
   std::optional<Bitmap> Decode(Kind kind, bool whiteIsZero) {
     auto width = dir_.Value(tifftag::kImageWidth);
-    if (!width) return Fail(kErrorImageWidth);
+    if (!width) return Fail(TiffMessage::ImageWidth);
     auto height = dir_.Value(tifftag::kImageLength);
-    if (!height) return Fail(kErrorImageHeight);
+    if (!height) return Fail(TiffMessage::ImageHeight);
     if (*width > kMaxTiffDimension || *height > kMaxTiffDimension) throw EImageTooLarge();
     width_ = static_cast<int>(*width);
     height_ = static_cast<int>(*height);
 
-    if (kind == Kind::Bilevel && !dir_.Find(tifftag::kPhotometricInterpretation)) return Fail(kErrorPhotometric);
+    if (kind == Kind::Bilevel && !dir_.Find(tifftag::kPhotometricInterpretation)) return Fail(TiffMessage::Photometric);
     auto compression = dir_.Value(tifftag::kCompression);
-    if (!compression) return Fail(kErrorCompression);
+    if (!compression) return Fail(TiffMessage::Compression);
     if (*compression != 1) {
       switch (kind) {
         case Kind::Bilevel:
-          return Fail(kCompressedBilevel);
+          return Fail(TiffMessage::CompressedBilevel);
         case Kind::Greyscale:
-          return Fail(kCompressedGrey);
+          return Fail(TiffMessage::CompressedGrey);
         case Kind::Palette:
-          return Fail(kCompressedPalette);
+          return Fail(TiffMessage::CompressedPalette);
         case Kind::Rgb:
-          return Fail(kCompressedRgb);
+          return Fail(TiffMessage::CompressedRgb);
       }
     }
 
@@ -112,8 +94,8 @@ class DirectoryDecoder {
         break;
       case Kind::Greyscale: {
         auto value = dir_.Value(tifftag::kBitsPerSample);
-        if (!value) return Fail(kErrorBitsPerSample);
-        if (*value != 4 && *value != 8) return Fail(kErrorGreyBits);
+        if (!value) return Fail(TiffMessage::BitsPerSample);
+        if (*value != 4 && *value != 8) return Fail(TiffMessage::GreyBits);
         bits = static_cast<int>(*value);
         const int maximum = (1 << bits) - 1;
         for (int i = 0; i <= maximum; ++i) {
@@ -124,25 +106,25 @@ class DirectoryDecoder {
       }
       case Kind::Palette: {
         auto value = dir_.Value(tifftag::kBitsPerSample);
-        if (!value) return Fail(kErrorBitsPerSample);
+        if (!value) return Fail(TiffMessage::BitsPerSample);
         const TiffEntry* colorMap = dir_.Find(tifftag::kColorMap);
-        if (!colorMap) return Fail(kErrorColorMap);
+        if (!colorMap) return Fail(TiffMessage::ColorMap);
         // 2-bit and deeper palettes have no raster format here.
-        if (*value != 1 && *value != 4 && *value != 8) return Fail(kErrorPaletteBits);
+        if (*value != 1 && *value != 4 && *value != 8) return Fail(TiffMessage::PaletteBits);
         bits = static_cast<int>(*value);
-        if (!ReadColorMap(*colorMap, bits, palette)) return Fail(kErrorColorMap);
+        if (!ReadColorMap(*colorMap, bits, palette)) return Fail(TiffMessage::ColorMap);
         break;
       }
       case Kind::Rgb: {
         const TiffEntry* entry = dir_.Find(tifftag::kBitsPerSample);
         auto first = dir_.Value(tifftag::kBitsPerSample);
-        if (!entry || !first) return Fail(kErrorBitsPerSample);
+        if (!entry || !first) return Fail(TiffMessage::BitsPerSample);
         bool all8 = *first == 8;
         if (entry->count != 1) {
           auto samples = entry->count >= 3 ? dir_.Values(*entry, 3) : std::nullopt;
           all8 = samples && std::all_of(samples->begin(), samples->end(), [](std::uint32_t v) { return v == 8; });
         }
-        if (!all8) return Fail(kErrorRgbBits);
+        if (!all8) return Fail(TiffMessage::RgbBits);
         bits = 24;
         break;
       }
@@ -151,8 +133,8 @@ class DirectoryDecoder {
   }
 
  private:
-  std::nullopt_t Fail(const char* message) {
-    Show(message);
+  std::nullopt_t Fail(TiffMessage message) {
+    interaction_.ShowMessage(TiffMessageText(message));
     return std::nullopt;
   }
 
@@ -175,30 +157,30 @@ class DirectoryDecoder {
 
   std::optional<Bitmap> Raster(int bits, pixtrel::Palette palette) {
     const std::vector<TiffStrip>& strips = dir_.Strips();
-    if (strips.empty() || width_ == 0 || height_ == 0) return Fail(kErrorImageData);
+    if (strips.empty() || width_ == 0 || height_ == 0) return Fail(TiffMessage::ImageData);
     for (const TiffStrip& strip : strips)
       if (strip.offset > file_.FileSize() || strip.byteCount > file_.FileSize() - strip.offset)
-        return Fail(kErrorImageData);
+        return Fail(TiffMessage::ImageData);
     const StripBytes data(file_.Bytes(), strips);
 
     // Rows are RowsPerStrip to a strip (the last strip may hold fewer); a
     // RowsPerStrip beyond the image means one strip for the whole image.
     auto rowsPerStrip = dir_.Value(tifftag::kRowsPerStrip);
-    if (!rowsPerStrip || *rowsPerStrip == 0) return Fail(kErrorImageData);
+    if (!rowsPerStrip || *rowsPerStrip == 0) return Fail(TiffMessage::ImageData);
     const std::uint64_t rowsInFirst = std::min<std::uint64_t>(*rowsPerStrip, static_cast<std::uint64_t>(height_));
     const std::uint64_t rowLength = strips[0].byteCount / rowsInFirst;
     const std::size_t rowBytes = (static_cast<std::size_t>(width_) * bits + 7) / 8;
     if (rowLength < rowBytes || (static_cast<std::uint64_t>(height_) - 1) * rowLength + rowBytes > data.Total())
-      return Fail(kErrorImageData);
+      return Fail(TiffMessage::ImageData);
 
     Bitmap bitmap;
     try {
       if (pixelLimit_ > 0 && std::int64_t{width_} * height_ > pixelLimit_) throw EImageTooLarge();
       bitmap = Bitmap(width_, height_, FormatForBits(bits));
     } catch (const EImageTooLarge&) {
-      return Fail(kErrorOutOfMemory);
+      return Fail(TiffMessage::OutOfMemory);
     } catch (const std::bad_alloc&) {
-      return Fail(kErrorOutOfMemory);
+      return Fail(TiffMessage::OutOfMemory);
     }
 
     std::vector<std::uint8_t> scratch;
@@ -221,25 +203,27 @@ class DirectoryDecoder {
 
   const FileTiff& file_;
   const GraphicTiff& dir_;
+  UserInteraction& interaction_;
   std::int64_t pixelLimit_;
   int width_ = 0;
   int height_ = 0;
 };
 
-void ReadDirectories(const FileTiff& file, const std::string& fileName, Bitmap& target, std::int64_t pixelLimit) {
+void ReadDirectories(const FileTiff& file, const std::string& fileName, Bitmap& target, UserInteraction& interaction,
+                     std::int64_t pixelLimit) {
   if (!file.Valid()) {
-    Show("<" + fileName + "> is not a valid TIFF file");
+    interaction.ShowMessage(TiffMessageText(TiffMessage::NotValidTiff, fileName));
     return;
   }
   std::optional<Bitmap> picture;
   for (const GraphicTiff& directory : file.Directories()) {
     auto photometric = directory.Value(tifftag::kPhotometricInterpretation);
     if (!photometric) {
-      Show(kErrorPhotometric);
+      interaction.ShowMessage(TiffMessageText(TiffMessage::Photometric));
       break;
     }
     if (*photometric > 3) {
-      Show(kErrorEvaluatingPhotometric + std::to_string(*photometric));
+      interaction.ShowMessage(TiffMessageText(TiffMessage::EvaluatingPhotometric, std::to_string(*photometric)));
       break;
     }
     Kind kind = Kind::Rgb;
@@ -255,7 +239,7 @@ void ReadDirectories(const FileTiff& file, const std::string& fileName, Bitmap& 
     } else if (*photometric == 3) {
       kind = Kind::Palette;
     }
-    DirectoryDecoder decoder(file, directory, pixelLimit);
+    DirectoryDecoder decoder(file, directory, interaction, pixelLimit);
     if (auto decoded = decoder.Decode(kind, *photometric == 0)) picture = std::move(*decoded);
   }
   if (picture) target = std::move(*picture);
@@ -263,17 +247,17 @@ void ReadDirectories(const FileTiff& file, const std::string& fileName, Bitmap& 
 
 }  // namespace
 
-void ReadTiffFile(const std::string& fileName, Bitmap& target) {
+void ReadTiffFile(const std::string& fileName, Bitmap& target, UserInteraction& interaction) {
   FileTiff file;
   file.SetFileName(fileName);
-  ReadDirectories(file, fileName, target, 0);
+  ReadDirectories(file, fileName, target, interaction, 0);
 }
 
 void ReadTiffBytes(std::span<const std::uint8_t> bytes, const std::string& fileName, Bitmap& target,
-                   std::int64_t pixelLimit) {
+                   UserInteraction& interaction, std::int64_t pixelLimit) {
   FileTiff file;
   file.SetBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-  ReadDirectories(file, fileName, target, pixelLimit);
+  ReadDirectories(file, fileName, target, interaction, pixelLimit);
 }
 
 }  // namespace pixtrel

@@ -12,17 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
+#include "codecs/tiff/tiff_errors.h"
 
 class QFile;
 
 namespace pixtrel {
-
-// A file holding more image file directories than the reader follows.
-class ETiffTooManyDirectories : public Exception {
- public:
-  ETiffTooManyDirectories() : Exception("TIFF file has too many image file directories") {}
-};
 
 namespace tifftag {
 constexpr std::uint16_t kNewSubfileType = 254;

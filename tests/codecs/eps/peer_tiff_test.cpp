@@ -195,6 +195,7 @@ TEST_F(PeerTiff, JpegStripsThatDoNotMatchTheDirectoryFail) {
     DecodeEps(test::WrapInEps(bogus));
   } catch (const Exception& e) {
     EXPECT_STREQ("Bogus JPEG tables field.", e.what());
+    EXPECT_EQ("eps.JpegBogusTables", e.Code());
   }
 }
 

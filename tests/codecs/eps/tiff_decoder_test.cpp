@@ -38,6 +38,17 @@ std::string Error(const Bytes& bytes) {
   return "";
 }
 
+template <class G = TIFFGraphic>
+std::string ErrorCode(const Bytes& bytes) {
+  try {
+    G graphic;
+    graphic.LoadFromBytes(bytes);
+  } catch (const Exception& e) {
+    return e.Code();
+  }
+  return "";
+}
+
 // 5 x 3 RGB bytes, a different value in every byte.
 Bytes RgbRows() {
   Bytes b;
@@ -83,6 +94,12 @@ TEST(EpsHeader, WrongMagicMissingPreviewAndShortFilesFail) {
   EXPECT_EQ(kBadTiff, Error<EPSGraphic>(pastEnd));
   // A TIFF cut short inside its strip.
   EXPECT_EQ(kOutside, Error<EPSGraphic>(Bytes(eps.begin(), eps.begin() + 30 + 8 + 20)));
+  // The EPS reader's own failures carry its codes, the preview's the
+  // decoder's.
+  EXPECT_EQ("eps.BadMagic", ErrorCode<EPSGraphic>(wrong));
+  EXPECT_EQ("eps.NoPreview", ErrorCode<EPSGraphic>(noPreview));
+  EXPECT_EQ("legacy.StreamRead", ErrorCode<EPSGraphic>(Bytes(eps.begin(), eps.begin() + 30 + 8 + 20)));
+  EXPECT_EQ("legacy.InvalidFormat", ErrorCode<TIFFGraphic>(Bytes(eps.begin() + 30, eps.begin() + 34)));
 }
 
 TEST(TiffHeader, BadHeadersAndDirectoriesFail) {
@@ -441,8 +458,15 @@ namespace {
 // tables before the strips were even looked at. Such weights are ignored.
 TEST(TiffRegressions, AbsurdYCbCrCoefficientsKeepTheStandardWeights) {
   const Bytes crash =
-      test::ReadBytes(std::string(PIXTREL_SOURCE_DIR) + "/tests/codecs/eps/data/crash-ycbcr-coefficients.tif");
-  EXPECT_EQ(kOutside, Error(crash));  // its strip runs past the end
+      test::ReadBytes(std::string(PIXTREL_SOURCE_DIR) + "/tests/crashers/tiff/crash-ycbcr-coefficients.tif");
+  // Its strip runs past the end: refused as such, no longer a crash.
+  try {
+    Decode(crash);
+    ADD_FAILURE() << "decoded";
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ("legacy.StreamRead", e.Code());
+    EXPECT_EQ(kOutside, e.Message());
+  }
   const Bytes pixels = {200, 60, 190, 30, 128, 128};
   auto build = [&](std::vector<std::uint32_t> coefficients) {
     TiffBuilder b;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codecs/legacy/decoders.h"
+#include "codecs/legacy/inflate.h"
 
 namespace pixtrel {
 namespace {
@@ -99,6 +100,34 @@ TEST(LZ77Decoder, InflatesAndStopsAtDamage) {
   // Garbage is not a zlib stream: no output, no error.
   Unpacked(d, {1, 2, 3, 4}, 10, &r);
   EXPECT_EQ(r.produced, 0u);
+}
+
+// The shared helper tells its callers apart only by damaged: a stream that
+// ends short of the output is whole, one cut off or garbled is not.
+TEST(Inflate, ReportsDamageButNotAShortStream) {
+  Bytes plain(3000);
+  for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>(i % 251);
+  uLongf size = compressBound(plain.size());
+  Bytes packed(size);
+  ASSERT_EQ(compress(packed.data(), &size, plain.data(), plain.size()), Z_OK);
+  packed.resize(size);
+
+  Bytes out(plain.size() + 100, 0xEE);
+  InflateResult r = Inflate(packed.data(), packed.size(), out.data(), out.size());
+  EXPECT_FALSE(r.damaged);
+  EXPECT_EQ(r.consumed, packed.size());
+  EXPECT_EQ(r.produced, plain.size());
+  EXPECT_EQ(out[plain.size()], 0xEE);
+
+  r = Inflate(packed.data(), packed.size() / 2, out.data(), out.size());
+  EXPECT_TRUE(r.damaged);
+  EXPECT_GT(r.produced, 0u);
+  const Bytes garbage = {0x78, 0x9C, 0xFF, 0xFF, 0xFF, 0xFF};
+  EXPECT_TRUE(Inflate(garbage.data(), garbage.size(), out.data(), out.size()).damaged);
+  // Nothing wanted: nothing read, nothing wrong.
+  r = Inflate(packed.data(), packed.size(), out.data(), 0);
+  EXPECT_FALSE(r.damaged);
+  EXPECT_EQ(r.consumed, 0u);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "codecs/tiff/tiff_errors.h"
 #include "codecs/tiff/tiff_tags.h"
 #include "core/scripted_interaction.h"
 #include "tiff_builder.h"
@@ -28,9 +31,8 @@ struct Outcome {
 
 Outcome Read(const std::vector<std::uint8_t>& bytes) {
   ScriptedInteraction script;
-  ScopedInteraction scoped(script);
   Outcome outcome;
-  ReadTiffBytes(bytes, "x.tif", outcome.bitmap);
+  ReadTiffBytes(bytes, "x.tif", outcome.bitmap, script);
   outcome.messages = script.messages;
   return outcome;
 }
@@ -256,10 +258,33 @@ TEST(TiffReader, InvalidHeaderNamesTheFile) {
     EXPECT_TRUE(o.Untouched());
   }
   ScriptedInteraction script;
-  ScopedInteraction scoped(script);
   Bitmap target = Marker();
-  ReadTiffFile("/nonexistent/missing.tif", target);
+  ReadTiffFile("/nonexistent/missing.tif", target, script);
   EXPECT_EQ(script.messages, std::vector<std::string>{"</nonexistent/missing.tif> is not a valid TIFF file"});
+}
+
+// The messages go to the interaction passed in, never to the process's.
+TEST(TiffReader, ShowsThroughTheInteractionGiven) {
+  ScriptedInteraction global, given;
+  ScopedInteraction scoped(global);
+  Bitmap target = Marker();
+  ReadTiffBytes(std::vector<std::uint8_t>{'I', 'I'}, "y.tif", target, given);
+  EXPECT_TRUE(global.messages.empty());
+  EXPECT_EQ(given.messages, std::vector<std::string>{"<y.tif> is not a valid TIFF file"});
+}
+
+TEST(TiffReader, EveryMessageHasItsOwnCode) {
+  std::set<std::string> codes;
+  for (int i = 0; i <= static_cast<int>(TiffMessage::TooManyDirectories); ++i) {
+    const std::string code = TiffMessageCode(static_cast<TiffMessage>(i));
+    EXPECT_TRUE(code.starts_with("tiff.")) << code;
+    EXPECT_TRUE(codes.insert(code).second) << code;
+  }
+  EXPECT_EQ("Error evaluating Photometric interpretation: 32844",
+            TiffMessageText(TiffMessage::EvaluatingPhotometric, "32844"));
+  EXPECT_EQ("<a{}b.tif> is not a valid TIFF file", TiffMessageText(TiffMessage::NotValidTiff, "a{}b.tif"));
+  EXPECT_EQ("tiff.TooManyDirectories", ETiffTooManyDirectories().Code());
+  EXPECT_EQ("TIFF file has too many image file directories", ETiffTooManyDirectories().Message());
 }
 
 TEST(TiffReader, DirectoryChainThatLoopsEnds) {
@@ -279,12 +304,13 @@ TEST(TiffReader, RaisesOnlyForHugeImagesAndTooManyDirectories) {
   auto entries = With(StripImageEntries(4, 3, 8, 1, 0, 12), 256, 4, {65536});
   const auto wide = Single(entries, std::vector<std::uint8_t>(12, 0));
   Bitmap target = Marker();
-  EXPECT_THROW(ReadTiffBytes(wide, "x.tif", target), EImageTooLarge);
+  ScriptedInteraction script;
+  EXPECT_THROW(ReadTiffBytes(wide, "x.tif", target, script), EImageTooLarge);
 
   TiffBuilder b;
   const auto at = b.Append({1, 2, 3, 4});
   for (int i = 0; i < 257; ++i) b.AddDirectory(StripImageEntries(2, 2, 8, 1, at, 4));
-  EXPECT_THROW(ReadTiffBytes(b.bytes, "x.tif", target), ETiffTooManyDirectories);
+  EXPECT_THROW(ReadTiffBytes(b.bytes, "x.tif", target, script), ETiffTooManyDirectories);
   EXPECT_EQ(target.Pixel(0, 0), clRed);
 }
 
