@@ -86,6 +86,7 @@ class EInvalidGraphic : public Exception {
  public:
   EInvalidGraphic() : Exception("Bitmap image is not valid") {}
   explicit EInvalidGraphic(std::string message) : Exception(std::move(message)) {}
+  EInvalidGraphic(std::string code, std::string message) : Exception(std::move(code), std::move(message)) {}
 };
 
 // A header asked for more pixels than the system will hold.

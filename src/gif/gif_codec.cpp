@@ -5,7 +5,7 @@
 namespace pixtrel::gif {
 
 std::vector<std::uint8_t> EncodeBitmapAsGifBytes(const Bitmap& bitmap, bool transparent) {
-  if (bitmap.Empty()) throw GIFException(kInvalidDimensions);
+  if (bitmap.Empty()) throw GIFException(GifError::InvalidDimensions);
   GIFImage image;
   image.Assign(bitmap);
   MergeColorTables(image);

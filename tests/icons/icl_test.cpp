@@ -83,7 +83,7 @@ TEST(T16BitWriter, LimitsAndShifts) {
     T16BitWriter(empty).Write();
     FAIL();
   } catch (const EICLReadError& e) {
-    EXPECT_STREQ(e.what(), "Unable to write Iconlibrary with no icons");
+    EXPECT_EQ(e.Code(), "icon.NoIcons");
   }
   IconList many;
   for (int i = 0; i < 32767; ++i) many.AddIcon("", std::make_unique<AdvancedIcon>());
@@ -93,7 +93,7 @@ TEST(T16BitWriter, LimitsAndShifts) {
     T16BitWriter(many).Write();
     FAIL();
   } catch (const EICLReadError& e) {
-    EXPECT_STREQ(e.what(), "Iconlibraries with more than 32767 are not possible");
+    EXPECT_EQ(e.Code(), "icon.TooManyIcons");
   }
 
   for (auto [size, shift] : {std::pair{70000u, 1}, std::pair{140000u, 2}}) {
@@ -178,41 +178,41 @@ TEST(T16BitReader, Errors) {
   IconList list;
   list.AddIcon("a", IconOfSizes({10}, 1));
   const std::vector<std::uint8_t> good = T16BitWriter(list).Write();
-  auto message = [](std::vector<std::uint8_t> b) -> std::string {
+  auto codeOf = [](std::vector<std::uint8_t> b) -> std::string {
     try {
       T16BitReader("x.icl").Read(b);
     } catch (const EICLReadError& e) {
-      return e.what();
+      return e.Code();
     } catch (const Exception&) {
       return "other";
     }
     return "";
   };
-  EXPECT_EQ(message(good), "");
+  EXPECT_EQ(codeOf(good), "");
   auto b = good;
   b[0] = 'Z';
-  EXPECT_EQ(message(b), "Not a valid ICL File");
+  EXPECT_EQ(codeOf(b), "icon.NotValidIcl");
   b = good;
   b[60] = 0x20;
-  EXPECT_EQ(message(b), "Invalid Windows 16 Offset");
+  EXPECT_EQ(codeOf(b), "icon.InvalidOffset");
   b = good;
   b[129] = 'X';
-  EXPECT_EQ(message(b), "Invalid Windows 16 Header");
+  EXPECT_EQ(codeOf(b), "icon.InvalidHeader");
   b = good;
   b[128 + 36] = 0;
-  EXPECT_EQ(message(b), "No Resources in file");
+  EXPECT_EQ(codeOf(b), "icon.NoResources");
   b = good;
   b[128 + 38] = 0;
-  EXPECT_EQ(message(b), "Names Table not found");
+  EXPECT_EQ(codeOf(b), "icon.NoNamesTable");
   b = good;
   b[194] = 0x0F;  // the group type becomes another
-  EXPECT_EQ(message(b), "ResourceTable has an Error");
+  EXPECT_EQ(codeOf(b), "icon.ResourceTableError");
   b = good;
   b[(U16(b, 202) << U16(b, 192)) + 6 + 12] = 9;  // the group names image 9
-  EXPECT_EQ(message(b), "Icon Resource Not Found");
+  EXPECT_EQ(codeOf(b), "icon.IconResourceNotFound");
   b = good;
   b.resize(250);
-  EXPECT_EQ(message(b), "other");
+  EXPECT_EQ(codeOf(b), "other");
 }
 
 // What wrestool lists per group icon: the names in file order.
@@ -270,6 +270,36 @@ TEST(IconLibrary, PlainFilesChangeNothing) {
   library.LoadFromFile(test::CorpusDir() + "/ico/rs-smile.ico");
   EXPECT_EQ(library.Icons.Count(), 0);
   EXPECT_TRUE(library.FileName.empty());
+}
+
+// The one table of the icon errors' texts, as the users see them.
+TEST(IconErrors, EveryCodeKeepsItsFixedText) {
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"icon.NotValidIcl", "Not a valid ICL File"},
+      {"icon.InvalidOffset", "Invalid Windows 16 Offset"},
+      {"icon.InvalidHeader", "Invalid Windows 16 Header"},
+      {"icon.NoResources", "No Resources in file"},
+      {"icon.NoNamesTable", "Names Table not found"},
+      {"icon.ResourceTableError", "ResourceTable has an Error"},
+      {"icon.IconResourceNotFound", "Icon Resource Not Found"},
+      {"icon.NoIcons", "Unable to write Iconlibrary with no icons"},
+      {"icon.TooManyIcons", "Iconlibraries with more than 32767 are not possible"},
+      {"icon.TooManyImages", "Iconlibraries with more than 32767 images are not possible"},
+      {"icon.IconInvalid", "Icon image is not valid"},
+      {"icon.BitmapInvalid", "Bitmap image is not valid"},
+      {"icon.IconListFull", "An icon holds at most 65535 images"},
+  };
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const auto error = static_cast<IconError>(i);
+    EXPECT_EQ(ErrorCode(error), expected[i].first);
+    EXPECT_EQ(ErrorText(error), expected[i].second);
+  }
+  const EICLReadError read(IconError::NoNamesTable);
+  EXPECT_EQ(read.Message(), "Names Table not found");
+  EXPECT_EQ(read.Code(), "icon.NoNamesTable");
+  EXPECT_EQ(EIconInvalid().Message(), "Icon image is not valid");
+  EXPECT_EQ(InvalidIconBitmap().Code(), "icon.BitmapInvalid");
+  EXPECT_EQ(EIconListFull().Code(), "icon.IconListFull");
 }
 
 }  // namespace

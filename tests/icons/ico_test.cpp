@@ -223,8 +223,8 @@ TEST(IcoCorpus, TypeAboveOneIsNotValid) {
   try {
     LoadImageFile(test::CorpusDir() + "/ico/gen-typefield3-hopper.ico", image);
     FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Icon image is not valid");
+  } catch (const EIconInvalid& e) {
+    EXPECT_EQ(e.Code(), "icon.IconInvalid");
   }
 }
 

@@ -15,7 +15,8 @@ namespace pixtrel {
 
 enum class ContainerKind { GIF, JPEG, PNG };
 
-extern const char* const kInvalidPasswordText;  // "invalid password"
+// "invalid password", the container's row of its error table.
+extern const char* const kInvalidPasswordText;
 extern const char* const kPasswordCaption;      // "Enter password"
 extern const char* const kPasswordPrompt;       // "Password"
 
