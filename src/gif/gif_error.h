@@ -12,33 +12,33 @@ namespace pixtrel::gif {
 // Every failure of the codec with its fixed text: the one table the
 // exceptions, the warnings and the tests take their texts from. The code of
 // a failure is "gif." and its name.
-#define PIXTREL_GIF_ERRORS(X)                                                                       \
-  /* Fatal. */                                                                                      \
-  X(InvalidSignature, "Invalid GIF signature")                                                      \
-  X(UnsupportedVersion, "Unsupported GIF version")                                                  \
-  X(UnknownExtension, "Unknown extension type")                                                     \
-  X(InvalidExtensionIntroducer, "Invalid extension introducer")                                     \
-  X(ExtensionMismatch, "Internal error: Extension Instance does not match Extension Label")         \
-  X(UnsupportedAppBlockSize, "Unsupported Application Extension block size")                        \
-  X(InvalidData, "Invalid GIF data")                                                                \
-  X(CircularTable, "Circular decoder table entry")                                                  \
-  X(PrematureEnd, "Premature end of data")                                                          \
-  X(ColorTableOverflow, "Color table overflow")                                                     \
-  X(InvalidColorIndex, "Invalid color index")                                                       \
-  X(ColorNotInTable, "Color not in color table")                                                    \
-  X(InvalidPixelCoordinates, "Invalid pixel coordinates")                                           \
-  X(ImageEmpty, "Image is empty")                                                                   \
-  X(UnsupportedObject, "Object type not supported for operation")                                   \
-  X(OutOfMemoryDib, "Failed to allocate memory for GIF DIB")                                        \
-  X(UnsupportedPixelFormat, "Unsupported PixelFormat")                                              \
-  X(InvalidDimensions, "Invalid image dimensions")                                                  \
-  /* Warnings only (PrematureEnd, InvalidColorIndex, ColorNotInTable and */                         \
-  /* InvalidExtensionIntroducer are also warnings where the reader can go on). */                   \
-  X(UnknownBlockType, "Unknown GIF block type")                                                     \
-  X(InvalidTrailer, "Invalid Image trailer")                                                        \
-  X(ExceedsScreen, "Image exceeds Logical Screen size")                                             \
-  X(ScreenWidthTooSmall, "Image width too small for contained frames")                              \
-  X(ScreenHeightTooSmall, "Image height too small for contained frames")                            \
+#define PIXTREL_GIF_ERRORS(X)                                                               \
+  /* Fatal. */                                                                              \
+  X(InvalidSignature, "Invalid GIF signature")                                              \
+  X(UnsupportedVersion, "Unsupported GIF version")                                          \
+  X(UnknownExtension, "Unknown extension type")                                             \
+  X(InvalidExtensionIntroducer, "Invalid extension introducer")                             \
+  X(ExtensionMismatch, "Internal error: Extension Instance does not match Extension Label") \
+  X(UnsupportedAppBlockSize, "Unsupported Application Extension block size")                \
+  X(InvalidData, "Invalid GIF data")                                                        \
+  X(CircularTable, "Circular decoder table entry")                                          \
+  X(PrematureEnd, "Premature end of data")                                                  \
+  X(ColorTableOverflow, "Color table overflow")                                             \
+  X(InvalidColorIndex, "Invalid color index")                                               \
+  X(ColorNotInTable, "Color not in color table")                                            \
+  X(InvalidPixelCoordinates, "Invalid pixel coordinates")                                   \
+  X(ImageEmpty, "Image is empty")                                                           \
+  X(UnsupportedObject, "Object type not supported for operation")                           \
+  X(OutOfMemoryDib, "Failed to allocate memory for GIF DIB")                                \
+  X(UnsupportedPixelFormat, "Unsupported PixelFormat")                                      \
+  X(InvalidDimensions, "Invalid image dimensions")                                          \
+  /* Warnings only (PrematureEnd, InvalidColorIndex, ColorNotInTable and */                 \
+  /* InvalidExtensionIntroducer are also warnings where the reader can go on). */           \
+  X(UnknownBlockType, "Unknown GIF block type")                                             \
+  X(InvalidTrailer, "Invalid Image trailer")                                                \
+  X(ExceedsScreen, "Image exceeds Logical Screen size")                                     \
+  X(ScreenWidthTooSmall, "Image width too small for contained frames")                      \
+  X(ScreenHeightTooSmall, "Image height too small for contained frames")                    \
   X(BitBufferUnderrun, "Decoder bit buffer under-run")
 
 enum class GifError {

@@ -494,7 +494,8 @@ class GIFReader {
     if (in_.AtEnd()) return;
     const std::uint8_t next = Peek();
     if (next != 0x2C) {
-      if (!frame.Extensions().empty() && next != 0x3B && next != 0) image_.Warning(GifError::InvalidExtensionIntroducer);
+      if (!frame.Extensions().empty() && next != 0x3B && next != 0)
+        image_.Warning(GifError::InvalidExtensionIntroducer);
       return;
     }
     in_.Skip(1);
@@ -567,7 +568,8 @@ class GIFReader {
         for (int y = kStart[pass]; y < height; y += kStep[pass], ++row)
           std::memcpy(pixels.data() + static_cast<std::size_t>(y) * width, linear.data() + row * width, width);
     }
-    if (terminated && (result.end == LzwEnd::OutOfCodes || result.extraCodeMissing)) image_.Warning(GifError::BitBufferUnderrun);
+    if (terminated && (result.end == LzwEnd::OutOfCodes || result.extraCodeMissing))
+      image_.Warning(GifError::BitBufferUnderrun);
   }
 
   GIFImage& image_;

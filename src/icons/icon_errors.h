@@ -10,23 +10,23 @@
 namespace pixtrel::icons {
 
 // Each failure with its fixed text; the code is "icon." and the name.
-#define PIXTREL_ICON_ERRORS(X)                                                         \
-  /* EICLReadError: reading a 16-bit library. */                                       \
-  X(NotValidIcl, "Not a valid ICL File")                                               \
-  X(InvalidOffset, "Invalid Windows 16 Offset")                                        \
-  X(InvalidHeader, "Invalid Windows 16 Header")                                        \
-  X(NoResources, "No Resources in file")                                               \
-  X(NoNamesTable, "Names Table not found")                                             \
-  X(ResourceTableError, "ResourceTable has an Error")                                  \
-  X(IconResourceNotFound, "Icon Resource Not Found")                                   \
-  /* EICLReadError: writing one. */                                                    \
-  X(NoIcons, "Unable to write Iconlibrary with no icons")                              \
-  X(TooManyIcons, "Iconlibraries with more than 32767 are not possible")               \
-  X(TooManyImages, "Iconlibraries with more than 32767 images are not possible")       \
-  /* EIconInvalid, and EInvalidGraphic for image bits that describe no bitmap. */      \
-  X(IconInvalid, "Icon image is not valid")                                            \
-  X(BitmapInvalid, "Bitmap image is not valid")                                        \
-  /* EIconListFull. */                                                                 \
+#define PIXTREL_ICON_ERRORS(X)                                                    \
+  /* EICLReadError: reading a 16-bit library. */                                  \
+  X(NotValidIcl, "Not a valid ICL File")                                          \
+  X(InvalidOffset, "Invalid Windows 16 Offset")                                   \
+  X(InvalidHeader, "Invalid Windows 16 Header")                                   \
+  X(NoResources, "No Resources in file")                                          \
+  X(NoNamesTable, "Names Table not found")                                        \
+  X(ResourceTableError, "ResourceTable has an Error")                             \
+  X(IconResourceNotFound, "Icon Resource Not Found")                              \
+  /* EICLReadError: writing one. */                                               \
+  X(NoIcons, "Unable to write Iconlibrary with no icons")                         \
+  X(TooManyIcons, "Iconlibraries with more than 32767 are not possible")          \
+  X(TooManyImages, "Iconlibraries with more than 32767 images are not possible")  \
+  /* EIconInvalid, and EInvalidGraphic for image bits that describe no bitmap. */ \
+  X(IconInvalid, "Icon image is not valid")                                       \
+  X(BitmapInvalid, "Bitmap image is not valid")                                   \
+  /* EIconListFull. */                                                            \
   X(IconListFull, "An icon holds at most 65535 images")
 
 enum class IconError {

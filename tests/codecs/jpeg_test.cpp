@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include "codecs/jpeg/jpeg_image.h"
 #include "core/stream.h"
 #include "support/corpus.h"
+#include "support/golden.h"
 
 namespace pixtrel {
 namespace {
@@ -134,6 +135,22 @@ TEST(JPEGImage, CorpusFilesBehaveAsTheManifestExpects) {
     ++decoded;
   }
   EXPECT_GE(decoded, 20);
+}
+
+// One line per corpus file: the picture the codec decodes, or the code of
+// its error.
+TEST(JPEGImage, GoldenTable) {
+  std::string actual;
+  for (const CorpusEntry& e : CorpusEntries("jpeg")) {
+    actual += test::GoldenLine(e.path.substr(e.path.rfind('/') + 1),
+                               [&](Bitmap& bitmap) {
+                                 JPEGImage image;
+                                 image.LoadFromBytes(ReadFileBytes(e.FullPath()));
+                                 bitmap = image.TakeBitmap();
+                               }) +
+              "\n";
+  }
+  test::CheckGoldenTable("tests/codecs/jpeg_golden.tsv", actual);
 }
 
 TEST(JPEGImage, GreyFilesComeOutAsEqualChannels) {

@@ -15,6 +15,7 @@
 #include "icons/qx_icon.h"
 #include "io/image_io.h"
 #include "support/corpus.h"
+#include "support/golden.h"
 
 namespace pixtrel::icons {
 namespace {
@@ -216,6 +217,18 @@ TEST(IcoCorpus, MatchesReferences) {
     ++compared;
   }
   EXPECT_GE(compared, 14);
+}
+
+// One line per corpus file: the picture the program opens (the entry the
+// 32 x 32 rule picks, drawn), or the code of its error.
+TEST(IcoCorpus, GoldenTable) {
+  std::string actual;
+  for (const test::CorpusEntry& entry : test::CorpusEntries("ico")) {
+    actual += test::GoldenLine(entry.path.substr(entry.path.rfind('/') + 1),
+                               [&](Bitmap& bitmap) { LoadImageFile(entry.FullPath(), bitmap); }) +
+              "\n";
+  }
+  test::CheckGoldenTable("tests/icons/ico_golden.tsv", actual);
 }
 
 TEST(IcoCorpus, TypeAboveOneIsNotValid) {

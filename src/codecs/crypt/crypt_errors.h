@@ -10,8 +10,8 @@
 namespace pixtrel {
 
 // The code of a failure is "crypt." and its name.
-#define PIXTREL_CRYPT_ERRORS(X)                  \
-  X(InvalidPassword, "invalid password")         \
+#define PIXTREL_CRYPT_ERRORS(X)          \
+  X(InvalidPassword, "invalid password") \
   X(NoKey, "The cipher has no key")
 
 enum class CryptError {

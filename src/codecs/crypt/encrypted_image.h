@@ -15,8 +15,7 @@ namespace pixtrel {
 
 enum class ContainerKind { GIF, JPEG, PNG };
 
-// "invalid password", the container's row of its error table.
-extern const char* const kInvalidPasswordText;
+extern const char* const kInvalidPasswordText;  // "invalid password"
 extern const char* const kPasswordCaption;      // "Enter password"
 extern const char* const kPasswordPrompt;       // "Password"
 

@@ -18,8 +18,8 @@ namespace pixtrel {
 // fatal error of libjpeg, which shows the library's own text instead of the
 // row's (libjpeg keeps those in a table of its own, by message code); the
 // row's text is shown only when the library gave none.
-#define PIXTREL_JPEG_ERRORS(X)               \
-  X(LibraryError, "JPEG library error")      \
+#define PIXTREL_JPEG_ERRORS(X)          \
+  X(LibraryError, "JPEG library error") \
   X(TooManyScans, "JPEG file has too many scans")
 
 enum class JpegError {

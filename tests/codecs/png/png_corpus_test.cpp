@@ -139,11 +139,13 @@ TEST(PngCorpus, CodesOfCorruptFiles) {
 TEST(PngCorpus, GoldenTable) {
   std::string actual;
   for (const CorpusEntry& entry : CorpusEntries("png")) {
-    actual += test::GoldenLine(BaseName(entry.path), [&](Bitmap& bitmap) {
-      PNGObject png;
-      png.LoadFromBytes(ReadFileBytes(entry.FullPath()));
-      bitmap.Assign(png);
-    }) + "\n";
+    actual += test::GoldenLine(BaseName(entry.path),
+                               [&](Bitmap& bitmap) {
+                                 PNGObject png;
+                                 png.LoadFromBytes(ReadFileBytes(entry.FullPath()));
+                                 bitmap.Assign(png);
+                               }) +
+              "\n";
   }
   test::CheckGoldenTable("tests/codecs/png/png_golden.tsv", actual);
 }
