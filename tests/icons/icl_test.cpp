@@ -1,6 +1,7 @@
 // Icon libraries: the 16-bit writer byte for byte, the NE and PE readers on
 // the corpus as wrestool sees it, and round trips.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <map>
@@ -9,6 +10,7 @@
 #include "core/stream.h"
 #include "icons/icon_library.h"
 #include "support/corpus.h"
+#include "support/golden.h"
 
 namespace pixtrel::icons {
 namespace {
@@ -260,6 +262,53 @@ TEST(IconLibraryCorpus, ListsWhatWrestoolLists) {
       ++read;
     }
   EXPECT_GE(read, 6);
+}
+
+// What a reader makes of a library file: per icon its name, its images
+// (WxH@bits from their directory bytes) and a CRC of their data; or the code
+// of the reader's error.
+std::string LibraryListing(const test::CorpusEntry& entry) {
+  const std::string file = entry.path.substr(entry.path.rfind('/') + 1);
+  std::unique_ptr<ICLReader> reader;
+  if (entry.format == "pe") {
+    reader = std::make_unique<T32BitReader>(entry.FullPath());
+  } else {
+    reader = std::make_unique<T16BitReader>(entry.FullPath());
+  }
+  try {
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(entry.FullPath());
+    if (entry.format == "pe") {
+      static_cast<T32BitReader&>(*reader).Read(bytes);
+    } else {
+      static_cast<T16BitReader&>(*reader).Read(bytes);
+    }
+  } catch (const Exception& e) {
+    return file + "\terror " + (e.Code().empty() ? "uncoded " + std::string(e.what()) : e.Code()) + "\n";
+  }
+  std::string out = file + "\t" + std::to_string(reader->List.Count()) + " icons\n";
+  for (int i = 0; i < reader->List.Count(); ++i) {
+    out += file + "\t" + reader->List.Name(i) + "\t";
+    uLong crc = crc32(0L, nullptr, 0);
+    const IconImageList& images = reader->List.Icon(i)->Images();
+    for (int j = 0; j < images.Count(); ++j) {
+      const IconImage& image = *images.Get(j);
+      const int w = image.Width() == 0 ? 256 : image.Width();
+      const int h = image.Height() == 0 ? 256 : image.Height();
+      out += (j ? " " : "") + std::to_string(w) + "x" + std::to_string(h) + "@" + std::to_string(image.BitCount());
+      if (!image.Data().empty()) crc = crc32(crc, image.Data().data(), static_cast<uInt>(image.Data().size()));
+    }
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%lx", crc);
+    out += std::string("\t") + hex + "\n";
+  }
+  return out;
+}
+
+TEST(IconLibraryCorpus, GoldenListing) {
+  std::string actual;
+  for (const std::string family : {"icl", "pe"})
+    for (const test::CorpusEntry& entry : test::CorpusEntries(family)) actual += LibraryListing(entry);
+  test::CheckGoldenTable("tests/icons/icl_golden.tsv", actual);
 }
 
 TEST(IconLibrary, PlainFilesChangeNothing) {
