@@ -5,7 +5,7 @@
 namespace pixtrel::gif {
 
 std::vector<std::uint8_t> EncodeBitmapAsGifBytes(const Bitmap& bitmap, const GifSettings& settings, bool transparent) {
-  if (bitmap.Empty()) throw GIFException(kInvalidDimensions);
+  if (bitmap.Empty()) throw GIFException(GifError::InvalidDimensions);
   GIFImage image(settings);
   image.Assign(bitmap);
   MergeColorTables(image);

@@ -1,6 +1,6 @@
 // The GIF codec's errors and warnings. Fatal problems raise GIFException with
 // one of the fixed texts below; non-fatal ones go to the image's warning
-// callback with the texts of the second group and reading carries on.
+// callback with their text and reading carries on.
 #pragma once
 
 #include <string>
@@ -9,38 +9,56 @@
 
 namespace pixtrel::gif {
 
-// Fatal texts.
-inline constexpr const char* kInvalidSignature = "Invalid GIF signature";
-inline constexpr const char* kUnsupportedVersion = "Unsupported GIF version";
-inline constexpr const char* kUnknownExtension = "Unknown extension type";
-inline constexpr const char* kInvalidExtensionIntroducer = "Invalid extension introducer";
-inline constexpr const char* kExtensionMismatch = "Internal error: Extension Instance does not match Extension Label";
-inline constexpr const char* kUnsupportedAppBlockSize = "Unsupported Application Extension block size";
-inline constexpr const char* kInvalidData = "Invalid GIF data";
-inline constexpr const char* kCircularTable = "Circular decoder table entry";
-inline constexpr const char* kPrematureEnd = "Premature end of data";
-inline constexpr const char* kColorTableOverflow = "Color table overflow";
-inline constexpr const char* kInvalidColorIndex = "Invalid color index";
-inline constexpr const char* kColorNotInTable = "Color not in color table";
-inline constexpr const char* kInvalidPixelCoordinates = "Invalid pixel coordinates";
-inline constexpr const char* kImageEmpty = "Image is empty";
-inline constexpr const char* kUnsupportedObject = "Object type not supported for operation";
-inline constexpr const char* kOutOfMemoryDib = "Failed to allocate memory for GIF DIB";
-inline constexpr const char* kUnsupportedPixelFormat = "Unsupported PixelFormat";
-inline constexpr const char* kInvalidDimensions = "Invalid image dimensions";
+// Every failure of the codec with its fixed text: the one table the
+// exceptions, the warnings and the tests take their texts from. The code of
+// a failure is "gif." and its name.
+#define PIXTREL_GIF_ERRORS(X)                                                               \
+  /* Fatal. */                                                                              \
+  X(InvalidSignature, "Invalid GIF signature")                                              \
+  X(UnsupportedVersion, "Unsupported GIF version")                                          \
+  X(UnknownExtension, "Unknown extension type")                                             \
+  X(InvalidExtensionIntroducer, "Invalid extension introducer")                             \
+  X(ExtensionMismatch, "Internal error: Extension Instance does not match Extension Label") \
+  X(UnsupportedAppBlockSize, "Unsupported Application Extension block size")                \
+  X(InvalidData, "Invalid GIF data")                                                        \
+  X(CircularTable, "Circular decoder table entry")                                          \
+  X(PrematureEnd, "Premature end of data")                                                  \
+  X(ColorTableOverflow, "Color table overflow")                                             \
+  X(InvalidColorIndex, "Invalid color index")                                               \
+  X(ColorNotInTable, "Color not in color table")                                            \
+  X(InvalidPixelCoordinates, "Invalid pixel coordinates")                                   \
+  X(ImageEmpty, "Image is empty")                                                           \
+  X(UnsupportedObject, "Object type not supported for operation")                           \
+  X(OutOfMemoryDib, "Failed to allocate memory for GIF DIB")                                \
+  X(UnsupportedPixelFormat, "Unsupported PixelFormat")                                      \
+  X(InvalidDimensions, "Invalid image dimensions")                                          \
+  /* Warnings only (PrematureEnd, InvalidColorIndex, ColorNotInTable and */                 \
+  /* InvalidExtensionIntroducer are also warnings where the reader can go on). */           \
+  X(UnknownBlockType, "Unknown GIF block type")                                             \
+  X(InvalidTrailer, "Invalid Image trailer")                                                \
+  X(ExceedsScreen, "Image exceeds Logical Screen size")                                     \
+  X(ScreenWidthTooSmall, "Image width too small for contained frames")                      \
+  X(ScreenHeightTooSmall, "Image height too small for contained frames")                    \
+  X(BitBufferUnderrun, "Decoder bit buffer under-run")
 
-// Warning texts (kPrematureEnd, kInvalidColorIndex, kColorNotInTable and
-// kInvalidExtensionIntroducer are also warnings where the reader can go on).
-inline constexpr const char* kUnknownBlockType = "Unknown GIF block type";
-inline constexpr const char* kInvalidTrailer = "Invalid Image trailer";
-inline constexpr const char* kExceedsScreen = "Image exceeds Logical Screen size";
-inline constexpr const char* kScreenWidthTooSmall = "Image width too small for contained frames";
-inline constexpr const char* kScreenHeightTooSmall = "Image height too small for contained frames";
-inline constexpr const char* kBitBufferUnderrun = "Decoder bit buffer under-run";
+enum class GifError {
+#define PIXTREL_GIF_ENUM(name, text) name,
+  PIXTREL_GIF_ERRORS(PIXTREL_GIF_ENUM)
+#undef PIXTREL_GIF_ENUM
+};
+
+// The fixed text of a failure.
+const char* ErrorText(GifError error);
+// Its stable name, "gif.InvalidSignature".
+std::string ErrorCode(GifError error);
 
 class GIFException : public Exception {
  public:
-  explicit GIFException(const char* message) : Exception(message) {}
+  explicit GIFException(GifError error) : Exception(ErrorCode(error), ErrorText(error)), error_(error) {}
+  GifError Error() const { return error_; }
+
+ private:
+  GifError error_;
 };
 
 }  // namespace pixtrel::gif

@@ -25,20 +25,20 @@ int BitsPerEntry(int count) {
 // ---- Colour tables ---------------------------------------------------------
 
 int GIFColorMap::Add(Color color) {
-  if (colors_.size() >= 256) throw GIFException(kColorTableOverflow);
+  if (colors_.size() >= 256) throw GIFException(GifError::ColorTableOverflow);
   colors_.push_back(color & 0xFFFFFF);
   optimized_ = false;
   return Count() - 1;
 }
 
 void GIFColorMap::Delete(int index) {
-  if (index < 0 || index >= Count()) throw GIFException(kInvalidColorIndex);
+  if (index < 0 || index >= Count()) throw GIFException(GifError::InvalidColorIndex);
   colors_.erase(colors_.begin() + index);
   optimized_ = false;
 }
 
 Color GIFColorMap::At(int index) const {
-  if (index < 0 || index >= Count()) throw GIFException(kInvalidColorIndex);
+  if (index < 0 || index >= Count()) throw GIFException(GifError::InvalidColorIndex);
   return colors_[static_cast<std::size_t>(index)];
 }
 
@@ -115,7 +115,7 @@ void GIFGraphicControlExtension::SetTransparent(bool transparent) {
 void GIFGraphicControlExtension::SetTransparentColorIndex(int index) {
   const int count = frame_->ActiveColorMap().Count();
   if (index < 0 || index > 255 || (count != 0 && index >= count)) {
-    frame_->Image().Warning(kInvalidColorIndex);
+    frame_->Image().Warning(GifError::InvalidColorIndex);
     index = 0;
   }
   transparentIndex_ = static_cast<std::uint8_t>(index);
@@ -182,11 +182,11 @@ void GIFSubImage::SetBounds(int left, int top, int width, int height) {
   }
   GIFHeader& header = image_->Header();
   if (left + width > header.screenWidth) {
-    if (header.screenWidth != 0) image_->Warning(kScreenWidthTooSmall);
+    if (header.screenWidth != 0) image_->Warning(GifError::ScreenWidthTooSmall);
     header.screenWidth = left + width;
   }
   if (top + height > header.screenHeight) {
-    if (header.screenHeight != 0) image_->Warning(kScreenHeightTooSmall);
+    if (header.screenHeight != 0) image_->Warning(GifError::ScreenHeightTooSmall);
     header.screenHeight = top + height;
   }
 }
@@ -196,7 +196,7 @@ const GIFColorMap& GIFSubImage::ActiveColorMap() const {
 }
 
 int GIFSubImage::Pixel(int x, int y) const {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_) throw GIFException(kInvalidPixelCoordinates);
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) throw GIFException(GifError::InvalidPixelCoordinates);
   return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)];
 }
 
@@ -325,11 +325,11 @@ class GIFReader {
         ReadFrame();
         continue;
       }
-      image_.Warning(kUnknownBlockType);
+      image_.Warning(GifError::UnknownBlockType);
       break;
     }
     if (in_.AtEnd() || Peek() != 0x3B) {
-      image_.Warning(kInvalidTrailer);
+      image_.Warning(GifError::InvalidTrailer);
     } else {
       in_.Skip(1);
     }
@@ -353,7 +353,7 @@ class GIFReader {
   void ReadSignature() {
     if (IsGif(in_.Take(6))) return;
     in_.Seek(4);
-    if (!IsGif(in_.Take(6))) throw GIFException(kInvalidSignature);
+    if (!IsGif(in_.Take(6))) throw GIFException(GifError::InvalidSignature);
   }
 
   void ReadScreen() {
@@ -390,13 +390,13 @@ class GIFReader {
   void SkipSubBlocksLeniently() {
     for (;;) {
       if (in_.AtEnd()) {
-        image_.Warning(kPrematureEnd);
+        image_.Warning(GifError::PrematureEnd);
         return;
       }
       const std::uint8_t n = in_.U8();
       if (n == 0) return;
       if (n > in_.Remaining()) {
-        image_.Warning(kPrematureEnd);
+        image_.Warning(GifError::PrematureEnd);
         in_.Skip(in_.Remaining());
         return;
       }
@@ -417,7 +417,7 @@ class GIFReader {
         const std::uint8_t size = in_.U8();
         const std::size_t available = std::min<std::size_t>(size, in_.Remaining());
         const auto body = in_.Take(available);
-        if (available < size) image_.Warning(kPrematureEnd);
+        if (available < size) image_.Warning(GifError::PrematureEnd);
         std::uint8_t f[4] = {};
         std::copy_n(body.begin(), std::min<std::size_t>(4, body.size()), f);
         gce->SetFields(f[0], static_cast<std::uint16_t>(f[1] | (f[2] << 8)), f[3]);
@@ -441,7 +441,7 @@ class GIFReader {
       case GIFApplicationExtension::kLabel:
         return ReadApplicationExtension(frame);
       default:
-        throw GIFException(kUnknownExtension);
+        throw GIFException(GifError::UnknownExtension);
     }
   }
 
@@ -451,7 +451,7 @@ class GIFReader {
     if (size == 10) {
       in_.Skip(10);
     } else if (size < 11) {
-      throw GIFException(kUnsupportedAppBlockSize);
+      throw GIFException(GifError::UnsupportedAppBlockSize);
     } else {
       const auto id = in_.Take(8);
       const auto auth = in_.Take(3);
@@ -467,10 +467,10 @@ class GIFReader {
       loop->authentication = authentication;
       for (const auto& b : blocks) {
         if ((b[0] & 7) == 1) {
-          if (b.size() < 3) throw GIFException(kInvalidData);
+          if (b.size() < 3) throw GIFException(GifError::InvalidData);
           loop->loops = b[1] | (b[2] << 8);
         } else if ((b[0] & 7) == 2) {
-          if (b.size() < 5) throw GIFException(kInvalidData);
+          if (b.size() < 5) throw GIFException(GifError::InvalidData);
           loop->bufferSize = static_cast<std::uint32_t>(b[1]) | (static_cast<std::uint32_t>(b[2]) << 8) |
                              (static_cast<std::uint32_t>(b[3]) << 16) | (static_cast<std::uint32_t>(b[4]) << 24);
         }
@@ -494,7 +494,8 @@ class GIFReader {
     if (in_.AtEnd()) return;
     const std::uint8_t next = Peek();
     if (next != 0x2C) {
-      if (!frame.Extensions().empty() && next != 0x3B && next != 0) image_.Warning(kInvalidExtensionIntroducer);
+      if (!frame.Extensions().empty() && next != 0x3B && next != 0)
+        image_.Warning(GifError::InvalidExtensionIntroducer);
       return;
     }
     in_.Skip(1);
@@ -504,7 +505,7 @@ class GIFReader {
     int height = in_.U16LE();
     const std::uint8_t packed = in_.U8();
     if (width == 0 || height == 0) {
-      image_.Warning(kExceedsScreen);
+      image_.Warning(GifError::ExceedsScreen);
       width = image_.Header().screenWidth;
       height = image_.Header().screenHeight;
     }
@@ -534,7 +535,7 @@ class GIFReader {
     bool terminated = false;
     for (;;) {
       if (in_.AtEnd()) {
-        image_.Warning(kPrematureEnd);
+        image_.Warning(GifError::PrematureEnd);
         break;
       }
       const std::uint8_t n = in_.U8();
@@ -543,7 +544,7 @@ class GIFReader {
         break;
       }
       if (n > in_.Remaining()) {
-        image_.Warning(kPrematureEnd);
+        image_.Warning(GifError::PrematureEnd);
         const auto rest = in_.Take(in_.Remaining());
         data_.insert(data_.end(), rest.begin(), rest.end());
         break;
@@ -567,7 +568,8 @@ class GIFReader {
         for (int y = kStart[pass]; y < height; y += kStep[pass], ++row)
           std::memcpy(pixels.data() + static_cast<std::size_t>(y) * width, linear.data() + row * width, width);
     }
-    if (terminated && (result.end == LzwEnd::OutOfCodes || result.extraCodeMissing)) image_.Warning(kBitBufferUnderrun);
+    if (terminated && (result.end == LzwEnd::OutOfCodes || result.extraCodeMissing))
+      image_.Warning(GifError::BitBufferUnderrun);
   }
 
   GIFImage& image_;
@@ -604,8 +606,8 @@ int GIFImage::Version() const {
   return version;
 }
 
-void GIFImage::Warning(const std::string& message) const {
-  if (onWarning_) onWarning_(message);
+void GIFImage::Warning(GifError warning) const {
+  if (onWarning_) onWarning_(ErrorText(warning));
 }
 
 void GIFImage::Progress(int stage, int percent, const char* text) const {
@@ -622,7 +624,7 @@ void GIFImage::LoadFromBytes(std::span<const std::uint8_t> bytes) {
     reader.Read();
   } catch (const EReadError&) {
     Clear();
-    throw GIFException(kPrematureEnd);
+    throw GIFException(GifError::PrematureEnd);
   } catch (...) {
     Clear();
     throw;
@@ -642,7 +644,7 @@ void GIFImage::LoadFromStream(Stream& stream) {
   } catch (const EReadError&) {
     Clear();
     stream.Seek(start);
-    throw GIFException(kPrematureEnd);
+    throw GIFException(GifError::PrematureEnd);
   } catch (...) {
     Clear();
     stream.Seek(start);
@@ -654,7 +656,7 @@ void GIFImage::LoadFromStream(Stream& stream) {
 
 std::vector<std::uint8_t> GIFImage::SaveToBytes() const {
   const int version = Version();
-  if (version == 0) throw GIFException(kUnsupportedVersion);
+  if (version == 0) throw GIFException(GifError::UnsupportedVersion);
   Progress(0, 0, "Saving...");
   std::vector<std::uint8_t> out;
   std::size_t estimate = 1024;
@@ -712,7 +714,7 @@ std::vector<std::uint8_t> GIFImage::SaveToBytes() const {
     const std::vector<std::uint8_t>& pixels = frame.Pixels();
     if (valid < 256)
       for (std::uint8_t p : pixels)
-        if (p >= valid) throw GIFException(kColorNotInTable);
+        if (p >= valid) throw GIFException(GifError::ColorNotInTable);
     std::span<const std::uint8_t> data = pixels;
     if (interlaced) {
       ordered.resize(pixels.size());
@@ -745,7 +747,7 @@ void GIFImage::Assign(const Bitmap& source) {
 }
 
 Bitmap GIFImage::ToBitmap() const {
-  if (frames_.empty() || frames_.front()->Empty()) throw GIFException(kImageEmpty);
+  if (frames_.empty() || frames_.front()->Empty()) throw GIFException(GifError::ImageEmpty);
   const GIFSubImage& frame = *frames_.front();
   const int width = header_.screenWidth;
   const int height = header_.screenHeight;
@@ -841,7 +843,7 @@ bool Feed(Histogram& histogram, GIFSubImage& frame) {
       continue;
     }
     if (p >= size) {
-      if (!warned) frame.Image().Warning(kColorNotInTable);
+      if (!warned) frame.Image().Warning(GifError::ColorNotInTable);
       warned = true;
       p = 0;
     }

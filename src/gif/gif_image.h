@@ -288,7 +288,8 @@ class GIFImage : public Graphic {
 
   void SetWarningCallback(WarningCallback callback) { onWarning_ = std::move(callback); }
   void SetProgressCallback(ProgressCallback callback) { onProgress_ = std::move(callback); }
-  void Warning(const std::string& message) const;
+  // Hands the failure's fixed text to the warning callback.
+  void Warning(GifError warning) const;
   void Progress(int stage, int percent, const char* text) const;
 
   // A ceiling on the pixels a load may allocate, below the system-wide one

@@ -142,7 +142,7 @@ void EncodeLzw(std::span<const std::uint8_t> pixels, int minCodeSize, std::vecto
 }
 
 LzwResult DecodeLzw(std::span<const std::uint8_t> data, int minCodeSize, std::span<std::uint8_t> out) {
-  if (minCodeSize > 11) throw GIFException(kInvalidData);
+  if (minCodeSize > 11) throw GIFException(GifError::InvalidData);
   const int s = minCodeSize;
   const int clear = 1 << s;
   const int end = clear + 1;
@@ -189,7 +189,7 @@ LzwResult DecodeLzw(std::span<const std::uint8_t> data, int minCodeSize, std::sp
       --at;
       if (at < total) out[at] = suffix[static_cast<std::size_t>(code)];
       const int next = prefix[static_cast<std::size_t>(code)];
-      if (next == code || ++steps > kMaxCodes) throw GIFException(kCircularTable);
+      if (next == code || ++steps > kMaxCodes) throw GIFException(GifError::CircularTable);
       code = next;
     }
     --at;

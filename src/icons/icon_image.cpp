@@ -25,7 +25,7 @@ IconPicture DecodePng(std::span<const std::uint8_t> data) {
   try {
     png.LoadFromBytes(data);
   } catch (const Exception&) {
-    throw EInvalidGraphic();
+    throw InvalidIconBitmap();
   }
   IconPicture picture;
   const int width = png.Width();
@@ -76,7 +76,7 @@ bool IsPngData(std::span<const std::uint8_t> data) {
 IconPicture DecodeIconData(std::span<const std::uint8_t> data) {
   if (IsPngData(data)) return DecodePng(data);
   ByteReader reader(data);
-  if (data.size() < 40) throw EInvalidGraphic();
+  if (data.size() < 40) throw InvalidIconBitmap();
   const std::uint32_t headerSize = reader.U32LE();
   const std::int32_t width = reader.S32LE();
   const std::int32_t doubledHeight = reader.S32LE();
@@ -85,11 +85,11 @@ IconPicture DecodeIconData(std::span<const std::uint8_t> data) {
   const std::uint32_t compression = reader.U32LE();
   reader.Skip(12);
   const std::uint32_t colorsUsed = reader.U32LE();
-  if (headerSize < 40 || headerSize > data.size()) throw EInvalidGraphic();
-  if (compression != 0 && compression != 3) throw EInvalidGraphic();
+  if (headerSize < 40 || headerSize > data.size()) throw InvalidIconBitmap();
+  if (compression != 0 && compression != 3) throw InvalidIconBitmap();
   const std::int64_t height = std::abs(static_cast<std::int64_t>(doubledHeight)) / 2;
-  if (width <= 0 || height <= 0) throw EInvalidGraphic();
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) throw EInvalidGraphic();
+  if (width <= 0 || height <= 0) throw InvalidIconBitmap();
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) throw InvalidIconBitmap();
   CheckImageSize(width, height);
   const int w = width;
   const int h = static_cast<int>(height);
@@ -99,7 +99,7 @@ IconPicture DecodeIconData(std::span<const std::uint8_t> data) {
   if (compression == 3 && bits >= 16) pos += 12;  // BI_BITFIELDS masks after a 40-byte header
   if (bits <= 8) {
     std::size_t entries = colorsUsed != 0 && colorsUsed <= (1u << bits) ? colorsUsed : (std::size_t{1} << bits);
-    if (pos + 4 * entries > data.size()) throw EInvalidGraphic();
+    if (pos + 4 * entries > data.size()) throw InvalidIconBitmap();
     palette.resize(std::size_t{1} << bits, clBlack);
     for (std::size_t i = 0; i < entries; ++i)
       palette[i] = RGB(data[pos + 4 * i + 2], data[pos + 4 * i + 1], data[pos + 4 * i]);
@@ -108,7 +108,7 @@ IconPicture DecodeIconData(std::span<const std::uint8_t> data) {
   const std::size_t colorStride = RowBytes(w, bits);
   const std::size_t maskStride = RowBytes(w, 1);
   const std::size_t colorBytes = CheckedMul(colorStride, static_cast<std::size_t>(h));
-  if (pos > data.size() || colorBytes > data.size() - pos) throw EInvalidGraphic();
+  if (pos > data.size() || colorBytes > data.size() - pos) throw InvalidIconBitmap();
   const std::uint8_t* colorRows = data.data() + pos;
   pos += colorBytes;
   // A missing or short AND mask counts as opaque where it is absent.

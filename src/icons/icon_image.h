@@ -13,6 +13,7 @@
 #include "core/bitmap.h"
 #include "core/errors.h"
 #include "core/graphic.h"
+#include "icons/icon_errors.h"
 
 namespace pixtrel {
 
@@ -142,11 +143,6 @@ class IconImageList {
   std::uint16_t capacity_ = 0;
 };
 
-class EIconListFull : public Exception {
- public:
-  EIconListFull() : Exception("An icon holds at most 65535 images") {}
-};
-
 // An icon: an ordered list of images, read from and written to ICO files.
 class AdvancedIcon {
  public:
@@ -208,11 +204,6 @@ class HiResIcon : public Graphic {
   int width_ = 32;
   int height_ = 32;
   bool changed_ = false;
-};
-
-class EIconInvalid : public EInvalidGraphic {
- public:
-  EIconInvalid() : EInvalidGraphic("Icon image is not valid") {}
 };
 
 // The index of the entry a single-picture load takes: wanted size 32 x 32,

@@ -318,17 +318,17 @@ void T16BitReader::Read(std::span<const std::uint8_t> bytes) {
   List.Clear();
   names_.clear();
   ByteReader r(bytes);
-  if (bytes.size() < 2 || bytes[0] != 'M' || bytes[1] != 'Z') throw EICLReadError(kNotValidIcl);
+  if (bytes.size() < 2 || bytes[0] != 'M' || bytes[1] != 'Z') throw EICLReadError(IconError::NotValidIcl);
   r.Seek(60);
   const std::size_t ne = r.U16LE();
-  if (ne < 60) throw EICLReadError(kInvalidOffset);
+  if (ne < 60) throw EICLReadError(IconError::InvalidOffset);
   r.Seek(ne);
-  if (r.Remaining() < 2 || r.U8() != 'N' || r.U8() != 'E') throw EICLReadError(kInvalidHeader);
+  if (r.Remaining() < 2 || r.U8() != 'N' || r.U8() != 'E') throw EICLReadError(IconError::InvalidHeader);
   r.Seek(ne + 36);
   const std::size_t resourceOffset = r.U16LE();
   const std::size_t namesOffset = r.U16LE();
-  if (resourceOffset == 0) throw EICLReadError(kNoResources);
-  if (namesOffset == 0) throw EICLReadError(kNoNamesTable);
+  if (resourceOffset == 0) throw EICLReadError(IconError::NoResources);
+  if (namesOffset == 0) throw EICLReadError(IconError::NoNamesTable);
 
   r.Seek(ne + resourceOffset);
   const int shift = r.U16LE();
@@ -353,7 +353,7 @@ void T16BitReader::Read(std::span<const std::uint8_t> bytes) {
       }
     }
   }
-  if (!haveIcons || !haveGroups) throw EICLReadError(kResourceTableError);
+  if (!haveIcons || !haveGroups) throw EICLReadError(IconError::ResourceTableError);
 
   for (;;) {
     const std::size_t length = r.U8();
@@ -386,7 +386,7 @@ void T16BitReader::Read(std::span<const std::uint8_t> bytes) {
         const auto raw = gr.Take(14);
         const int imageId = raw[12] | (raw[13] << 8);
         const auto it = iconById.find(imageId);
-        if (it == iconById.end()) throw EICLReadError(kIconResourceNotFound);
+        if (it == iconById.end()) throw EICLReadError(IconError::IconResourceNotFound);
         const std::size_t found = it->second;
         const auto data = NeBlock(bytes, u16(iconTable, 12 * found), u16(iconTable, 12 * found + 2), shift);
         IconImage::Entry entry;
@@ -446,16 +446,16 @@ void T32BitReader::Read(std::span<const std::uint8_t> bytes) {
 // --- T16BitWriter ---
 
 std::vector<std::uint8_t> T16BitWriter::Write() const {
-  if (icons_.Count() == 0) throw EICLReadError(kNoIcons);
-  if (icons_.Count() > 32767) throw EICLReadError(kTooManyIcons);
+  if (icons_.Count() == 0) throw EICLReadError(IconError::NoIcons);
+  if (icons_.Count() > 32767) throw EICLReadError(IconError::TooManyIcons);
   std::size_t images = 0;
   for (int i = 0; i < icons_.Count(); ++i) images += icons_.Icon(i)->Images().Count();
-  if (images > 32767) throw EICLReadError(kTooManyImages);
+  if (images > 32767) throw EICLReadError(IconError::TooManyImages);
   std::vector<std::uint8_t> out;
   // A shift too small for the padded blocks is raised until they fit.
   for (int shift = -1; shift <= 24; ++shift)
     if (Build(shift, out)) return out;
-  throw EICLReadError(kTooManyImages);
+  throw EICLReadError(IconError::TooManyImages);
 }
 
 // shift -1: the estimate decides.

@@ -10,26 +10,10 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "icons/icon_errors.h"
 #include "icons/icon_image.h"
 
 namespace pixtrel::icons {
-
-class EICLReadError : public Exception {
- public:
-  explicit EICLReadError(std::string message) : Exception(std::move(message)) {}
-};
-
-// The fixed texts of EICLReadError.
-inline constexpr const char* kNotValidIcl = "Not a valid ICL File";
-inline constexpr const char* kInvalidOffset = "Invalid Windows 16 Offset";
-inline constexpr const char* kInvalidHeader = "Invalid Windows 16 Header";
-inline constexpr const char* kNoResources = "No Resources in file";
-inline constexpr const char* kNoNamesTable = "Names Table not found";
-inline constexpr const char* kResourceTableError = "ResourceTable has an Error";
-inline constexpr const char* kIconResourceNotFound = "Icon Resource Not Found";
-inline constexpr const char* kNoIcons = "Unable to write Iconlibrary with no icons";
-inline constexpr const char* kTooManyIcons = "Iconlibraries with more than 32767 are not possible";
-inline constexpr const char* kTooManyImages = "Iconlibraries with more than 32767 images are not possible";
 
 // An icon with its name (TICL16Icon).
 class ICL16Icon : public AdvancedIcon {

@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include <jerror.h>
 #include <jpeglib.h>
 
 #include "codecs/jpeg/jpeg_image.h"
 #include "core/stream.h"
 #include "support/corpus.h"
+#include "support/golden.h"
 
 namespace pixtrel {
 namespace {
@@ -135,6 +137,22 @@ TEST(JPEGImage, CorpusFilesBehaveAsTheManifestExpects) {
   EXPECT_GE(decoded, 20);
 }
 
+// One line per corpus file: the picture the codec decodes, or the code of
+// its error.
+TEST(JPEGImage, GoldenTable) {
+  std::string actual;
+  for (const CorpusEntry& e : CorpusEntries("jpeg")) {
+    actual += test::GoldenLine(e.path.substr(e.path.rfind('/') + 1),
+                               [&](Bitmap& bitmap) {
+                                 JPEGImage image;
+                                 image.LoadFromBytes(ReadFileBytes(e.FullPath()));
+                                 bitmap = image.TakeBitmap();
+                               }) +
+              "\n";
+  }
+  test::CheckGoldenTable("tests/codecs/jpeg_golden.tsv", actual);
+}
+
 TEST(JPEGImage, GreyFilesComeOutAsEqualChannels) {
   JPEGImage image;
   image.LoadFromBytes(CorpusBytes("gen-grey-progressive-castle.jpg"));
@@ -220,14 +238,15 @@ TEST(JPEGImage, FatalErrorsCarryLibjpegsTextAndLeaveThePictureAlone) {
   struct Case {
     std::vector<std::uint8_t> bytes;
     std::string message;
+    int libraryCode;
   };
   auto header = CorpusBytes("gen-baseline-420-hopper.jpg");
   header.resize(300);
   const std::vector<Case> cases = {
-      {{}, "Empty input file"},
-      {{'B', 'M', 0, 0, 0, 0}, "Not a JPEG file: starts with 0x42 0x4d"},
-      {CorpusBytes("ljt-monkey12.jpg"), "Unsupported JPEG data precision 12"},
-      {header, ""},
+      {{}, "Empty input file", JERR_INPUT_EMPTY},
+      {{'B', 'M', 0, 0, 0, 0}, "Not a JPEG file: starts with 0x42 0x4d", JERR_NO_SOI},
+      {CorpusBytes("ljt-monkey12.jpg"), "Unsupported JPEG data precision 12", JERR_BAD_PRECISION},
+      {header, "", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
@@ -238,11 +257,14 @@ TEST(JPEGImage, FatalErrorsCarryLibjpegsTextAndLeaveThePictureAlone) {
       image.LoadFromBytes(c.bytes);
       ADD_FAILURE() << "no error";
     } catch (const EJPEG& error) {
+      // libjpeg's own texts, as the user sees them.
       if (!c.message.empty()) {
         EXPECT_EQ(error.Message(), c.message);
+        EXPECT_EQ(error.LibraryCode(), c.libraryCode);
       }
       EXPECT_FALSE(error.Message().empty());
-      EXPECT_GT(error.Code(), 0);
+      EXPECT_EQ(error.Code(), "jpeg.LibraryError");
+      EXPECT_GT(error.LibraryCode(), 0);
     }
     EXPECT_EQ(image.Width(), 1);
     EXPECT_EQ(MeanDelta(image.Picture(), before), 0.0);
@@ -275,9 +297,23 @@ TEST(JPEGImage, RefusesFilesWithEndlessScans) {
     image.LoadFromBytes(crafted);
     ADD_FAILURE() << "decoded 600 scans";
   } catch (const EJPEG& error) {
-    EXPECT_EQ(error.Message(), "JPEG file has too many scans");
-    EXPECT_EQ(error.Code(), -1);
+    EXPECT_EQ(error.Code(), "jpeg.TooManyScans");
+    EXPECT_EQ(error.LibraryCode(), -1);
   }
+}
+
+// The codec's own table of texts.
+TEST(JPEGImage, EveryCodeKeepsItsFixedText) {
+  EXPECT_EQ(ErrorCode(JpegError::LibraryError), "jpeg.LibraryError");
+  EXPECT_STREQ(ErrorText(JpegError::LibraryError), "JPEG library error");
+  EXPECT_EQ(ErrorCode(JpegError::TooManyScans), "jpeg.TooManyScans");
+  EXPECT_STREQ(ErrorText(JpegError::TooManyScans), "JPEG file has too many scans");
+  const EJPEG own(JpegError::TooManyScans);
+  EXPECT_EQ(own.Message(), "JPEG file has too many scans");
+  EXPECT_EQ(own.LibraryCode(), -1);
+  // A library failure without a text of its own falls back on the row.
+  EXPECT_EQ(EJPEG(JpegError::LibraryError, "", 7).Message(), "JPEG library error");
+  EXPECT_EQ(EJPEG(JpegError::LibraryError, "the library's own words", 7).Message(), "the library's own words");
 }
 
 TEST(JPEGImage, PixelLimitStopsBeforeDecoding) {
@@ -431,7 +467,7 @@ TEST(JPEGImage, StreamsReadFromTheirPositionAndWriteTheEncodedBytes) {
 
 // ImageMagick reads what we write as we do.
 TEST(JPEGImage, PeerDecodesWrittenFile) {
-  if (std::system("convert -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no ImageMagick";
+  ASSERT_EQ(std::system("convert -version > /dev/null 2>&1"), 0) << "the peer check needs ImageMagick";
   const Bitmap source = TestPicture(64, 48);
   JPEGImage out;
   out.SetCompressionQuality(90);

@@ -1,6 +1,7 @@
 // Icon libraries: the 16-bit writer byte for byte, the NE and PE readers on
 // the corpus as wrestool sees it, and round trips.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <map>
@@ -9,6 +10,7 @@
 #include "core/stream.h"
 #include "icons/icon_library.h"
 #include "support/corpus.h"
+#include "support/golden.h"
 
 namespace pixtrel::icons {
 namespace {
@@ -83,7 +85,7 @@ TEST(T16BitWriter, LimitsAndShifts) {
     T16BitWriter(empty).Write();
     FAIL();
   } catch (const EICLReadError& e) {
-    EXPECT_STREQ(e.what(), "Unable to write Iconlibrary with no icons");
+    EXPECT_EQ(e.Code(), "icon.NoIcons");
   }
   IconList many;
   for (int i = 0; i < 32767; ++i) many.AddIcon("", std::make_unique<AdvancedIcon>());
@@ -93,7 +95,7 @@ TEST(T16BitWriter, LimitsAndShifts) {
     T16BitWriter(many).Write();
     FAIL();
   } catch (const EICLReadError& e) {
-    EXPECT_STREQ(e.what(), "Iconlibraries with more than 32767 are not possible");
+    EXPECT_EQ(e.Code(), "icon.TooManyIcons");
   }
 
   for (auto [size, shift] : {std::pair{70000u, 1}, std::pair{140000u, 2}}) {
@@ -178,41 +180,41 @@ TEST(T16BitReader, Errors) {
   IconList list;
   list.AddIcon("a", IconOfSizes({10}, 1));
   const std::vector<std::uint8_t> good = T16BitWriter(list).Write();
-  auto message = [](std::vector<std::uint8_t> b) -> std::string {
+  auto codeOf = [](std::vector<std::uint8_t> b) -> std::string {
     try {
       T16BitReader("x.icl").Read(b);
     } catch (const EICLReadError& e) {
-      return e.what();
+      return e.Code();
     } catch (const Exception&) {
       return "other";
     }
     return "";
   };
-  EXPECT_EQ(message(good), "");
+  EXPECT_EQ(codeOf(good), "");
   auto b = good;
   b[0] = 'Z';
-  EXPECT_EQ(message(b), "Not a valid ICL File");
+  EXPECT_EQ(codeOf(b), "icon.NotValidIcl");
   b = good;
   b[60] = 0x20;
-  EXPECT_EQ(message(b), "Invalid Windows 16 Offset");
+  EXPECT_EQ(codeOf(b), "icon.InvalidOffset");
   b = good;
   b[129] = 'X';
-  EXPECT_EQ(message(b), "Invalid Windows 16 Header");
+  EXPECT_EQ(codeOf(b), "icon.InvalidHeader");
   b = good;
   b[128 + 36] = 0;
-  EXPECT_EQ(message(b), "No Resources in file");
+  EXPECT_EQ(codeOf(b), "icon.NoResources");
   b = good;
   b[128 + 38] = 0;
-  EXPECT_EQ(message(b), "Names Table not found");
+  EXPECT_EQ(codeOf(b), "icon.NoNamesTable");
   b = good;
   b[194] = 0x0F;  // the group type becomes another
-  EXPECT_EQ(message(b), "ResourceTable has an Error");
+  EXPECT_EQ(codeOf(b), "icon.ResourceTableError");
   b = good;
   b[(U16(b, 202) << U16(b, 192)) + 6 + 12] = 9;  // the group names image 9
-  EXPECT_EQ(message(b), "Icon Resource Not Found");
+  EXPECT_EQ(codeOf(b), "icon.IconResourceNotFound");
   b = good;
   b.resize(250);
-  EXPECT_EQ(message(b), "other");
+  EXPECT_EQ(codeOf(b), "other");
 }
 
 // What wrestool lists per group icon: the names in file order.
@@ -262,6 +264,53 @@ TEST(IconLibraryCorpus, ListsWhatWrestoolLists) {
   EXPECT_GE(read, 6);
 }
 
+// What a reader makes of a library file: per icon its name, its images
+// (WxH@bits from their directory bytes) and a CRC of their data; or the code
+// of the reader's error.
+std::string LibraryListing(const test::CorpusEntry& entry) {
+  const std::string file = entry.path.substr(entry.path.rfind('/') + 1);
+  std::unique_ptr<ICLReader> reader;
+  if (entry.format == "pe") {
+    reader = std::make_unique<T32BitReader>(entry.FullPath());
+  } else {
+    reader = std::make_unique<T16BitReader>(entry.FullPath());
+  }
+  try {
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(entry.FullPath());
+    if (entry.format == "pe") {
+      static_cast<T32BitReader&>(*reader).Read(bytes);
+    } else {
+      static_cast<T16BitReader&>(*reader).Read(bytes);
+    }
+  } catch (const Exception& e) {
+    return file + "\terror " + (e.Code().empty() ? "uncoded " + std::string(e.what()) : e.Code()) + "\n";
+  }
+  std::string out = file + "\t" + std::to_string(reader->List.Count()) + " icons\n";
+  for (int i = 0; i < reader->List.Count(); ++i) {
+    out += file + "\t" + reader->List.Name(i) + "\t";
+    uLong crc = crc32(0L, nullptr, 0);
+    const IconImageList& images = reader->List.Icon(i)->Images();
+    for (int j = 0; j < images.Count(); ++j) {
+      const IconImage& image = *images.Get(j);
+      const int w = image.Width() == 0 ? 256 : image.Width();
+      const int h = image.Height() == 0 ? 256 : image.Height();
+      out += (j ? " " : "") + std::to_string(w) + "x" + std::to_string(h) + "@" + std::to_string(image.BitCount());
+      if (!image.Data().empty()) crc = crc32(crc, image.Data().data(), static_cast<uInt>(image.Data().size()));
+    }
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%lx", crc);
+    out += std::string("\t") + hex + "\n";
+  }
+  return out;
+}
+
+TEST(IconLibraryCorpus, GoldenListing) {
+  std::string actual;
+  for (const std::string family : {"icl", "pe"})
+    for (const test::CorpusEntry& entry : test::CorpusEntries(family)) actual += LibraryListing(entry);
+  test::CheckGoldenTable("tests/icons/icl_golden.tsv", actual);
+}
+
 TEST(IconLibrary, PlainFilesChangeNothing) {
   const std::string dir = test::TempDir();
   WriteFileBytes(dir + "/text.icl", std::vector<std::uint8_t>{'h', 'e', 'l', 'l', 'o'});
@@ -270,6 +319,36 @@ TEST(IconLibrary, PlainFilesChangeNothing) {
   library.LoadFromFile(test::CorpusDir() + "/ico/rs-smile.ico");
   EXPECT_EQ(library.Icons.Count(), 0);
   EXPECT_TRUE(library.FileName.empty());
+}
+
+// The one table of the icon errors' texts, as the users see them.
+TEST(IconErrors, EveryCodeKeepsItsFixedText) {
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"icon.NotValidIcl", "Not a valid ICL File"},
+      {"icon.InvalidOffset", "Invalid Windows 16 Offset"},
+      {"icon.InvalidHeader", "Invalid Windows 16 Header"},
+      {"icon.NoResources", "No Resources in file"},
+      {"icon.NoNamesTable", "Names Table not found"},
+      {"icon.ResourceTableError", "ResourceTable has an Error"},
+      {"icon.IconResourceNotFound", "Icon Resource Not Found"},
+      {"icon.NoIcons", "Unable to write Iconlibrary with no icons"},
+      {"icon.TooManyIcons", "Iconlibraries with more than 32767 are not possible"},
+      {"icon.TooManyImages", "Iconlibraries with more than 32767 images are not possible"},
+      {"icon.IconInvalid", "Icon image is not valid"},
+      {"icon.BitmapInvalid", "Bitmap image is not valid"},
+      {"icon.IconListFull", "An icon holds at most 65535 images"},
+  };
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const auto error = static_cast<IconError>(i);
+    EXPECT_EQ(ErrorCode(error), expected[i].first);
+    EXPECT_EQ(ErrorText(error), expected[i].second);
+  }
+  const EICLReadError read(IconError::NoNamesTable);
+  EXPECT_EQ(read.Message(), "Names Table not found");
+  EXPECT_EQ(read.Code(), "icon.NoNamesTable");
+  EXPECT_EQ(EIconInvalid().Message(), "Icon image is not valid");
+  EXPECT_EQ(InvalidIconBitmap().Code(), "icon.BitmapInvalid");
+  EXPECT_EQ(EIconListFull().Code(), "icon.IconListFull");
 }
 
 }  // namespace

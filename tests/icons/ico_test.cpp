@@ -15,6 +15,7 @@
 #include "icons/qx_icon.h"
 #include "io/image_io.h"
 #include "support/corpus.h"
+#include "support/golden.h"
 #include "support/io_support.h"
 #include "workspace/saving.h"
 
@@ -220,13 +221,25 @@ TEST(IcoCorpus, MatchesReferences) {
   EXPECT_GE(compared, 14);
 }
 
+// One line per corpus file: the picture the program opens (the entry the
+// 32 x 32 rule picks, drawn), or the code of its error.
+TEST(IcoCorpus, GoldenTable) {
+  std::string actual;
+  for (const test::CorpusEntry& entry : test::CorpusEntries("ico")) {
+    actual += test::GoldenLine(entry.path.substr(entry.path.rfind('/') + 1),
+                               [&](Bitmap& bitmap) { LoadImageFile(entry.FullPath(), bitmap, test::Silent()); }) +
+              "\n";
+  }
+  test::CheckGoldenTable("tests/icons/ico_golden.tsv", actual);
+}
+
 TEST(IcoCorpus, TypeAboveOneIsNotValid) {
   Bitmap image;
   try {
     LoadImageFile(test::CorpusDir() + "/ico/gen-typefield3-hopper.ico", image, test::Silent());
     FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Icon image is not valid");
+  } catch (const EIconInvalid& e) {
+    EXPECT_EQ(e.Code(), "icon.IconInvalid");
   }
 }
 

@@ -22,9 +22,7 @@ std::string Shell(const std::string& command, int* status = nullptr) {
 
 class IconCli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!std::filesystem::exists(PIXTREL_CLI_PATH)) GTEST_SKIP() << "pixtrel-cli is not built";
-  }
+  void SetUp() override { ASSERT_TRUE(std::filesystem::exists(PIXTREL_CLI_PATH)) << "pixtrel-cli is not built"; }
   std::string cli = PIXTREL_CLI_PATH;
 };
 

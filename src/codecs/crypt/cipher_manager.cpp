@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "codecs/crypt/crypt_errors.h"
 #include "core/errors.h"
 #include "core/stream.h"
 
@@ -41,7 +42,7 @@ void CipherManager::InitKey(const std::string& password) {
 }
 
 void CipherManager::Require() const {
-  if (!keyed_) throw Exception("The cipher has no key");
+  if (!keyed_) throw ECryptError(CryptError::NoKey);
 }
 
 void CipherManager::EncryptBlock(const std::uint8_t in[8], std::uint8_t out[8]) const {

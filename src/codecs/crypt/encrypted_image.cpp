@@ -11,7 +11,6 @@
 
 namespace pixtrel {
 
-const char* const kInvalidPasswordText = "invalid password";
 const char* const kPasswordCaption = "Enter password";
 const char* const kPasswordPrompt = "Password";
 

@@ -6,10 +6,22 @@ namespace pixtrel {
 
 namespace {
 
+struct ErrorEntry {
+  const char* name;
+  const char* text;
+};
+
+constexpr ErrorEntry kErrorTable[] = {
+#define PIXTREL_JPEG_ENTRY(name, text) {#name, text},
+    PIXTREL_JPEG_ERRORS(PIXTREL_JPEG_ENTRY)
+#undef PIXTREL_JPEG_ENTRY
+};
+
 JpegErrorManager& ManagerOf(j_common_ptr cinfo) { return *reinterpret_cast<JpegErrorManager*>(cinfo->err); }
 
 void ExitWithError(j_common_ptr cinfo) {
   JpegErrorManager& manager = ManagerOf(cinfo);
+  manager.error = JpegError::LibraryError;
   manager.code = cinfo->err->msg_code;
   (*cinfo->err->format_message)(cinfo, manager.message);
   std::longjmp(manager.jump, 1);
@@ -33,11 +45,16 @@ void DiscardMessage(j_common_ptr) {}
 
 }  // namespace
 
+const char* ErrorText(JpegError error) { return kErrorTable[static_cast<int>(error)].text; }
+
+std::string ErrorCode(JpegError error) { return std::string("jpeg.") + kErrorTable[static_cast<int>(error)].name; }
+
 jpeg_error_mgr* InstallJpegErrorManager(JpegErrorManager& manager) {
   jpeg_std_error(&manager.pub);
   manager.pub.error_exit = ExitWithError;
   manager.pub.emit_message = KeepWarning;
   manager.pub.output_message = DiscardMessage;
+  manager.error = JpegError::LibraryError;
   manager.code = 0;
   manager.message[0] = '\0';
   manager.warningCount = 0;
@@ -45,15 +62,16 @@ jpeg_error_mgr* InstallJpegErrorManager(JpegErrorManager& manager) {
   return &manager.pub;
 }
 
-void FailJpeg(j_common_ptr cinfo, const char* text) {
+void FailJpeg(j_common_ptr cinfo, JpegError error) {
   JpegErrorManager& manager = ManagerOf(cinfo);
+  manager.error = error;
   manager.code = -1;
-  std::strncpy(manager.message, text, JMSG_LENGTH_MAX - 1);
+  std::strncpy(manager.message, ErrorText(error), JMSG_LENGTH_MAX - 1);
   manager.message[JMSG_LENGTH_MAX - 1] = '\0';
   std::longjmp(manager.jump, 1);
 }
 
-void ThrowJpegError(const JpegErrorManager& manager) { throw EJPEG(manager.message, manager.code); }
+void ThrowJpegError(const JpegErrorManager& manager) { throw EJPEG(manager.error, manager.message, manager.code); }
 
 std::vector<std::string> JpegWarnings(const JpegErrorManager& manager) {
   std::vector<std::string> texts;

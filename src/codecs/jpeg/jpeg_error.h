@@ -1,7 +1,7 @@
 // libjpeg error handling for every JPEG user (the JPEG image kind, the TIFF
 // strip decoder): a fatal library error longjmps back to a setjmp in a frame of
-// ours, which then throws EJPEG with libjpeg's own message; warnings are kept
-// as texts instead of going to stderr.
+// ours, which then throws EJPEG (LibraryError) with libjpeg's own message;
+// warnings are kept as texts instead of going to stderr.
 //
 // The jump skips every frame between the setjmp and the failing library call,
 // so those frames must hold nothing with a destructor. The pattern is a small
@@ -34,7 +34,8 @@ struct JpegErrorManager {
 
   jpeg_error_mgr pub;  // first, so libjpeg's err pointer is also ours
   std::jmp_buf jump;
-  int code;
+  JpegError error;
+  int code;  // libjpeg's message code, -1 for our own checks
   char message[JMSG_LENGTH_MAX];
   long warningCount;
   int keptWarnings;
@@ -45,9 +46,9 @@ struct JpegErrorManager {
 // returns the pointer to store in cinfo.err before jpeg_create_*.
 jpeg_error_mgr* InstallJpegErrorManager(JpegErrorManager& manager);
 
-// Ends a libjpeg stage from a check of our own: records text as the message
-// and jumps like a library error.
-[[noreturn]] void FailJpeg(j_common_ptr cinfo, const char* text);
+// Ends a libjpeg stage from a check of our own: records the failure and
+// jumps like a library error.
+[[noreturn]] void FailJpeg(j_common_ptr cinfo, JpegError error);
 
 [[noreturn]] void ThrowJpegError(const JpegErrorManager& manager);
 std::vector<std::string> JpegWarnings(const JpegErrorManager& manager);

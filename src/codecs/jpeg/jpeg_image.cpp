@@ -29,7 +29,7 @@ enum class RowKind { kBgr, kCmyk, kInvertedCmyk };
 
 void LimitScans(j_common_ptr cinfo) {
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (d->input_scan_number > kMaxScans) FailJpeg(cinfo, "JPEG file has too many scans");
+  if (d->input_scan_number > kMaxScans) FailJpeg(cinfo, JpegError::TooManyScans);
 }
 
 // A byte buffer that is neither zeroed nor copied on creation. On virtual

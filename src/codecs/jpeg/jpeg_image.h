@@ -13,17 +13,42 @@
 
 namespace pixtrel {
 
-// A fatal error from libjpeg, with the library's own text ("Not a JPEG file:
-// starts with 0x%02x 0x%02x", "Unsupported JPEG data precision 12", ...).
-// Code() is libjpeg's message code (a J_MESSAGE_CODE), or -1 for the checks
-// this system adds on top of the library.
+// The JPEG codec's failures with their fixed texts, the one table of them;
+// the code of a failure is "jpeg." and its name. LibraryError stands for every
+// fatal error of libjpeg, which shows the library's own text instead of the
+// row's (libjpeg keeps those in a table of its own, by message code); the
+// row's text is shown only when the library gave none.
+#define PIXTREL_JPEG_ERRORS(X)          \
+  X(LibraryError, "JPEG library error") \
+  X(TooManyScans, "JPEG file has too many scans")
+
+enum class JpegError {
+#define PIXTREL_JPEG_ENUM(name, text) name,
+  PIXTREL_JPEG_ERRORS(PIXTREL_JPEG_ENUM)
+#undef PIXTREL_JPEG_ENUM
+};
+
+const char* ErrorText(JpegError error);
+// "jpeg.TooManyScans".
+std::string ErrorCode(JpegError error);
+
+// A fatal JPEG error: one of this system's checks on top of the library, or
+// a libjpeg failure with the library's text ("Not a JPEG file: starts with
+// 0x%02x 0x%02x", "Unsupported JPEG data precision 12", ...) and its message
+// code (a J_MESSAGE_CODE) in LibraryCode(), which is -1 for our own checks.
 class EJPEG : public Exception {
  public:
-  explicit EJPEG(std::string message, int code = -1) : Exception(std::move(message)), code_(code) {}
-  int Code() const { return code_; }
+  explicit EJPEG(JpegError error) : EJPEG(error, ErrorText(error), -1) {}
+  EJPEG(JpegError error, std::string message, int libraryCode)
+      : Exception(ErrorCode(error), message.empty() ? ErrorText(error) : std::move(message)),
+        error_(error),
+        libraryCode_(libraryCode) {}
+  JpegError Error() const { return error_; }
+  int LibraryCode() const { return libraryCode_; }
 
  private:
-  int code_;
+  JpegError error_;
+  int libraryCode_;
 };
 
 class JPEGImage : public Graphic {

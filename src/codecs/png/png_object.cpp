@@ -10,13 +10,24 @@
 
 namespace pixtrel {
 
-const char* const kPngResizeText =
-    "The \"Portable Network Graphics\" image can not be resize by changing width and height properties. Try "
-    "assigning the image from a bitmap.";
-const char* const kPngNoPaletteEntryText = "There is no such palette entry.";
-const char* const kPngExistentChunkText =
-    "The program tried to add a existent critical chunk to the current image which is not allowed.";
-const char* const kPngInvalidImageText = "It's not allowed to add a new chunk because the current image is invalid.";
+namespace {
+
+struct ErrorEntry {
+  const char* name;
+  const char* text;
+};
+
+constexpr ErrorEntry kErrorTable[] = {
+#define PIXTREL_PNG_ENTRY(name, text) {#name, text},
+    PIXTREL_PNG_ERRORS(PIXTREL_PNG_ENTRY)
+#undef PIXTREL_PNG_ENTRY
+};
+
+}  // namespace
+
+const char* ErrorText(PngError error) { return kErrorTable[static_cast<int>(error)].text; }
+
+std::string ErrorCode(PngError error) { return std::string("png.") + kErrorTable[static_cast<int>(error)].name; }
 
 std::string ZlibResultText(int code) {
   switch (code) {
@@ -43,10 +54,9 @@ std::string ZlibResultText(int code) {
   }
 }
 
-EPNGZLIBError::EPNGZLIBError(int code)
-    : EPngError("Could not decompress the image because it contains invalid compressed data.\r\n Description: " +
-                ZlibResultText(code)),
-      code_(code) {}
+EPNGZLIBError::EPNGZLIBError(int zlibCode)
+    : EPngError(PngError::EPNGZLIBError, ErrorText(PngError::EPNGZLIBError) + ZlibResultText(zlibCode)),
+      zlibCode_(zlibCode) {}
 
 std::uint32_t ChunkCRC(const std::string& type, std::span<const std::uint8_t> data) {
   uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(type.data()), 4);
@@ -174,8 +184,8 @@ int PNGObject::Height() const {
   return header ? header->height : 0;
 }
 
-void PNGObject::SetWidth(int) { throw EPngError(kPngResizeText); }
-void PNGObject::SetHeight(int) { throw EPngError(kPngResizeText); }
+void PNGObject::SetWidth(int) { throw EPngError(PngError::CannotResize); }
+void PNGObject::SetHeight(int) { throw EPngError(PngError::CannotResize); }
 
 ChunkIHDR* PNGObject::Header() {
   if (chunks_.empty()) return nullptr;
@@ -348,10 +358,10 @@ void PNGObject::Assign(const Bitmap& source) {
 
 void PNGObject::AddChunk(std::unique_ptr<Chunk> chunk) {
   const bool hasEnd = std::any_of(chunks_.begin(), chunks_.end(), [](const auto& c) { return c->Type() == "IEND"; });
-  if (!Header() || !hasEnd) throw EPngError(kPngInvalidImageText);
+  if (!Header() || !hasEnd) throw EPngError(PngError::InvalidImage);
   if (IsSingleChunkType(chunk->Type())) {
     for (const auto& c : chunks_)
-      if (c->Type() == chunk->Type()) throw EPngError(kPngExistentChunkText);
+      if (c->Type() == chunk->Type()) throw EPngError(PngError::ExistentChunk);
   }
   auto end = std::find_if(chunks_.begin(), chunks_.end(), [](const auto& c) { return c->Type() == "IEND"; });
   chunks_.insert(end, std::move(chunk));

@@ -376,7 +376,7 @@ void PNGDecoder::StoreRow(const std::uint8_t* row, int count, int y, int x0, int
       const int bits = raster.BitCount();
       if (h.colorType == 3 && paletteCount_ < (1 << depth)) {
         for (int i = 0; i < count; ++i)
-          if (PackedSample(row, i, depth) >= paletteCount_) throw EPngError(kPngNoPaletteEntryText);
+          if (PackedSample(row, i, depth) >= paletteCount_) throw EPngError(PngError::NoPaletteEntry);
       }
       if (depth == 16) {
         for (int i = 0, x = x0; i < count; ++i, x += dx) dst[x] = row[2 * i];

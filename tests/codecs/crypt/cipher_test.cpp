@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "codecs/crypt/cipher_manager.h"
+#include "codecs/crypt/crypt_errors.h"
+#include "codecs/crypt/encrypted_image.h"
 #include "core/errors.h"
 #include "core/stream.h"
 
@@ -210,7 +212,21 @@ TEST(CipherManager, KeysFollowThePasswordExactly) {
 TEST(CipherManager, RefusesToRunWithoutKey) {
   CipherManager cipher;
   Bytes data(8);
-  EXPECT_THROW(cipher.Encipher(data), Exception);
+  try {
+    cipher.Encipher(data);
+    ADD_FAILURE() << "enciphered without a key";
+  } catch (const ECryptError& e) {
+    EXPECT_EQ(e.Code(), "crypt.NoKey");
+  }
+}
+
+// The container's table of texts, as the users see them.
+TEST(CryptErrors, EveryCodeKeepsItsFixedText) {
+  EXPECT_EQ(ErrorCode(CryptError::InvalidPassword), "crypt.InvalidPassword");
+  EXPECT_STREQ(ErrorText(CryptError::InvalidPassword), "invalid password");
+  EXPECT_STREQ(kInvalidPasswordText, "invalid password");
+  EXPECT_EQ(ErrorCode(CryptError::NoKey), "crypt.NoKey");
+  EXPECT_EQ(ECryptError(CryptError::NoKey).Message(), "The cipher has no key");
 }
 
 }  // namespace

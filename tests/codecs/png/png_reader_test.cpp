@@ -197,16 +197,15 @@ TEST(PngReader, ImageDataThatStopsEarlyFails) {
     png.LoadFromBytes(Png({Header(w, h, 8, 2), Chunk("IDAT", shortStream), Chunk("IEND", {})}));
     ADD_FAILURE() << "loaded";
   } catch (const EPNGZLIBError& e) {
-    EXPECT_EQ(e.Code(), Z_STREAM_END);
+    EXPECT_EQ(e.ZlibCode(), Z_STREAM_END);
   }
   // Garbage instead of zlib data.
   try {
     png.LoadFromBytes(Png({Header(w, h, 8, 2), Chunk("IDAT", Bytes(64, 0xFF)), Chunk("IEND", {})}));
     ADD_FAILURE() << "loaded";
   } catch (const EPNGZLIBError& e) {
-    EXPECT_EQ(e.Message(),
-              "Could not decompress the image because it contains invalid compressed data.\r\n Description: data "
-              "error (-3)");
+    EXPECT_EQ(e.Code(), "png.EPNGZLIBError");
+    EXPECT_EQ(e.ZlibCode(), Z_DATA_ERROR);
   }
 }
 
@@ -444,19 +443,92 @@ TEST(PngObject, MisuseErrors) {
     png.AddTextChunk("a", "b");
     ADD_FAILURE();
   } catch (const EPngError& e) {
-    EXPECT_EQ(e.Message(), "It's not allowed to add a new chunk because the current image is invalid.");
+    EXPECT_EQ(e.Code(), "png.InvalidImage");
   }
   png.Assign(Bitmap(2, 2, pf24bit));
   try {
     png.SetWidth(3);
+    ADD_FAILURE();
   } catch (const EPngError& e) {
-    EXPECT_EQ(e.Message(),
-              "The \"Portable Network Graphics\" image can not be resize by changing width and height properties. "
-              "Try assigning the image from a bitmap.");
+    EXPECT_EQ(e.Code(), "png.CannotResize");
   }
-  EXPECT_THROW(png.AddChunk(std::make_unique<ChunkIDAT>()), EPngError);
-  png.AddChunk(std::make_unique<ChunkgAMA>());
-  EXPECT_THROW(png.AddChunk(std::make_unique<ChunkgAMA>()), EPngError);
+  auto codeOf = [&](std::unique_ptr<pixtrel::Chunk> chunk) {
+    try {
+      png.AddChunk(std::move(chunk));
+    } catch (const EPngError& e) {
+      return e.Code();
+    }
+    return std::string("added");
+  };
+  EXPECT_EQ(codeOf(std::make_unique<ChunkIDAT>()), "png.ExistentChunk");
+  EXPECT_EQ(codeOf(std::make_unique<ChunkgAMA>()), "added");
+  EXPECT_EQ(codeOf(std::make_unique<ChunkgAMA>()), "png.ExistentChunk");
+}
+
+// The one table of the codec's texts, as the users see them.
+TEST(PngErrors, EveryCodeKeepsItsFixedText) {
+  const std::string kPng = "\"Portable Network Graphics\"";
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"png.EPNGInvalidFileHeader", "The file being readed is not a valid " + kPng +
+                                        " image because it contains an invalid header. This file may be corruped, "
+                                        "try obtaining it again."},
+      {"png.EPngUnexpectedEnd",
+       "This " + kPng + " image is invalid because the decoder found an unexpected end of the file."},
+      {"png.EPNGIHDRNotFirst",
+       "This " + kPng + " image is not supported or it might be invalid.\r\n(IHDR chunk is not the first)"},
+      {"png.EPngInvalidCRC",
+       "This " + kPng + " image is not valid because it contains invalid pieces of data (crc error)"},
+      {"png.EPngInvalidIHDR", "The " + kPng +
+                                  " image could not be loaded because one of its main piece of data (ihdr) might be "
+                                  "corrupted"},
+      {"png.EPNGSizeExceeds", "This " + kPng +
+                                  " image is not supported because either it's width or height exceeds the maximum "
+                                  "size, which is 65535 pixels length."},
+      {"png.EPNGUnknownCompression",
+       "This " + kPng + " image is encoded with an unknown compression scheme which could not be decoded."},
+      {"png.EPNGUnknownInterlace",
+       "This " + kPng + " image uses an unknown interlace scheme which could not be decoded."},
+      {"png.EPNGUnknownCriticalChunk",
+       "This " + kPng + " image contains an unknown critical part which could not be decoded."},
+      {"png.EPNGInvalidPalette", "The " + kPng + " image contains an invalid palette."},
+      {"png.EPNGMissingMultipleIDAT", "This " + kPng + " image is invalid because it has missing image parts."},
+      {"png.EPNGNoImageData", "This " + kPng + " image contains no data."},
+      {"png.EPNGHeaderNotPresent", "This operation is not valid because the current image contains no valid header."},
+      {"png.EPNGZLIBError",
+       "Could not decompress the image because it contains invalid compressed data.\r\n Description: "},
+      {"png.CannotResize", "The " + kPng +
+                               " image can not be resize by changing width and height properties. Try assigning the "
+                               "image from a bitmap."},
+      {"png.NoPaletteEntry", "There is no such palette entry."},
+      {"png.ExistentChunk",
+       "The program tried to add a existent critical chunk to the current image which is not allowed."},
+      {"png.InvalidImage", "It's not allowed to add a new chunk because the current image is invalid."},
+  };
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const auto error = static_cast<PngError>(i);
+    EXPECT_EQ(ErrorCode(error), expected[i].first);
+    EXPECT_EQ(ErrorText(error), expected[i].second) << expected[i].first;
+  }
+  // The classes raise their own row; the decompressor's text follows its row.
+  EXPECT_EQ(EPngInvalidCRC().Code(), "png.EPngInvalidCRC");
+  EXPECT_EQ(EPngInvalidCRC().Message(), expected[3].second);
+  const std::vector<std::pair<int, std::string>> zlib = {
+      {Z_OK, "(0)"},
+      {Z_STREAM_END, "stream end (1)"},
+      {Z_NEED_DICT, "need dictionary (2)"},
+      {Z_ERRNO, "file error (-1)"},
+      {Z_STREAM_ERROR, "stream error (-2)"},
+      {Z_DATA_ERROR, "data error (-3)"},
+      {Z_MEM_ERROR, "insufficient memory (-4)"},
+      {Z_BUF_ERROR, "buffer error (-5)"},
+      {Z_VERSION_ERROR, "incompatible version (-6)"},
+  };
+  for (const auto& [code, text] : zlib) {
+    const EPNGZLIBError e(code);
+    EXPECT_EQ(e.Message(), expected[13].second + text);
+    EXPECT_EQ(e.Code(), "png.EPNGZLIBError");
+    EXPECT_EQ(e.ZlibCode(), code);
+  }
 }
 
 }  // namespace
