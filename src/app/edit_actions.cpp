@@ -49,14 +49,14 @@ EditActions::EditActions(Workspace& workspace, Selection& selection, fx::EffectS
       ui_(ui),
       view_(view),
       window_(window),
-      jpegWindow_(new JpegPreviewWindow(workspace, window)),
+      jpegWindow_(new JpegPreviewWindow(workspace, ui, window)),
       resizeWindow_(new ImageResizeWindow(window)) {
   const auto make = [this](const char* caption, const char* handler, const char* shortcut, std::function<void()> run) {
     auto* action = new QAction(QString::fromUtf8(caption), this);
     action->setObjectName(handler);
     if (shortcut) action->setShortcut(QKeySequence(QString::fromUtf8(shortcut)));
     connect(action, &QAction::triggered, this, [this, run = std::move(run)] {
-      Guarded(run);
+      Guarded(ui_, run);
       Edited();
     });
     return action;

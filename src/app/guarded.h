@@ -10,13 +10,6 @@
 
 namespace pixtrel {
 
-// The text the handler shows for an error: the fixed message, and the
-// context (a path, an offset) beside it.
-inline std::string ErrorText(const std::exception& error) {
-  if (const auto* own = dynamic_cast<const Exception*>(&error)) return MessageWithContext(*own);
-  return error.what();
-}
-
 template <typename Fn>
 void Guarded(UserInteraction& interaction, Fn&& fn) {
   try {
@@ -26,11 +19,6 @@ void Guarded(UserInteraction& interaction, Fn&& fn) {
   } catch (const std::exception& e) {
     interaction.ShowMessage(ErrorText(e));
   }
-}
-
-template <typename Fn>
-void Guarded(Fn&& fn) {
-  Guarded(Interaction(), std::forward<Fn>(fn));
 }
 
 }  // namespace pixtrel

@@ -22,8 +22,8 @@ constexpr int kStartQuality = 50;
 
 }  // namespace
 
-JpegPreviewWindow::JpegPreviewWindow(Workspace& workspace, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), workspace_(workspace) {
+JpegPreviewWindow::JpegPreviewWindow(Workspace& workspace, UserInteraction& interaction, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), workspace_(workspace), interaction_(interaction) {
   setObjectName("JpegPreviewF");
   setWindowTitle("JPEG Preview");
   resize(566, 503);
@@ -107,7 +107,7 @@ void JpegPreviewWindow::Compose() {
     image_->adjustSize();
     return;
   }
-  Guarded([&] {
+  Guarded(interaction_, [&] {
     const std::vector<std::uint8_t> bytes = CompressJPEG(image, slider_->value(), grayscale_->isChecked());
     sizeLabel_->setText(QString("Size=%1").arg(static_cast<qulonglong>(bytes.size())));
     JPEGImage decoded;
@@ -123,7 +123,7 @@ void JpegPreviewWindow::Save() {
   if (!chosen || chosen->empty()) return;
   std::filesystem::path target(*chosen);
   target.replace_extension(".jpg");
-  Guarded([&] {
+  Guarded(interaction_, [&] {
     AtomicFileStream stream(target.string());
     CompressJPEG(workspace_.Image(), slider_->value(), false, stream);
     stream.Commit();

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "core/interaction.h"
 #include "workspace/workspace.h"
 
 namespace pixtrel {
@@ -22,7 +23,7 @@ class JpegPreviewWindow : public QWidget {
   Q_OBJECT
 
  public:
-  JpegPreviewWindow(Workspace& workspace, QWidget* parent);
+  JpegPreviewWindow(Workspace& workspace, UserInteraction& interaction, QWidget* parent);
 
   // "&JPG optimize": shows the window; every showing resets the slider to 50
   // and composes the preview.
@@ -53,6 +54,7 @@ class JpegPreviewWindow : public QWidget {
 
  private:
   Workspace& workspace_;
+  UserInteraction& interaction_;
   QCheckBox* grayscale_;
   QSlider* slider_;
   QLabel* qualityLabel_;

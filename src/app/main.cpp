@@ -22,25 +22,28 @@
 
 #include "app/app_dialogs.h"
 #include "app/file_browser.h"
+#include "app/guarded.h"
 #include "app/main_window.h"
 #include "core/interaction.h"
 #include "core/scripted_interaction.h"
 
 namespace {
 
-// The general error handler: an error that no command caught is shown and
-// the program goes on.
+// The general error handler: an error that no command caught is shown
+// through the main window's interaction layer and the program goes on.
 class PixtrelApplication : public QApplication {
  public:
   using QApplication::QApplication;
+
+  pixtrel::UserInteraction* handler = nullptr;
 
   bool notify(QObject* receiver, QEvent* event) override {
     try {
       return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
-      pixtrel::Interaction().ShowMessage(error.what());
+      if (handler) handler->ShowMessage(pixtrel::ErrorText(error));
     } catch (...) {
-      pixtrel::Interaction().ShowMessage("Unknown error");
+      if (handler) handler->ShowMessage("Unknown error");
     }
     return false;
   }
@@ -96,7 +99,6 @@ int main(int argc, char** argv) {
   pixtrel::AppDialogs* dialogs = &realDialogs;
   std::unique_ptr<pixtrel::ScriptedAppDialogs> scriptedDialogs;
   std::unique_ptr<ReportingInteraction> scriptedInteraction;
-  std::unique_ptr<pixtrel::ScopedInteraction> scriptedScope;
   if (const char* answers = std::getenv("PIXTREL_ANSWERS"); answers && *answers) {
     scriptedDialogs = std::make_unique<pixtrel::ScriptedAppDialogs>();
     scriptedInteraction = std::make_unique<ReportingInteraction>();
@@ -108,15 +110,15 @@ int main(int argc, char** argv) {
       return 2;
     }
     dialogs = scriptedDialogs.get();
-    scriptedScope = std::make_unique<pixtrel::ScopedInteraction>(*scriptedInteraction);
   }
 
   pixtrel::ShellOptions options;
   options.programPath = QApplication::applicationFilePath().toStdString();
-  options.installInteraction = !scriptedInteraction;
+  options.interaction = scriptedInteraction.get();
   int status = 0;
   {
     pixtrel::PixtrelF window(options, *dialogs);
+    app.handler = &window.UI();
     // A folder on the command line is where the file browser starts; a file
     // is opened as a double-click on it would.
     const QStringList arguments = QApplication::arguments();
@@ -132,6 +134,7 @@ int main(int argc, char** argv) {
     }
     window.show();
     status = app.exec();
+    app.handler = nullptr;
   }
 
   return status;

@@ -106,15 +106,13 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   // windows come with the edit actions, the icon options window with the
   // interaction layer.
   BuildLayout();
-  // The interaction layer; without it installed (tests, the answer script)
-  // the commands answer through the layer the host installed.
+  // The interaction layer: the window's own dialogs, or the one the host
+  // gives (tests, the answer script).
   interaction_ = std::make_unique<QtInteraction>(this);
-  if (options.installInteraction) installed_ = std::make_unique<ScopedInteraction>(*interaction_);
-  UserInteraction& ui = options.installInteraction ? *interaction_ : Interaction();
-  edits_ = std::make_unique<EditActions>(workspace_, selection_, effectSettings_, ui, view_, this);
+  externalInteraction_ = options.interaction;
+  edits_ = std::make_unique<EditActions>(workspace_, selection_, effectSettings_, UI(), view_, this);
   batch_ = new BatchF(dialogs_, this);
   BuildMenus();
-  externalInteraction_ = options.interaction;
   connect(edits_->JpegWindow(), &JpegPreviewWindow::qualityChanged, this,
           [this](int quality) { session_.conversion.jpegQuality = quality; });
 
@@ -140,7 +138,6 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
 }
 
 PixtrelF::~PixtrelF() {
-  installed_.reset();
   edits_.reset();
   // The windows that hold the workspace go before it does.
   qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
@@ -276,11 +273,7 @@ void PixtrelF::BuildMenus() {
   command(browser_->TreeMenu(), "&Add to Favourites", "AddtoFavourites1", nullptr, &PixtrelF::AddToFavourites);
 }
 
-UserInteraction& PixtrelF::UI() {
-  if (externalInteraction_) return *externalInteraction_;
-  if (installed_) return *interaction_;
-  return Interaction();
-}
+UserInteraction& PixtrelF::UI() { return externalInteraction_ ? *externalInteraction_ : *interaction_; }
 
 QString PixtrelF::StatusText(int panel) const { return panel >= 0 && panel < 2 ? status_[panel]->text() : QString(); }
 

@@ -32,7 +32,6 @@ class BatchF;
 class EditActions;
 class FileBrowser;
 class QtInteraction;
-class ScopedInteraction;
 class WorkspaceView;
 
 // The open dialog's filter, from the format table.
@@ -57,9 +56,8 @@ struct ShellOptions {
   // the user's configuration folder when the program folder is read-only.
   std::string settingsFile;
   std::string customColorsFile;
-  // False when the caller installs its own interaction layer (tests).
-  bool installInteraction = true;
-  // The interaction layer the window asks through; nullptr: its own dialogs.
+  // The interaction layer the window asks through (tests, the answer
+  // script); nullptr: its own dialogs.
   UserInteraction* interaction = nullptr;
 };
 
@@ -144,7 +142,6 @@ class PixtrelF : public QMainWindow {
   UserInteraction* externalInteraction_ = nullptr;
 
   std::unique_ptr<QtInteraction> interaction_;
-  std::unique_ptr<ScopedInteraction> installed_;
   FileBrowser* browser_ = nullptr;
   QTabWidget* pages_ = nullptr;
   WorkspaceView* view_ = nullptr;

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/command_line.h"
+#include "core/errors.h"
 #include "io/formats.h"
 
 namespace pixtrel::cli {
@@ -58,7 +59,6 @@ std::string UsageText() {
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CommandLineInteraction interaction(err);
-  ScopedInteraction scope(interaction);
   try {
     if (args.empty()) throw UsageError{"no command given"};
     const std::string& name = args[0];
@@ -81,7 +81,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     err << "error: out of memory\n";
     return kExitError;
   } catch (const std::exception& e) {
-    err << "error: " << e.what() << '\n';
+    err << "error: " << ErrorText(e) << '\n';
     return kExitError;
   }
 }

@@ -32,10 +32,17 @@ class Exception : public std::exception {
   std::string context_;
 };
 
-// The message and, when there is one, its context: "Text (in file.bmp)".
+// The message and, when there is one that the text does not already name,
+// its context: "Metafile is not valid (record Polygon at offset 48)".
 inline std::string MessageWithContext(const Exception& error) {
-  if (error.Context().empty()) return error.Message();
+  if (error.Context().empty() || error.Message().find(error.Context()) != std::string::npos) return error.Message();
   return error.Message() + " (" + error.Context() + ")";
+}
+
+// What the general handlers show for any error.
+inline std::string ErrorText(const std::exception& error) {
+  if (const auto* own = dynamic_cast<const Exception*>(&error)) return MessageWithContext(*own);
+  return error.what();
 }
 
 // The general errors below carry codes "core.<Name>". The file errors keep

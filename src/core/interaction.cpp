@@ -6,13 +6,6 @@ namespace pixtrel {
 
 namespace {
 
-SilentInteraction& Silent() {
-  static SilentInteraction silent;
-  return silent;
-}
-
-UserInteraction* current = nullptr;
-
 template <typename T>
 T TakeFront(std::deque<T>& queue, T fallback) {
   if (queue.empty()) return fallback;
@@ -33,14 +26,6 @@ std::optional<std::string> SilentInteraction::PasswordQuery(const std::string&, 
 }
 std::optional<IconColors> SilentInteraction::ChooseIconColors(IconColors) { return std::nullopt; }
 std::optional<Color> SilentInteraction::ChooseColor(Color) { return std::nullopt; }
-
-UserInteraction& Interaction() { return current ? *current : Silent(); }
-
-void SetInteraction(UserInteraction* interaction) { current = interaction; }
-
-ScopedInteraction::ScopedInteraction(UserInteraction& interaction) : previous_(current) { current = &interaction; }
-
-ScopedInteraction::~ScopedInteraction() { current = previous_; }
 
 void ScriptedInteraction::ShowMessage(const std::string& text) { messages.push_back(text); }
 

@@ -44,22 +44,4 @@ class SilentInteraction : public UserInteraction {
   std::optional<Color> ChooseColor(Color start) override;
 };
 
-// The process's interaction layer. Until one is installed, a silent one
-// answers: messages are dropped, confirmations and prompts are declined.
-UserInteraction& Interaction();
-// Installs an interaction layer (not owned); nullptr restores the silent one.
-void SetInteraction(UserInteraction* interaction);
-
-// Installs an interaction layer for the life of the guard.
-class ScopedInteraction {
- public:
-  explicit ScopedInteraction(UserInteraction& interaction);
-  ~ScopedInteraction();
-  ScopedInteraction(const ScopedInteraction&) = delete;
-  ScopedInteraction& operator=(const ScopedInteraction&) = delete;
-
- private:
-  UserInteraction* previous_;
-};
-
 }  // namespace pixtrel

@@ -12,8 +12,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   pixtrel::Bitmap picture;
+  pixtrel::SilentInteraction silent;
   try {
-    pixtrel::ReadTiffBytes(std::span<const std::uint8_t>(data, size), "fuzz.tif", picture, pixtrel::Interaction(),
+    pixtrel::ReadTiffBytes(std::span<const std::uint8_t>(data, size), "fuzz.tif", picture, silent,
                            std::int64_t{1} << 18);
   } catch (const pixtrel::Exception&) {
     return 0;

@@ -51,7 +51,6 @@ class ShellTest : public ::testing::Test {
     window_.reset();
     ShellOptions options;
     options.programPath = (program_ + QStringLiteral("/pixtrel")).toStdString();
-    options.installInteraction = false;
     options.interaction = &answers_;
     window_ = std::make_unique<PixtrelF>(options, dialogs_);
     return *window_;
@@ -105,7 +104,6 @@ class ShellTest : public ::testing::Test {
   QString program_;
   QString images_;
   RecordingInteraction answers_;
-  ScopedInteraction scope_{answers_};
   ScriptedAppDialogs dialogs_;
   std::unique_ptr<PixtrelF> window_;
 };

@@ -234,7 +234,6 @@ TEST_F(ShellTest, FailedSettingsWriteIsShownAndStopsTheExitWrites) {
   options.programPath = (program_ + "/pixtrel").toStdString();
   options.settingsFile = path.toStdString();
   options.customColorsFile = (home_.path() + "/colors.txt").toStdString();
-  options.installInteraction = false;
   options.interaction = &answers_;
   auto window = std::make_unique<PixtrelF>(options, dialogs_);
   EXPECT_EQ(window->Browser()->Folder(), "/");

@@ -85,7 +85,6 @@ struct Harness {
   WorkspaceView* view;
   EditActions* actions;
   ScriptedInteraction ui;
-  ScopedInteraction scope{ui};
 
   Harness() {
     view = new WorkspaceView(workspace, selection);
