@@ -10,10 +10,14 @@ namespace pixtrel {
 
 namespace {
 
-int SaturatedSum(int a, int b) {
-  return static_cast<int>(std::clamp<long long>(static_cast<long long>(a) + b, std::numeric_limits<int>::min(),
-                                                std::numeric_limits<int>::max()));
+int Saturated(long long v) {
+  return static_cast<int>(std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
+
+int SaturatedSum(int a, int b) { return Saturated(static_cast<long long>(a) + b); }
+// A rectangle reaching the ends of the int range (a script or the automation
+// object can place one there) must not overflow the drag arithmetic.
+int SaturatedDifference(int a, int b) { return Saturated(static_cast<long long>(a) - b); }
 
 }  // namespace
 
@@ -57,7 +61,7 @@ void Selection::Changed() {
 void SelectionMouse::LeftPress(int x, int y, bool overImage) {
   if (selection_.Visible() && selection_.Contains(x, y)) {
     mode_ = Mode::Dragging;
-    grab_ = Point{x - selection_.Left(), y - selection_.Top()};
+    grab_ = Point{SaturatedDifference(x, selection_.Left()), SaturatedDifference(y, selection_.Top())};
     return;
   }
   if (!overImage) {
@@ -73,11 +77,12 @@ void SelectionMouse::LeftPress(int x, int y, bool overImage) {
 std::string SelectionMouse::Move(int x, int y, bool leftHeld, bool ctrl) {
   if (leftHeld && !ctrl) {
     if (mode_ == Mode::Sizing) {
-      selection_.SetBounds(anchor_.X, anchor_.Y, x - anchor_.X, y - anchor_.Y);
+      selection_.SetBounds(anchor_.X, anchor_.Y, SaturatedDifference(x, anchor_.X), SaturatedDifference(y, anchor_.Y));
       return PositionSizeText(x, y, selection_.Width(), selection_.Height());
     }
     if (mode_ == Mode::Dragging) {
-      selection_.SetBounds(x - grab_.X, y - grab_.Y, selection_.Width(), selection_.Height());
+      selection_.SetBounds(SaturatedDifference(x, grab_.X), SaturatedDifference(y, grab_.Y), selection_.Width(),
+                           selection_.Height());
       return PositionSizeText(x, y, selection_.Width(), selection_.Height());
     }
   }

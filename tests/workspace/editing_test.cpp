@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "core/scripted_interaction.h"
 #include "io/image_io.h"
 #include "support/corpus.h"
@@ -200,6 +202,22 @@ TEST(SelectionMouse, DraggingOutASelectionReportsItsSize) {
   EXPECT_EQ(mouse.Move(50, 60, false, false), "x=50, y=60");
   EXPECT_EQ(mouse.Move(51, 61, true, true), "x=51, y=61");
   EXPECT_EQ(sel.Width(), -6);
+}
+
+// Found by fuzzing: a rectangle stretching from far left of the int range
+// overflowed the grab point and the drag.
+TEST(SelectionMouse, DraggingARectangleAtTheEndsOfTheIntRangeSaturates) {
+  Selection sel;
+  SelectionMouse mouse(sel);
+  sel.SetBounds(std::numeric_limits<int>::min(), 0, std::numeric_limits<int>::max(), 20);
+  sel.SetVisible(true);
+  mouse.LeftPress(-10, 5, true);  // grab point 2^31 - 10 in
+  ASSERT_EQ(mouse.CurrentMode(), SelectionMouse::Mode::Dragging);
+  mouse.Move(-180, 5, true, false);
+  EXPECT_EQ(sel.Left(), std::numeric_limits<int>::min());
+  EXPECT_EQ(sel.Width(), std::numeric_limits<int>::max());
+  mouse.Move(10, 5, true, false);
+  EXPECT_EQ(sel.Left(), std::numeric_limits<int>::min() + 20);
 }
 
 TEST(SelectionMouse, PressInsideTheSelectionDragsTheWholeRectangle) {
