@@ -19,6 +19,8 @@ const Subcommand kSubcommands[] = {
     {"info", "  info FILE            open FILE and print its image info\n", nullptr, nullptr, InfoCommand},
     {"effects", "  effects              list the effects of --apply and the settings of --set\n", nullptr,
      EffectsAppendix, EffectsCommand},
+    {"formats", "  formats              list the formats: extensions, whether read and written\n", nullptr, nullptr,
+     FormatsCommand},
     {"stamp", "  stamp IN OUT         paint one shape into IN and save it as OUT\n", nullptr, StampAppendix,
      StampCommand},
     {"icl",

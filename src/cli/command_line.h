@@ -72,6 +72,7 @@ int BatchCommand(const Invocation& call);
 int EffectsCommand(const Invocation& call);
 int StampCommand(const Invocation& call);
 int IclCommand(const Invocation& call);
+int FormatsCommand(const Invocation& call);
 extern const char kConvertOptions[];
 extern const char kBatchOptions[];
 std::string EffectsAppendix();

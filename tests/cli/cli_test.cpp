@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "core/bitmap.h"
+#include "io/formats.h"
 #include "support/corpus.h"
 
 namespace pixtrel {
@@ -56,6 +57,25 @@ TEST(CliUsage, HelpAndBadCommandLines) {
   EXPECT_EQ(RunCli("convert only-one.bmp").exitCode, 2);
   EXPECT_EQ(RunCli("convert a.bmp b.jpg --jpeg-quality 0").exitCode, 2);
   EXPECT_EQ(RunCli("convert a.bmp b.jpg --bogus").exitCode, 2);
+}
+
+// The formats command and the batch's --to choices come from the format table.
+TEST(CliFormats, ListsEveryRowAndTheBatchTargets) {
+  const Result formats = RunCli("formats");
+  EXPECT_EQ(formats.exitCode, 0);
+  std::size_t lines = 0;
+  for (char c : formats.output) lines += c == '\n';
+  EXPECT_EQ(lines, FormatRows().size() + 1);
+  EXPECT_NE(formats.output.find("JPG   .JPG .JPEG   yes  yes    JPEG image (batch target)"), std::string::npos)
+      << formats.output;
+  EXPECT_NE(formats.output.find("PCX   .PCX         yes  no "), std::string::npos);
+  EXPECT_NE(formats.output.find("ICL   .ICL         no   no "), std::string::npos);
+  EXPECT_EQ(RunCli("formats extra").exitCode, 2);
+
+  const Result badTarget = RunCli("batch --to TIF --dest /tmp a.png");
+  EXPECT_EQ(badTarget.exitCode, 2);
+  EXPECT_NE(badTarget.output.find("--to takes BMP, GIF, JPG or PNG"), std::string::npos) << badTarget.output;
+  EXPECT_NE(RunCli("batch --dest /tmp a.png").output.find("batch needs --to BMP|GIF|JPG|PNG"), std::string::npos);
 }
 
 TEST(CliConvert, BmpToJpegAndBack) {
