@@ -20,11 +20,6 @@ bool CommandLineInteraction::Confirm(const std::string& text) {
   return false;
 }
 
-std::optional<std::string> CommandLineInteraction::InputQuery(const std::string&, const std::string&,
-                                                              const std::string&) {
-  return std::nullopt;
-}
-
 std::optional<std::string> CommandLineInteraction::PasswordQuery(const std::string&, const std::string& prompt) {
   if (password) return password;
   if (!isatty(STDIN_FILENO)) {
@@ -37,8 +32,6 @@ std::optional<std::string> CommandLineInteraction::PasswordQuery(const std::stri
 std::optional<IconColors> CommandLineInteraction::ChooseIconColors(IconColors preselected) {
   return iconColors ? iconColors : std::optional<IconColors>(preselected);
 }
-
-std::optional<Color> CommandLineInteraction::ChooseColor(Color) { return std::nullopt; }
 
 std::optional<std::string> CommandLineInteraction::AskOnTerminal(const std::string& prompt) {
   std::cerr << prompt << ": " << std::flush;
@@ -55,6 +48,11 @@ std::optional<std::string> CommandLineInteraction::AskOnTerminal(const std::stri
   std::cerr << '\n';
   if (!got) return std::nullopt;
   return line;
+}
+
+const std::string& OptionValue(const std::vector<std::string>& args, std::size_t& i) {
+  if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
+  return args[++i];
 }
 
 int ParseInt(const std::string& text, const std::string& option, int low, int high) {

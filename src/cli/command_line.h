@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/interaction.h"
+#include "core/scripted_interaction.h"
 
 namespace pixtrel::cli {
 
@@ -22,7 +22,7 @@ struct UsageError {
 // standard error as they stand, questions are declined. The password prompt
 // is answered from --password-file, else asked on the terminal without echo;
 // with neither it is cancelled.
-class CommandLineInteraction : public UserInteraction {
+class CommandLineInteraction : public ScriptedInteraction {
  public:
   explicit CommandLineInteraction(std::ostream& err) : err_(err) {}
 
@@ -33,11 +33,8 @@ class CommandLineInteraction : public UserInteraction {
 
   void ShowMessage(const std::string& text) override;
   bool Confirm(const std::string& text) override;
-  std::optional<std::string> InputQuery(const std::string& caption, const std::string& prompt,
-                                        const std::string& value) override;
   std::optional<std::string> PasswordQuery(const std::string& caption, const std::string& prompt) override;
   std::optional<IconColors> ChooseIconColors(IconColors preselected) override;
-  std::optional<Color> ChooseColor(Color start) override;
 
  private:
   std::optional<std::string> AskOnTerminal(const std::string& prompt);
@@ -77,6 +74,10 @@ extern const char kConvertOptions[];
 extern const char kBatchOptions[];
 std::string EffectsAppendix();
 std::string StampAppendix();
+
+// The value of the option args[i], moving i on to it; a UsageError when the
+// command line ends first.
+const std::string& OptionValue(const std::vector<std::string>& args, std::size_t& i);
 
 // A whole number from low to high, else a UsageError naming the option.
 int ParseInt(const std::string& text, const std::string& option, int low, int high);

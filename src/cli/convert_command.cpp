@@ -118,10 +118,7 @@ constexpr const char* kOnOff[] = {"off", "on"};
 // moving i on) and returns true when it is one of them.
 bool ParseConversionOption(const std::vector<std::string>& args, std::size_t& i, ConvertOptions& options) {
   const std::string& arg = args[i];
-  auto value = [&]() -> const std::string& {
-    if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
-    return args[++i];
-  };
+  auto value = [&]() -> const std::string& { return OptionValue(args, i); };
   if (arg == "--jpeg-quality") {
     options.jpegQuality = ParseInt(value(), arg, 1, 100);
   } else if (arg == "--gif-reduction") {
@@ -158,10 +155,7 @@ ConvertOptions ParseConvert(const std::vector<std::string>& args) {
   ConvertOptions options;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
-      return args[++i];
-    };
+    auto value = [&]() -> const std::string& { return OptionValue(args, i); };
     if (ParseConversionOption(args, i, options)) {
       continue;
     } else if (arg == "--format") {
@@ -272,10 +266,7 @@ int BatchCommand(const Invocation& call) {
   std::vector<std::string> files;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
-      return args[++i];
-    };
+    auto value = [&]() -> const std::string& { return OptionValue(args, i); };
     if (ParseConversionOption(args, i, options)) {
       continue;
     } else if (arg == "--to") {

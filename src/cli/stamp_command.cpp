@@ -63,10 +63,7 @@ StampLine ParseStamp(const std::vector<std::string>& args) {
   bool haveBox = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
-      return args[++i];
-    };
+    auto value = [&]() -> const std::string& { return OptionValue(args, i); };
     if (arg == "--list") {
       line.list = true;
       return line;

@@ -16,17 +16,6 @@ T TakeFront(std::deque<T>& queue, T fallback) {
 
 }  // namespace
 
-void SilentInteraction::ShowMessage(const std::string&) {}
-bool SilentInteraction::Confirm(const std::string&) { return false; }
-std::optional<std::string> SilentInteraction::InputQuery(const std::string&, const std::string&, const std::string&) {
-  return std::nullopt;
-}
-std::optional<std::string> SilentInteraction::PasswordQuery(const std::string&, const std::string&) {
-  return std::nullopt;
-}
-std::optional<IconColors> SilentInteraction::ChooseIconColors(IconColors) { return std::nullopt; }
-std::optional<Color> SilentInteraction::ChooseColor(Color) { return std::nullopt; }
-
 void ScriptedInteraction::ShowMessage(const std::string& text) { messages.push_back(text); }
 
 bool ScriptedInteraction::Confirm(const std::string& text) {

@@ -31,17 +31,4 @@ class UserInteraction {
   virtual std::optional<Color> ChooseColor(Color start) = 0;
 };
 
-// Answers nothing and shows nothing: the logic run without a front end
-// (messages are dropped, confirmations and prompts declined).
-class SilentInteraction : public UserInteraction {
- public:
-  void ShowMessage(const std::string& text) override;
-  bool Confirm(const std::string& text) override;
-  std::optional<std::string> InputQuery(const std::string& caption, const std::string& prompt,
-                                        const std::string& value) override;
-  std::optional<std::string> PasswordQuery(const std::string& caption, const std::string& prompt) override;
-  std::optional<IconColors> ChooseIconColors(IconColors preselected) override;
-  std::optional<Color> ChooseColor(Color start) override;
-};
-
 }  // namespace pixtrel

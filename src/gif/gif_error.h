@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/error_table.h"
 #include "core/errors.h"
 
 namespace pixtrel::gif {
@@ -41,24 +42,12 @@ namespace pixtrel::gif {
   X(ScreenHeightTooSmall, "Image height too small for contained frames")                    \
   X(BitBufferUnderrun, "Decoder bit buffer under-run")
 
-enum class GifError {
-#define PIXTREL_GIF_ENUM(name, text) name,
-  PIXTREL_GIF_ERRORS(PIXTREL_GIF_ENUM)
-#undef PIXTREL_GIF_ENUM
-};
+// The fixed text of a failure (ErrorText) and its code (ErrorCode).
+PIXTREL_DECLARE_ERRORS(GifError, PIXTREL_GIF_ERRORS)
 
-// The fixed text of a failure.
-const char* ErrorText(GifError error);
-// Its stable name, "gif.InvalidSignature".
-std::string ErrorCode(GifError error);
-
-class GIFException : public Exception {
+class GIFException : public CodedError<GifError> {
  public:
-  explicit GIFException(GifError error) : Exception(ErrorCode(error), ErrorText(error)), error_(error) {}
-  GifError Error() const { return error_; }
-
- private:
-  GifError error_;
+  using CodedError::CodedError;
 };
 
 }  // namespace pixtrel::gif

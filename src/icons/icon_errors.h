@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/error_table.h"
 #include "core/errors.h"
 
 namespace pixtrel::icons {
@@ -29,25 +30,13 @@ namespace pixtrel::icons {
   /* EIconListFull. */                                                            \
   X(IconListFull, "An icon holds at most 65535 images")
 
-enum class IconError {
-#define PIXTREL_ICON_ENUM(name, text) name,
-  PIXTREL_ICON_ERRORS(PIXTREL_ICON_ENUM)
-#undef PIXTREL_ICON_ENUM
-};
-
-// The fixed text of a failure.
-const char* ErrorText(IconError error);
-// Its stable name, "icon.NotValidIcl".
-std::string ErrorCode(IconError error);
+// The fixed text of a failure (ErrorText) and its code (ErrorCode).
+PIXTREL_DECLARE_ERRORS(IconError, PIXTREL_ICON_ERRORS)
 
 // A library file could not be read, or a library cannot be written.
-class EICLReadError : public Exception {
+class EICLReadError : public CodedError<IconError> {
  public:
-  explicit EICLReadError(IconError error) : Exception(ErrorCode(error), ErrorText(error)), error_(error) {}
-  IconError Error() const { return error_; }
-
- private:
-  IconError error_;
+  using CodedError::CodedError;
 };
 
 // An ICO file that does not hold one readable picture.

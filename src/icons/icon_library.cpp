@@ -301,9 +301,7 @@ ModuleKind GetModuleKind(std::span<const std::uint8_t> bytes) {
 
 ModuleKind GetModuleKind(const std::string& fileName) { return GetModuleKind(ReadFileBytes(fileName)); }
 
-// --- T16BitReader ---
-
-bool T16BitReader::Load() {
+bool ICLReader::Load() {
   try {
     const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName);
     Read(bytes);
@@ -313,6 +311,8 @@ bool T16BitReader::Load() {
     return false;
   }
 }
+
+// --- T16BitReader ---
 
 void T16BitReader::Read(std::span<const std::uint8_t> bytes) {
   List.Clear();
@@ -410,17 +410,6 @@ void T16BitReader::Read(std::span<const std::uint8_t> bytes) {
 }
 
 // --- T32BitReader ---
-
-bool T32BitReader::Load() {
-  try {
-    const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName);
-    Read(bytes);
-    return true;
-  } catch (const Exception&) {
-    List.Clear();
-    return false;
-  }
-}
 
 void T32BitReader::Read(std::span<const std::uint8_t> bytes) {
   List.Clear();

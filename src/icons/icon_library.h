@@ -53,20 +53,21 @@ class ICLReader {
  public:
   explicit ICLReader(std::string fileName) : FileName(std::move(fileName)) {}
   virtual ~ICLReader() = default;
-  // True when the file was read; the icons are then in List.
-  virtual bool Load() = 0;
+  // True when the file was read; the icons are then in List. Any error
+  // leaves List empty and gives false.
+  bool Load();
+  // Reads the icons of a file's bytes into List; raises on damage.
+  virtual void Read(std::span<const std::uint8_t> bytes) = 0;
 
   std::string FileName;
   IconList List;
 };
 
-// 16-bit (NE) resource modules. Any error makes Load return false; Read
-// raises the EICLReadError itself.
+// 16-bit (NE) resource modules; Read raises the EICLReadError itself.
 class T16BitReader : public ICLReader {
  public:
   using ICLReader::ICLReader;
-  bool Load() override;
-  void Read(std::span<const std::uint8_t> bytes);
+  void Read(std::span<const std::uint8_t> bytes) override;
   // Names read from the file before the naming rule was applied.
   const std::vector<std::string>& NamesRead() const { return names_; }
 
@@ -79,8 +80,7 @@ class T16BitReader : public ICLReader {
 class T32BitReader : public ICLReader {
  public:
   using ICLReader::ICLReader;
-  bool Load() override;
-  void Read(std::span<const std::uint8_t> bytes);
+  void Read(std::span<const std::uint8_t> bytes) override;
 };
 
 // Writes the 16-bit library file byte for byte as the icon manager saves it.

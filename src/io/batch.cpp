@@ -16,6 +16,7 @@
 
 #include "core/bitmap.h"
 #include "core/errors.h"
+#include "core/scripted_interaction.h"
 #include "io/formats.h"
 #include "io/image_io.h"
 
@@ -71,8 +72,9 @@ struct LoadedFile {
 };
 
 LoadedFile LoadBatchFile(const std::string& path, const SaveOptions& base, const std::optional<std::string>& pngText) {
-  // The batch formats never ask; nothing here can reach a user.
-  SilentInteraction silent;
+  // The batch formats never ask; nothing here can reach a user, and a script
+  // without answers declines whatever might be asked.
+  ScriptedInteraction silent;
   LoadedFile file;
   const LoadResult result = LoadImageFile(path, file.image, silent);
   file.pngText = result.pngText;

@@ -9,6 +9,7 @@
 
 #include "codecs/crypt/encrypted_image.h"
 #include "core/errors.h"
+#include "core/scripted_interaction.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   constexpr std::int64_t kLimit = std::int64_t{1} << 22;
   const std::vector<std::uint8_t> inner(data, data + size);
   const pixtrel::ContainerKind kind = KindOf(data, size);
-  pixtrel::SilentInteraction silent;
+  pixtrel::ScriptedInteraction silent;
   try {
     const std::vector<std::uint8_t> container = pixtrel::EncipherContainer(inner, "fuzz");
     if (pixtrel::DecipherContainer(container, "fuzz") != inner) __builtin_trap();

@@ -8,11 +8,12 @@
 #include "codecs/tiff/bmp2tiff.h"
 #include "codecs/tiff/read_tiff.h"
 #include "core/errors.h"
+#include "core/scripted_interaction.h"
 #include "core/interaction.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   pixtrel::Bitmap picture;
-  pixtrel::SilentInteraction silent;
+  pixtrel::ScriptedInteraction silent;
   try {
     pixtrel::ReadTiffBytes(std::span<const std::uint8_t>(data, size), "fuzz.tif", picture, silent,
                            std::int64_t{1} << 18);

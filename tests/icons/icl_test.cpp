@@ -247,7 +247,9 @@ TEST(IconLibraryCorpus, ListsWhatWrestoolLists) {
         if (family == std::string("pe") || named) {
           // NE names are the strings after the resource table; wrestool shows
           // the same names for the groups of our libraries.
-          if (family == std::string("pe")) EXPECT_EQ(library.Icons.Name(i), groups[i]);
+          if (family == std::string("pe")) {
+            EXPECT_EQ(library.Icons.Name(i), groups[i]);
+          }
         } else {
           char expected[64];
           std::snprintf(expected, sizeof expected, "own-icl-numeric-ids-shared %03d", i + 1);

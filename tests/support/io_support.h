@@ -2,12 +2,13 @@
 // dropped, questions and prompts declined.
 #pragma once
 
-#include "core/interaction.h"
+#include "core/scripted_interaction.h"
 
 namespace pixtrel::test {
 
+// A script without answers: every question and prompt is declined.
 inline UserInteraction& Silent() {
-  static SilentInteraction silent;
+  static ScriptedInteraction silent;
   return silent;
 }
 

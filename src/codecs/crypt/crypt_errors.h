@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/error_table.h"
 #include "core/errors.h"
 
 namespace pixtrel {
@@ -14,24 +15,13 @@ namespace pixtrel {
   X(InvalidPassword, "invalid password") \
   X(NoKey, "The cipher has no key")
 
-enum class CryptError {
-#define PIXTREL_CRYPT_ENUM(name, text) name,
-  PIXTREL_CRYPT_ERRORS(PIXTREL_CRYPT_ENUM)
-#undef PIXTREL_CRYPT_ENUM
-};
-
-const char* ErrorText(CryptError error);
-// "crypt.NoKey".
-std::string ErrorCode(CryptError error);
+// The fixed text of a failure (ErrorText) and its code (ErrorCode).
+PIXTREL_DECLARE_ERRORS(CryptError, PIXTREL_CRYPT_ERRORS)
 
 // The cipher was used before InitKey.
-class ECryptError : public Exception {
+class ECryptError : public CodedError<CryptError> {
  public:
-  explicit ECryptError(CryptError error) : Exception(ErrorCode(error), ErrorText(error)), error_(error) {}
-  CryptError Error() const { return error_; }
-
- private:
-  CryptError error_;
+  using CodedError::CodedError;
 };
 
 }  // namespace pixtrel

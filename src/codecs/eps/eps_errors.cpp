@@ -3,17 +3,14 @@
 #include <cstddef>
 #include <iterator>
 
+#include "core/error_table.h"
+
 namespace pixtrel {
 
 namespace {
 
-struct Message {
-  const char* name;
-  const char* text;
-};
-
 // In the order of EpsError.
-constexpr Message kMessages[] = {
+constexpr ErrorRow kMessages[] = {
     {"BadMagic", "Cannot load image. Invalid or unexpected EPS image format."},
     {"NoPreview", "Cannot load image. Invalid or unexpected TIF/TIFF image format."},
     {"JpegStripSize", "Improper JPEG strip/tile size."},
@@ -27,11 +24,9 @@ static_assert(std::size(kMessages) == static_cast<std::size_t>(EpsError::JpegBog
 
 }  // namespace
 
-std::string EpsErrorCode(EpsError error) {
-  return std::string("eps.") + kMessages[static_cast<std::size_t>(error)].name;
-}
+std::string EpsErrorCode(EpsError error) { return ErrorRowCode("eps", kMessages, error); }
 
-const char* EpsErrorMessage(EpsError error) { return kMessages[static_cast<std::size_t>(error)].text; }
+const char* EpsErrorMessage(EpsError error) { return ErrorRowText(kMessages, error); }
 
 void ThrowEpsError(EpsError error) { throw EInvalidGraphic(EpsErrorCode(error), EpsErrorMessage(error)); }
 

@@ -2,20 +2,11 @@
 
 #include <cstring>
 
+#include "core/error_table.h"
+
 namespace pixtrel {
 
 namespace {
-
-struct ErrorEntry {
-  const char* name;
-  const char* text;
-};
-
-constexpr ErrorEntry kErrorTable[] = {
-#define PIXTREL_JPEG_ENTRY(name, text) {#name, text},
-    PIXTREL_JPEG_ERRORS(PIXTREL_JPEG_ENTRY)
-#undef PIXTREL_JPEG_ENTRY
-};
 
 JpegErrorManager& ManagerOf(j_common_ptr cinfo) { return *reinterpret_cast<JpegErrorManager*>(cinfo->err); }
 
@@ -45,9 +36,7 @@ void DiscardMessage(j_common_ptr) {}
 
 }  // namespace
 
-const char* ErrorText(JpegError error) { return kErrorTable[static_cast<int>(error)].text; }
-
-std::string ErrorCode(JpegError error) { return std::string("jpeg.") + kErrorTable[static_cast<int>(error)].name; }
+PIXTREL_DEFINE_ERRORS(JpegError, "jpeg", PIXTREL_JPEG_ERRORS)
 
 jpeg_error_mgr* InstallJpegErrorManager(JpegErrorManager& manager) {
   jpeg_std_error(&manager.pub);

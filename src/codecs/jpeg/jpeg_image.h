@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/bitmap.h"
+#include "core/error_table.h"
 #include "core/errors.h"
 #include "core/graphic.h"
 
@@ -22,15 +23,8 @@ namespace pixtrel {
   X(LibraryError, "JPEG library error") \
   X(TooManyScans, "JPEG file has too many scans")
 
-enum class JpegError {
-#define PIXTREL_JPEG_ENUM(name, text) name,
-  PIXTREL_JPEG_ERRORS(PIXTREL_JPEG_ENUM)
-#undef PIXTREL_JPEG_ENUM
-};
-
-const char* ErrorText(JpegError error);
-// "jpeg.TooManyScans".
-std::string ErrorCode(JpegError error);
+// The fixed text of a failure (ErrorText) and its code (ErrorCode).
+PIXTREL_DECLARE_ERRORS(JpegError, PIXTREL_JPEG_ERRORS)
 
 // A fatal JPEG error: one of this system's checks on top of the library, or
 // a libjpeg failure with the library's text ("Not a JPEG file: starts with

@@ -3,19 +3,16 @@
 #include <cstddef>
 #include <iterator>
 
+#include "core/error_table.h"
+
 namespace pixtrel {
 
 namespace {
 
-struct Message {
-  const char* name;
-  // "{format}" and "{subject}" stand for the parameters.
-  const char* text;
-};
-
 // The readers' failures in the order of LegacyError, then the decompressor's,
-// then the colour conversion's in the order of EColorConversionError::Kind.
-constexpr Message kMessages[] = {
+// then the colour conversion's in the order of EColorConversionError::Kind;
+// "{format}" and "{subject}" stand for the parameters.
+constexpr ErrorRow kMessages[] = {
     {"InvalidFormat", "Cannot load image. Invalid or unexpected {format} image format."},
     {"InvalidColorFormat", "Invalid color format in {format} file."},
     {"StreamRead", "Stream read error in {format} file."},
@@ -44,7 +41,7 @@ void Substitute(std::string& text, const std::string& marker, const std::string&
 std::string LegacyErrorCode(LegacyError error) { return RowCode(static_cast<std::size_t>(error)); }
 
 std::string LegacyErrorMessage(LegacyError error, const std::string& format, const std::string& subject) {
-  std::string text = kMessages[static_cast<std::size_t>(error)].text;
+  std::string text = ErrorRowText(kMessages, error);
   // The format first: a format name never holds a marker, a subject might
   // hold anything.
   Substitute(text, "{format}", format);

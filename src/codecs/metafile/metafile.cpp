@@ -25,6 +25,14 @@ EInvalidMetafile::EInvalidMetafile(MetafileError error)
     : EInvalidGraphic(std::string("metafile.") + MetafileErrorInfo(error).name, MetafileErrorInfo(error).text),
       error_(error) {}
 
+void FailAtRecord(MetafileError error, std::size_t pos, std::optional<std::uint32_t> number, const char* name) {
+  EInvalidMetafile e(error);
+  std::string context = "offset " + std::to_string(pos);
+  if (number) context = "record " + (name ? std::string(name) : std::to_string(*number)) + " at " + context;
+  e.SetContext(std::move(context));
+  throw e;
+}
+
 namespace {
 
 constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/errors.h"
@@ -55,5 +57,11 @@ class EInvalidMetafile : public EInvalidGraphic {
  private:
   MetafileError error_;
 };
+
+// Fails a load at the record at offset pos: the context names the record by
+// name when the player knows its number, by the number otherwise, and only
+// the offset when there is no record number.
+[[noreturn]] void FailAtRecord(MetafileError error, std::size_t pos, std::optional<std::uint32_t> number,
+                               const char* name);
 
 }  // namespace pixtrel

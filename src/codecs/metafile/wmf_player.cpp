@@ -467,16 +467,9 @@ const RecordKind* Find(std::uint16_t number) {
   return nullptr;
 }
 
-// Fails the load at the record at pos, named when the player knows it.
 [[noreturn]] void Fail(MetafileError error, std::size_t pos, std::optional<std::uint16_t> number = std::nullopt) {
-  EInvalidMetafile e(error);
-  std::string context = "offset " + std::to_string(pos);
-  if (number) {
-    const RecordKind* kind = Find(*number);
-    context = "record " + (kind ? std::string(kind->name) : std::to_string(*number)) + " at " + context;
-  }
-  e.SetContext(std::move(context));
-  throw e;
+  const RecordKind* kind = number ? Find(*number) : nullptr;
+  FailAtRecord(error, pos, number, kind ? kind->name : nullptr);
 }
 
 }  // namespace

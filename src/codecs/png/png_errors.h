@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/error_table.h"
 #include "core/errors.h"
 
 namespace pixtrel {
@@ -52,16 +53,8 @@ namespace pixtrel {
   X(ExistentChunk, "The program tried to add a existent critical chunk to the current image which is not allowed.") \
   X(InvalidImage, "It's not allowed to add a new chunk because the current image is invalid.")
 
-enum class PngError {
-#define PIXTREL_PNG_ENUM(name, text) name,
-  PIXTREL_PNG_ERRORS(PIXTREL_PNG_ENUM)
-#undef PIXTREL_PNG_ENUM
-};
-
-// The fixed text of a failure.
-const char* ErrorText(PngError error);
-// Its stable name, "png.EPngInvalidCRC".
-std::string ErrorCode(PngError error);
+// The fixed text of a failure (ErrorText) and its code (ErrorCode).
+PIXTREL_DECLARE_ERRORS(PngError, PIXTREL_PNG_ERRORS)
 
 class EPngError : public Exception {
  public:

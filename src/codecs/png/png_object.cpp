@@ -6,28 +6,12 @@
 #include <cmath>
 
 #include "core/byte_reader.h"
+#include "core/error_table.h"
 #include "core/stream.h"
 
 namespace pixtrel {
 
-namespace {
-
-struct ErrorEntry {
-  const char* name;
-  const char* text;
-};
-
-constexpr ErrorEntry kErrorTable[] = {
-#define PIXTREL_PNG_ENTRY(name, text) {#name, text},
-    PIXTREL_PNG_ERRORS(PIXTREL_PNG_ENTRY)
-#undef PIXTREL_PNG_ENTRY
-};
-
-}  // namespace
-
-const char* ErrorText(PngError error) { return kErrorTable[static_cast<int>(error)].text; }
-
-std::string ErrorCode(PngError error) { return std::string("png.") + kErrorTable[static_cast<int>(error)].name; }
+PIXTREL_DEFINE_ERRORS(PngError, "png", PIXTREL_PNG_ERRORS)
 
 std::string ZlibResultText(int code) {
   switch (code) {

@@ -3,18 +3,14 @@
 #include <cstddef>
 #include <iterator>
 
+#include "core/error_table.h"
+
 namespace pixtrel {
 
 namespace {
 
-struct Message {
-  const char* name;
-  // "{}" stands for the parameter.
-  const char* text;
-};
-
-// In the order of TiffMessage.
-constexpr Message kMessages[] = {
+// In the order of TiffMessage; "{}" stands for the parameter.
+constexpr ErrorRow kMessages[] = {
     {"ImageWidth", "Error reading tag Image Width"},
     {"ImageHeight", "Error reading tag Image Height"},
     {"Photometric", "Error reading tag Photometric interpretation"},
@@ -39,11 +35,11 @@ static_assert(std::size(kMessages) == static_cast<std::size_t>(TiffMessage::TooM
 }  // namespace
 
 std::string TiffMessageCode(TiffMessage message) {
-  return std::string("tiff.") + kMessages[static_cast<std::size_t>(message)].name;
+  return ErrorRowCode("tiff", kMessages, message);
 }
 
 std::string TiffMessageText(TiffMessage message, const std::string& parameter) {
-  std::string text = kMessages[static_cast<std::size_t>(message)].text;
+  std::string text = ErrorRowText(kMessages, message);
   if (const std::size_t at = text.find("{}"); at != std::string::npos) text.replace(at, 2, parameter);
   return text;
 }
