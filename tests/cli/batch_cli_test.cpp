@@ -2,37 +2,22 @@
 // it passes over, and the first error.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <filesystem>
 
 #include "core/bitmap.h"
 #include "core/stream.h"
 #include "support/corpus.h"
+#include "support/run_command.h"
 
 namespace pixtrel {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int exitCode = -1;
-  std::string output;
-};
+using Result = test::CommandResult;
 
-Result Shell(const std::string& command) {
-  Result result;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
-  const int status = pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+// Standard output and standard error together.
+Result Shell(const std::string& command) { return test::RunCommand(command + " 2>&1"); }
 
 Result RunCli(const std::string& arguments) { return Shell(std::string(PIXTREL_CLI_PATH) + " " + arguments); }
 

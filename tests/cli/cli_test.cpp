@@ -1,38 +1,24 @@
 // pixtrel-cli as a user runs it: exit codes, messages and what it writes.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "core/bitmap.h"
 #include "io/formats.h"
 #include "support/corpus.h"
+#include "support/run_command.h"
 
 namespace pixtrel {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int exitCode = -1;
-  std::string output;  // standard output and standard error together
-};
+using Result = test::CommandResult;
 
+// Standard output and standard error together.
 Result RunCli(const std::string& arguments) {
-  const std::string command = std::string(PIXTREL_CLI_PATH) + " " + arguments + " 2>&1";
-  Result result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
-  const int status = pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  return test::RunCommand(std::string(PIXTREL_CLI_PATH) + " " + arguments + " 2>&1");
 }
 
 std::string Quote(const std::string& path) { return "'" + path + "'"; }

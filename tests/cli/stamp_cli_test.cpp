@@ -2,16 +2,13 @@
 // run as a user runs them.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "core/bitmap.h"
 #include "shapes/shape_controller.h"
 #include "support/corpus.h"
+#include "support/run_command.h"
 
 namespace pixtrel {
 namespace {
@@ -25,15 +22,9 @@ struct Result {
 // Runs pixtrel-cli with its standard output and standard error kept apart.
 Result RunCli(const std::string& arguments) {
   const std::string errors = test::TempDir() + "/stderr.txt";
-  const std::string command = std::string(PIXTREL_CLI_PATH) + " " + arguments + " 2>'" + errors + "'";
-  Result result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
-  const int status = pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const test::CommandResult run =
+      test::RunCommand(std::string(PIXTREL_CLI_PATH) + " " + arguments + " 2>'" + errors + "'");
+  Result result{run.exitCode, run.output, std::string()};
   std::ifstream err(errors);
   result.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
   return result;
@@ -132,7 +123,7 @@ TEST(CliIcl, WrongLinesAreUsageErrors) {
   // A library with no icons is an error, and extracting from it makes no folder.
   const std::string dir = test::TempDir();
   std::ofstream(dir + "/empty.icl").flush();
-  for (const std::string line :
+  for (const std::string& line :
        {"icl list '" + dir + "/empty.icl'", "icl extract '" + dir + "/empty.icl' '" + dir + "/out'"}) {
     const Result empty = RunCli(line);
     EXPECT_EQ(empty.exitCode, 1) << line;

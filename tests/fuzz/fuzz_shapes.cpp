@@ -11,14 +11,10 @@
 
 #include "core/bitmap.h"
 #include "shapes/zep_shape.h"
+#include "fuzz_gui.h"
 
-// Text is drawn only under a QGuiApplication; the fuzzer is the entry point,
-// so it makes one, on the offscreen platform, before the first input.
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int appArgc = 1;
-  static char* appArgv[] = {(*argc > 0 ? (*argv)[0] : nullptr), nullptr};
-  static QGuiApplication app(appArgc, appArgv);
+  MakeFuzzGuiApplication(argc, argv);
   return 0;
 }
 

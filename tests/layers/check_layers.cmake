@@ -6,14 +6,11 @@
 # Widgets header. Every breach is listed, then the check fails.
 cmake_minimum_required(VERSION 3.25)
 
+include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/PixtrelLayers.cmake")
 file(STRINGS "${LAYERS_FILE}" rows)
 set(logic "")
 foreach(row IN LISTS rows)
-  string(FIND "${row}" ":" colon)
-  string(SUBSTRING "${row}" 0 ${colon} folder)
-  math(EXPR after "${colon} + 1")
-  string(SUBSTRING "${row}" ${after} -1 uses)
-  string(REPLACE "," ";" uses "${uses}")
+  pixtrel_layer_row("${row}" folder uses)
   list(APPEND logic ${folder})
   set(allowed_${folder} ${folder} ${uses})
 endforeach()

@@ -1,0 +1,17 @@
+// Running a program as a user would from a shell, for the tests that drive
+// pixtrel-cli and the peer tools.
+#pragma once
+
+#include <string>
+
+namespace pixtrel::test {
+
+struct CommandResult {
+  int exitCode = -1;   // -1 when the command did not exit normally
+  std::string output;  // what it wrote to standard output
+};
+
+// Runs command through the shell; "2>&1" in it joins standard error.
+CommandResult RunCommand(const std::string& command);
+
+}  // namespace pixtrel::test
