@@ -172,7 +172,9 @@ TEST(FormatTables, ExtensionsAreUpperCaseWithDotAndUnique) {
     EXPECT_EQ(row.saveTypeIndex > 0, row.saveFilter != nullptr) << row.name;
     EXPECT_EQ(row.saveOrder > 0, row.Writable()) << row.name;
     EXPECT_EQ(row.question == SaveQuestion::Password, row.loadPath == LoadPath::D) << row.name;
-    if (row.batchSource || row.batchTargetPos) EXPECT_TRUE(row.Readable() && row.Writable()) << row.name;
+    if (row.batchSource || row.batchTargetPos) {
+      EXPECT_TRUE(row.Readable() && row.Writable()) << row.name;
+    }
   }
   EXPECT_TRUE(CanLoadExtension(".jpeg"));
   EXPECT_TRUE(CanSaveExtension(".bmp"));
