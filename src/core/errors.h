@@ -119,6 +119,22 @@ class EImageTooLarge : public Exception {
   explicit EImageTooLarge(std::string code) : Exception(std::move(code), "Image is too large") {}
 };
 
+// A writer whose format keeps the size in 16 bits was given a larger image:
+// refused before anything is written, rather than saved with a cut size.
+class EImageTooLargeForFormat : public Exception {
+ public:
+  EImageTooLargeForFormat(const std::string& format, int width, int height, int limit)
+      : Exception("core.TooLargeForFormat", "Image is too large for this file format") {
+    SetContext(format + " holds at most " + std::to_string(limit) + " x " + std::to_string(limit) +
+               " pixels, the image has " + std::to_string(width) + " x " + std::to_string(height));
+  }
+};
+
+// Raises EImageTooLargeForFormat unless width and height are at most limit.
+inline void CheckFormatSize(const std::string& format, int width, int height, int limit) {
+  if (width > limit || height > limit) throw EImageTooLargeForFormat(format, width, height, limit);
+}
+
 // An operation that a graphic kind does not offer (saving a read-only format).
 class EInvalidGraphicOperation : public Exception {
  public:

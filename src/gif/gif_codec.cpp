@@ -6,6 +6,8 @@ namespace pixtrel::gif {
 
 std::vector<std::uint8_t> EncodeBitmapAsGifBytes(const Bitmap& bitmap, const GifSettings& settings, bool transparent) {
   if (bitmap.Empty()) throw GIFException(GifError::InvalidDimensions);
+  // The logical screen and the frame keep their sizes in 16 bits.
+  CheckFormatSize("GIF", bitmap.Width(), bitmap.Height(), 65535);
   GIFImage image(settings);
   image.Assign(bitmap);
   MergeColorTables(image);

@@ -150,6 +150,39 @@ TEST(SaveImageFile, FailedSaveKeepsTheExistingFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
+// Formats that keep the size in 16 bits refuse a larger image instead of
+// writing a cut size; an existing file stays as it was and nothing is left.
+TEST(SaveImageFile, SixteenBitFormatsRefuseLargerImages) {
+  const std::string dir = test::TempDir();
+  SaveOptions options;
+  options.password = "pw";
+  for (const char* ext : {".GIF", ".XGIF", ".TGA"}) {
+    SCOPED_TRACE(ext);
+    const std::string path = dir + "/wide" + ext;
+    { std::ofstream(path) << "precious"; }
+    for (const auto& [width, height] : {std::pair{70000, 1}, std::pair{1, 65536}}) {
+      const Bitmap wide(width, height, pf24bit);
+      try {
+        SaveImageFile(path, wide, ext, options);
+        ADD_FAILURE() << "saved " << width << " x " << height;
+      } catch (const Exception& e) {
+        EXPECT_EQ(e.Code(), "core.TooLargeForFormat");
+        EXPECT_NE(e.Context().find("65535"), std::string::npos) << e.Context();
+      }
+    }
+    std::ifstream in(path);
+    std::string contents;
+    in >> contents;
+    EXPECT_EQ(contents, "precious");
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
+  // The largest size the fields hold is written.
+  EXPECT_EQ(SaveImageFile(dir + "/edge.tga", Bitmap(65535, 1, pf24bit), ".TGA", options), SaveOutcome::Written);
+  Bitmap back;
+  LoadImageFile(dir + "/edge.tga", back, test::Silent());
+  EXPECT_EQ(back.Width(), 65535);
+}
+
 TEST(FilterIndexToExt, MapsTheSaveDialogTypes) {
   const char* expected[] = {"", ".GIF", ".JPG", ".PNG", ".ICO", ".TIF", ".BMP", ".XGIF", ".XJPG", ".XPNG", ".TGA", ""};
   for (int i = 0; i <= 11; ++i) EXPECT_EQ(FilterIndexToExt(i), expected[i]) << i;

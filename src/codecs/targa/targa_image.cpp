@@ -347,6 +347,8 @@ const Bitmap& Targa::AlphaBitmap() const {
 }
 
 void WriteTargaStream(Stream& stream, const Bitmap& source) {
+  // The header keeps the size in 16 bits.
+  CheckFormatSize("Targa", source.Width(), source.Height(), 65535);
   if (source.PixelFormat() != pf24bit && source.PixelFormat() != pf32bit) {
     Bitmap copy(source);
     copy.SetPixelFormat(pf32bit);
