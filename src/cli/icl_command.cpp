@@ -7,6 +7,28 @@
 
 namespace pixtrel::cli {
 
+namespace {
+
+// A name from a file as data: control characters, which would break the
+// tab-separated lines or reach the terminal, are shown as \xNN.
+std::string Printable(const std::string& name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 15];
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
 int IclCommand(const Invocation& call) {
   const std::vector<std::string>& args = call.args;
   std::ostream& out = call.out;
@@ -19,7 +41,7 @@ int IclCommand(const Invocation& call) {
       return kExitError;
     }
     for (std::size_t i = 0; i < icons.size(); ++i) {
-      out << i << '\t' << icons[i].name << '\t';
+      out << i << '\t' << Printable(icons[i].name) << '\t';
       for (std::size_t j = 0; j < icons[i].images.size(); ++j) {
         const icons::IconImageFacts& image = icons[i].images[j];
         out << (j ? " " : "") << image.width << 'x' << image.height << '@' << image.bitCount;
@@ -33,7 +55,7 @@ int IclCommand(const Invocation& call) {
       if (icon.path)
         out << *icon.path << '\n';
       else
-        err << "warning: icon " << icon.index << " (" << icon.name << ") has no images; nothing written\n";
+        err << "warning: icon " << icon.index << " (" << Printable(icon.name) << ") has no images; nothing written\n";
     });
     if (read == 0) {
       err << "error: no icons were read from " << args[2] << '\n';

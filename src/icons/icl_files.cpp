@@ -1,6 +1,7 @@
 #include "icons/icl_files.h"
 
 #include <filesystem>
+#include <set>
 
 #include "core/stream.h"
 #include "icons/icon_library.h"
@@ -9,12 +10,24 @@ namespace pixtrel::icons {
 
 namespace {
 
-// A library name made safe as a file name in one folder.
+// A library name made safe as a file name in one folder: separators and
+// control characters become "_".
 std::string FileNameOf(const std::string& name, int index) {
   std::string safe;
-  for (char c : name) safe += (c == '/' || c == '\\' || c == '\0') ? '_' : c;
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    safe += (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) ? '_' : c;
+  }
   if (safe.empty() || safe == "." || safe == "..") safe = "icon " + std::to_string(index + 1);
   return safe;
+}
+
+// name, or "name (2)", "name (3)", ... when an earlier icon of this
+// extraction took it: one icon never overwrites another.
+std::string UniqueFileName(const std::string& name, std::set<std::string>& taken) {
+  std::string candidate = name;
+  for (int n = 2; !taken.insert(candidate).second; ++n) candidate = name + " (" + std::to_string(n) + ")";
+  return candidate;
 }
 
 }  // namespace
@@ -43,11 +56,12 @@ int ExtractLibraryIcons(const std::string& path, const std::string& folder,
   if (count == 0) return 0;
   const std::filesystem::path target(folder);
   std::filesystem::create_directories(target);
+  std::set<std::string> taken;
   for (int i = 0; i < count; ++i) {
     ExtractedIcon icon{i, library.Icons.Name(i), std::nullopt};
     const std::vector<std::uint8_t> bytes = library.Icons.Icon(i)->SaveToBytes();
     if (!bytes.empty()) {
-      const std::string file = (target / (FileNameOf(icon.name, i) + ".ico")).string();
+      const std::string file = (target / (UniqueFileName(FileNameOf(icon.name, i), taken) + ".ico")).string();
       WriteFileBytes(file, bytes);
       icon.path = file;
     }

@@ -34,7 +34,8 @@ struct ExtractedIcon {
 };
 
 // Writes each icon of the library at path as folder/<name>.ico (the folder
-// is made when missing), reporting each as it goes. Returns the number of
+// is made when missing), reporting each as it goes. Separators and control
+// characters in names become "_"; a name met again gets " (2)", " (3)", ... Returns the number of
 // icons read: 0 means nothing was read and nothing written.
 int ExtractLibraryIcons(const std::string& path, const std::string& folder,
                         const std::function<void(const ExtractedIcon&)>& each);

@@ -66,4 +66,33 @@ TEST_F(IconCli, BuildListExtract) {
   EXPECT_EQ(status, 1);
 }
 
+// Names come from files: control characters are shown escaped, never as
+// they are, and icons of one name are extracted to files of their own.
+TEST_F(IconCli, NamesFromFilesAreDataNotCommands) {
+  const std::string dir = pixtrel::test::TempDir();
+  const std::string smile = pixtrel::test::CorpusDir() + "/ico/rs-smile.ico";
+  for (const char* folder : {"/a", "/b"}) std::filesystem::create_directories(dir + folder);
+  // A tab and an escape in one name, and one name twice.
+  const std::string odd = dir + "/a/tab\tesc\x1b[31m.ico";
+  std::filesystem::copy_file(smile, odd);
+  std::filesystem::copy_file(smile, dir + "/a/same.ico");
+  std::filesystem::copy_file(smile, dir + "/b/same.ico");
+  int status = -1;
+  Shell(cli + " icl build '" + dir + "/lib.icl' '" + odd + "' '" + dir + "/a/same.ico' '" + dir + "/b/same.ico' 2>&1",
+        &status);
+  ASSERT_EQ(status, 0);
+  const std::string list = Shell(cli + " icl list '" + dir + "/lib.icl'", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(list,
+            "0\ttab\\x09esc\\x1B[31m\t32x32@0 16x16@0\n1\tsame\t32x32@0 16x16@0\n2\tsame\t32x32@0 16x16@0\n")
+      << list;
+  Shell(cli + " icl extract '" + dir + "/lib.icl' '" + dir + "/out' 2>&1", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir + "/out/tab_esc_[31m.ico"));
+  EXPECT_TRUE(std::filesystem::exists(dir + "/out/same.ico"));
+  EXPECT_TRUE(std::filesystem::exists(dir + "/out/same (2).ico"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir + "/out"), std::filesystem::directory_iterator()),
+            3);
+}
+
 }  // namespace
