@@ -1,12 +1,15 @@
 // pixtrel-cli convert, batch and info: open and save through the program's
 // own tables, with the conversion choices of the optimize windows as options.
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <ostream>
 
 #include "cli/cli.h"
 #include "cli/command_line.h"
 #include "core/bitmap.h"
+#include "core/errors.h"
 #include "core/stream.h"
 #include "effects/effect_settings.h"
 #include "gif/color_reduction.h"
@@ -61,9 +64,11 @@ const char kBatchOptions[] =
 namespace {
 
 // A password file's bytes without one trailing line break (LF or CR LF).
+// Read as text, so that a pipe ("--password-file <(pass show ...)") serves.
 std::string ReadPasswordFile(const std::string& path) {
-  const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
-  std::string text(bytes.begin(), bytes.end());
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw EFOpenError(path);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (!text.empty() && text.back() == '\n') {
     text.pop_back();
     if (!text.empty() && text.back() == '\r') text.pop_back();

@@ -53,9 +53,42 @@ void MemoryStream::Seek(std::int64_t position) {
   position_ = static_cast<std::size_t>(position);
 }
 
-FileStream::FileStream(const std::string& path) {
+namespace {
+
+// Images come from regular files only: a FIFO without a writer would block
+// the open, a device never ends, a folder holds no picture.
+template <typename Error>
+[[noreturn]] void RefuseSpecialFile(const std::string& path) {
+  Error error(path);
+  error.SetContext("not a regular file");
+  throw error;
+}
+
+// Follows a chain of symbolic links to the file it ends at (which need not
+// exist yet); a save replaces that file and leaves the links as they are.
+std::filesystem::path FinalTarget(const std::filesystem::path& path) {
+  std::filesystem::path current = path;
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) throw EFOpenError(path);
+  for (int hops = 0; hops < 40 && std::filesystem::is_symlink(current, ec); ++hops) {
+    const std::filesystem::path next = std::filesystem::read_symlink(current, ec);
+    if (ec) break;
+    current = next.is_absolute() ? next : current.parent_path() / next;
+  }
+  return current;
+}
+
+}  // namespace
+
+std::string SaveTarget(const std::string& path) {
+  const std::filesystem::path target = FinalTarget(path);
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) RefuseSpecialFile<EFCreateError>(path);
+  return target.string();
+}
+
+FileStream::FileStream(const std::string& path) {
+  struct stat before {};
+  if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) RefuseSpecialFile<EFOpenError>(path);
   file_ = std::fopen(path.c_str(), "rb");
   if (!file_) throw EFOpenError(path);
   struct stat info {};
@@ -81,7 +114,10 @@ void FileStream::Seek(std::int64_t position) {
 }
 
 AtomicFileStream::AtomicFileStream(std::string path) : path_(std::move(path)) {
-  std::filesystem::path target(path_);
+  // Written through a symbolic link, beside the file it names; only a
+  // regular file is ever replaced.
+  finalPath_ = SaveTarget(path_);
+  const std::filesystem::path target(finalPath_);
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
@@ -136,7 +172,7 @@ void AtomicFileStream::Commit() {
   // existing one keeps its own.
   struct stat info {};
   mode_t mode;
-  if (::stat(path_.c_str(), &info) == 0) {
+  if (::stat(finalPath_.c_str(), &info) == 0) {
     mode = info.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
@@ -146,7 +182,7 @@ void AtomicFileStream::Commit() {
   const bool flushed = std::fflush(file_) == 0 && ::fchmod(fileno(file_), mode) == 0;
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
-  if (!flushed || !closed || std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+  if (!flushed || !closed || std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
     ::unlink(tempPath_.c_str());
     tempPath_.clear();
     throw EFCreateError(path_);

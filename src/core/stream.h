@@ -77,7 +77,8 @@ class FileStream : public Stream {
 // Output to a temporary file in the target's folder, renamed over the target
 // by Commit() once everything is written. Destroyed without Commit() (a writer
 // threw, the user abandoned the save), it removes the temporary file and the
-// target stays as it was.
+// target stays as it was. A target reached through symbolic links is the
+// file they end at (SaveTarget); one that is not a regular file is refused.
 class AtomicFileStream : public Stream {
  public:
   explicit AtomicFileStream(std::string path);
@@ -98,10 +99,16 @@ class AtomicFileStream : public Stream {
   void Discard();
 
   std::string path_;
+  std::string finalPath_;  // path_, or the file its symbolic links end at
   std::string tempPath_;
   std::FILE* file_ = nullptr;
   bool committed_ = false;
 };
+
+// The file a save to path replaces: path itself, or the file its symbolic
+// links end at (the links stay). Raises EFCreateError when that exists and
+// is not a regular file (a folder, a FIFO, a device).
+std::string SaveTarget(const std::string& path);
 
 // Reads a whole file into memory; throws EFOpenError.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);

@@ -17,6 +17,7 @@
 #include "core/bitmap.h"
 #include "core/errors.h"
 #include "core/scripted_interaction.h"
+#include "core/stream.h"
 #include "io/formats.h"
 #include "io/image_io.h"
 
@@ -243,9 +244,16 @@ class ParallelBatch {
 
   // The rename of a save: an existing target keeps its permissions.
   void PutInPlace(File& file) {
+    std::string target;
+    try {
+      target = SaveTarget(file.target);
+    } catch (...) {
+      ::unlink(file.temp.c_str());
+      throw;
+    }
     struct stat info {};
-    if (::stat(file.target.c_str(), &info) == 0) ::chmod(file.temp.c_str(), info.st_mode & 07777);
-    if (std::rename(file.temp.c_str(), file.target.c_str()) != 0) {
+    if (::stat(target.c_str(), &info) == 0) ::chmod(file.temp.c_str(), info.st_mode & 07777);
+    if (std::rename(file.temp.c_str(), target.c_str()) != 0) {
       ::unlink(file.temp.c_str());
       throw EFCreateError(file.target);
     }

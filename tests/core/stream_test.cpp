@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -68,6 +70,58 @@ TEST(AtomicSave, MissingFolderRaisesCreateError) {
 TEST(Streams, FileStreamReportsMissingFilesAndFolders) {
   EXPECT_THROW(FileStream("/nonexistent/file.bmp"), EFOpenError);
   EXPECT_THROW(FileStream(test::TempDir()), EFOpenError);
+}
+
+// A save through a symbolic link replaces the file the links end at, beside
+// it, and the links stay links.
+TEST(AtomicSave, WritesThroughSymbolicLinks) {
+  const std::string dir = test::TempDir();
+  fs::create_directory(dir + "/real");
+  const std::string real = dir + "/real/picture.bmp";
+  { std::ofstream(real) << "old contents"; }
+  fs::create_symlink("real/picture.bmp", dir + "/link.bmp");
+  fs::create_symlink(dir + "/link.bmp", dir + "/link2.bmp");
+  GoodGraphic().SaveToFile(dir + "/link2.bmp");
+  EXPECT_EQ(Slurp(real), "complete");
+  EXPECT_TRUE(fs::is_symlink(dir + "/link.bmp"));
+  EXPECT_TRUE(fs::is_symlink(dir + "/link2.bmp"));
+  EXPECT_EQ(FilesIn(dir + "/real"), 1u);
+  // A link to a file not there yet makes the file.
+  fs::create_symlink("real/new.bmp", dir + "/dangling.bmp");
+  GoodGraphic().SaveToFile(dir + "/dangling.bmp");
+  EXPECT_EQ(Slurp(dir + "/real/new.bmp"), "complete");
+  EXPECT_TRUE(fs::is_symlink(dir + "/dangling.bmp"));
+}
+
+// Only regular files are read or replaced: a FIFO, a device or a folder is
+// refused at once, before anything is opened or written.
+TEST(AtomicSave, RefusesWhatIsNotARegularFile) {
+  const std::string dir = test::TempDir();
+  const std::string fifo = dir + "/pipe.bmp";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_directory(dir + "/folder.bmp");
+  for (const std::string& target : {fifo, dir + "/folder.bmp", std::string("/dev/null")}) {
+    SCOPED_TRACE(target);
+    try {
+      GoodGraphic().SaveToFile(target);
+      ADD_FAILURE() << "saved";
+    } catch (const EFCreateError& e) {
+      EXPECT_EQ(e.Context(), "not a regular file");
+    }
+  }
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::is_directory(dir + "/folder.bmp"));
+  EXPECT_EQ(FilesIn(dir), 2u);
+  // Reading a FIFO without a writer would block; it is refused instead.
+  for (const std::string& source : {fifo, std::string("/dev/zero")}) {
+    SCOPED_TRACE(source);
+    try {
+      FileStream stream(source);
+      ADD_FAILURE() << "opened";
+    } catch (const EFOpenError& e) {
+      EXPECT_EQ(e.Context(), "not a regular file");
+    }
+  }
 }
 
 TEST(Streams, MemoryStreamReadsWritesAndSeeks) {

@@ -208,8 +208,9 @@ TEST(TiffWriter, PeersReadTheWrittenFiles) {
         ASSERT_LE(std::abs(qRed(p) - GetRValue(c)), 1) << x << "," << y;
         ASSERT_LE(std::abs(qGreen(p) - GetGValue(c)), 1) << x << "," << y;
         ASSERT_LE(std::abs(qBlue(p) - GetBValue(c)), 1) << x << "," << y;
-        if (source.PixelFormat() != pf4bit && source.PixelFormat() != pf8bit)
+        if (source.PixelFormat() != pf4bit && source.PixelFormat() != pf8bit) {
           ASSERT_EQ(RGB(qRed(p), qGreen(p), qBlue(p)), c) << x << "," << y;
+        }
       }
   }
 }
