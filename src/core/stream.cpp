@@ -1,5 +1,6 @@
 #include "core/stream.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,18 +121,40 @@ AtomicFileStream::AtomicFileStream(std::string path) : path_(std::move(path)) {
   const std::filesystem::path target(finalPath_);
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
-  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = mkstemp(name.data());
-  if (fd < 0) throw EFCreateError(path_);
-  tempPath_ = name.data();
+  namePattern_ = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  // An unnamed file in the target's folder vanishes with the process, so a
+  // save that is killed leaves nothing behind; it gets a name only at
+  // Commit. File systems without unnamed files get a named one at once.
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    std::vector<char> name(namePattern_.begin(), namePattern_.end());
+    name.push_back('\0');
+    fd = mkstemp(name.data());
+    if (fd < 0) throw EFCreateError(path_);
+    tempPath_ = name.data();
+  }
   file_ = fdopen(fd, "w+b");
   if (!file_) {
     ::close(fd);
-    ::unlink(tempPath_.c_str());
+    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
     throw EFCreateError(path_);
   }
+}
+
+// Gives the unnamed file a name beside the target, for the rename.
+bool AtomicFileStream::NameTemporary() {
+  if (!tempPath_.empty()) return true;
+  const std::string self = "/proc/self/fd/" + std::to_string(fileno(file_));
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = namePattern_;
+    name.replace(name.size() - 6, 6, std::to_string(::getpid() % 1000000 * 100 + attempt));
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      tempPath_ = name;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
 }
 
 AtomicFileStream::~AtomicFileStream() {
@@ -179,11 +202,11 @@ void AtomicFileStream::Commit() {
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  const bool flushed = std::fflush(file_) == 0 && ::fchmod(fileno(file_), mode) == 0;
+  const bool flushed = std::fflush(file_) == 0 && ::fchmod(fileno(file_), mode) == 0 && NameTemporary();
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
   if (!flushed || !closed || std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
-    ::unlink(tempPath_.c_str());
+    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
     tempPath_.clear();
     throw EFCreateError(path_);
   }

@@ -97,10 +97,12 @@ class AtomicFileStream : public Stream {
 
  private:
   void Discard();
+  bool NameTemporary();
 
   std::string path_;
   std::string finalPath_;  // path_, or the file its symbolic links end at
-  std::string tempPath_;
+  std::string namePattern_;  // the temporary file's name, "XXXXXX" to fill
+  std::string tempPath_;     // empty while the temporary file has no name
   std::FILE* file_ = nullptr;
   bool committed_ = false;
 };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -70,6 +72,26 @@ TEST(AtomicSave, MissingFolderRaisesCreateError) {
 TEST(Streams, FileStreamReportsMissingFilesAndFolders) {
   EXPECT_THROW(FileStream("/nonexistent/file.bmp"), EFOpenError);
   EXPECT_THROW(FileStream(test::TempDir()), EFOpenError);
+}
+
+// A save cut off by the end of the process, as a kill would cut it, leaves
+// the old file and no temporary file behind.
+TEST(AtomicSave, AProcessThatEndsMidSaveLeavesNothingBehind) {
+  const std::string dir = test::TempDir();
+  const std::string path = dir + "/picture.bmp";
+  { std::ofstream(path) << "old contents"; }
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    AtomicFileStream* stream = new AtomicFileStream(path);
+    stream->Write("partial", 7);
+    std::fflush(nullptr);
+    ::_exit(0);  // no destructor, no Commit: as if killed here
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(Slurp(path), "old contents");
+  EXPECT_EQ(FilesIn(dir), 1u);
 }
 
 // A save through a symbolic link replaces the file the links end at, beside
