@@ -512,6 +512,52 @@ void TextRecord(Call& c, bool wide) {
 void ExtTextOutA(Call& c) { TextRecord(c, false); }
 void ExtTextOutW(Call& c) { TextRecord(c, true); }
 
+// EMR_SMALLTEXTOUT: the reference point, the count and the options, the
+// bounds unless ETO_NO_RECT (0x100) is set, then the characters: 8-bit with
+// ETO_SMALL_CHARS (0x200), 16-bit otherwise. No advances.
+void SmallTextOut(Call& c) {
+  const QPointF reference = ReadPoint(c.r);
+  const std::uint32_t count = c.r.U32LE();
+  const std::uint32_t options = c.r.U32LE();
+  c.r.Skip(4 + 8);  // graphics mode and scales
+  std::optional<QRectF> rect;
+  if (!(options & 0x100)) {
+    const QRectF box = ReadBox(c.r);
+    if (box.width() != 0 && box.height() != 0) rect = box;
+  }
+  const bool narrow = (options & 0x200) != 0;
+  if (count > c.r.Remaining() / (narrow ? 1 : 2)) throw EInvalidMetafile(MetafileError::ParametersOutsideRecord);
+  QString text;
+  text.resize(static_cast<qsizetype>(count));
+  for (std::uint32_t i = 0; i < count; ++i)
+    text[i] = narrow ? QChar(static_cast<char16_t>(c.r.U8())) : QChar(static_cast<char16_t>(c.r.U16LE()));
+  c.pb.TextOut(reference, text, {}, options & ~std::uint32_t{0x300}, rect);
+}
+
+// EMR_GRADIENTFILL: the vertices (x, y and 16-bit red, green, blue, alpha),
+// then the shapes: two vertex indices per rectangle, three per triangle.
+void GradientFill(Call& c) {
+  c.r.Skip(16);  // bounds
+  const std::uint32_t vertexCount = c.r.U32LE();
+  const std::uint32_t shapeCount = c.r.U32LE();
+  const std::uint32_t mode = c.r.U32LE();
+  if (mode > 2) return;
+  const std::size_t corners = mode == 2 ? 3 : 2;
+  if (vertexCount > c.r.Remaining() / 16 || shapeCount > (c.r.Remaining() - vertexCount * 16) / (4 * corners))
+    throw EInvalidMetafile(MetafileError::ParametersOutsideRecord);
+  std::vector<Playback::GradientVertex> vertices(vertexCount);
+  for (Playback::GradientVertex& vertex : vertices) {
+    vertex.point = ReadPoint(c.r);
+    const int red = c.r.U16LE() >> 8, green = c.r.U16LE() >> 8, blue = c.r.U16LE() >> 8;
+    c.r.Skip(2);  // alpha: not used by the fill
+    vertex.color = QColor(red, green, blue);
+  }
+  std::vector<std::array<std::uint32_t, 3>> shapes(shapeCount);
+  for (std::array<std::uint32_t, 3>& shape : shapes)
+    for (std::size_t i = 0; i < corners; ++i) shape[i] = c.r.U32LE();
+  c.pb.GradientFill(vertices, shapes, static_cast<Playback::GradientMode>(mode));
+}
+
 void PolyTextRecord(Call& c, bool wide) {
   c.r.Skip(16 + 4 + 8);
   const std::uint32_t strings = c.r.U32LE();
@@ -608,6 +654,8 @@ constexpr RecordKind kRecords[] = {
     {EmfRecord::StretchDIBits, "StretchDIBits", &StretchDIBits},
     {EmfRecord::ExtTextOutA, "ExtTextOutA", &ExtTextOutA},
     {EmfRecord::ExtTextOutW, "ExtTextOutW", &ExtTextOutW},
+    {EmfRecord::SmallTextOut, "SmallTextOut", &SmallTextOut},
+    {EmfRecord::GradientFill, "GradientFill", &GradientFill},
     {EmfRecord::PolyTextOutA, "PolyTextOutA", &PolyTextOutA},
     {EmfRecord::PolyTextOutW, "PolyTextOutW", &PolyTextOutW},
 };

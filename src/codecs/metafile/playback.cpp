@@ -16,6 +16,8 @@
 //   both a source and a pattern are drawn as a plain copy of the source.
 #include "codecs/metafile/playback.h"
 
+#include <QLinearGradient>
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPen>
@@ -925,6 +927,73 @@ void Playback::SetPixel(QPointF p, const QColor& color) {
   ApplyClip();
   painter_->fillRect(QRectF(std::floor(d.x()), std::floor(d.y()), 1, 1), color);
   painter_->restore();
+}
+
+void Playback::GradientFill(std::span<const GradientVertex> vertices,
+                            std::span<const std::array<std::uint32_t, 3>> shapes, GradientMode mode) {
+  // One shape is at most this many destination pixels: a huge triangle from
+  // a damaged file costs no more than a large picture.
+  constexpr double kMaxPixels = 1 << 24;
+  const QTransform toDestination = LogicalToDestination();
+  const std::size_t corners = mode == GradientMode::Triangle ? 3 : 2;
+  for (const std::array<std::uint32_t, 3>& shape : shapes) {
+    if (std::any_of(shape.begin(), shape.begin() + corners, [&](std::uint32_t v) { return v >= vertices.size(); }))
+      continue;
+    const GradientVertex& a = vertices[shape[0]];
+    const GradientVertex& b = vertices[shape[1]];
+    if (mode != GradientMode::Triangle) {
+      const QPointF from = toDestination.map(a.point), to = toDestination.map(b.point);
+      const QRectF box = QRectF(from, to).normalized();
+      Extend(box);
+      if (!painter_ || box.isEmpty()) continue;
+      QLinearGradient gradient(mode == GradientMode::Horizontal ? QPointF(from.x(), 0) : QPointF(0, from.y()),
+                               mode == GradientMode::Horizontal ? QPointF(to.x(), 0) : QPointF(0, to.y()));
+      gradient.setColorAt(0, a.color);
+      gradient.setColorAt(1, b.color);
+      painter_->save();
+      ApplyClip();
+      painter_->setCompositionMode(QPainter::CompositionMode_SourceOver);
+      painter_->fillRect(box, gradient);
+      painter_->restore();
+      continue;
+    }
+    const GradientVertex& c = vertices[shape[2]];
+    const QPointF p[3] = {toDestination.map(a.point), toDestination.map(b.point), toDestination.map(c.point)};
+    const QRectF bounds = QPolygonF({p[0], p[1], p[2]}).boundingRect();
+    Extend(bounds);
+    const QRect area = ClampedRect(bounds).adjusted(0, 0, 1, 1);
+    const double denominator = (p[1].y() - p[2].y()) * (p[0].x() - p[2].x()) + (p[2].x() - p[1].x()) * (p[0].y() - p[2].y());
+    if (!painter_ || area.isEmpty() || denominator == 0 ||
+        static_cast<double>(area.width()) * area.height() > kMaxPixels)
+      continue;
+    // Each pixel whose centre lies in the triangle takes the colours of the
+    // corners weighted by its barycentric coordinates.
+    QImage image(area.size(), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    const QColor colors[3] = {a.color, b.color, c.color};
+    for (int y = 0; y < image.height(); ++y) {
+      QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+      const double py = area.top() + y + 0.5;
+      for (int x = 0; x < image.width(); ++x) {
+        const double px = area.left() + x + 0.5;
+        const double w0 = ((p[1].y() - p[2].y()) * (px - p[2].x()) + (p[2].x() - p[1].x()) * (py - p[2].y())) / denominator;
+        const double w1 = ((p[2].y() - p[0].y()) * (px - p[2].x()) + (p[0].x() - p[2].x()) * (py - p[2].y())) / denominator;
+        const double w2 = 1 - w0 - w1;
+        if (w0 < 0 || w1 < 0 || w2 < 0) continue;
+        const auto channel = [&](int (QColor::*part)() const) {
+          return std::clamp(static_cast<int>(std::lround(w0 * (colors[0].*part)() + w1 * (colors[1].*part)() +
+                                                         w2 * (colors[2].*part)())),
+                            0, 255);
+        };
+        row[x] = qRgb(channel(&QColor::red), channel(&QColor::green), channel(&QColor::blue));
+      }
+    }
+    painter_->save();
+    ApplyClip();
+    painter_->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter_->drawImage(area.topLeft(), image);
+    painter_->restore();
+  }
 }
 
 void Playback::FillRegion(const QRegion& region, const BrushObject& brush) {

@@ -18,6 +18,7 @@
 #include <QRegion>
 #include <QString>
 #include <QTransform>
+#include <array>
 
 #include <cstdint>
 #include <optional>
@@ -175,6 +176,19 @@ class Playback {
   // units (may be empty); options ETO_OPAQUE 2, ETO_CLIPPED 4; rect logical.
   void TextOut(QPointF reference, const QString& text, std::span<const double> dx, std::uint32_t options,
                const std::optional<QRectF>& rect);
+
+  // Gradient fills: rectangles between two vertices, the colour changing
+  // across (horizontal) or down (vertical), or triangles with the colour
+  // interpolated between their three vertices. Vertices in logical units;
+  // shapes hold vertex indices (two for a rectangle), out-of-range ones are
+  // passed over.
+  enum class GradientMode { Horizontal = 0, Vertical = 1, Triangle = 2 };
+  struct GradientVertex {
+    QPointF point;
+    QColor color;
+  };
+  void GradientFill(std::span<const GradientVertex> vertices, std::span<const std::array<std::uint32_t, 3>> shapes,
+                    GradientMode mode);
 
   // Without a painter: the box, in destination coordinates, of everything
   // the records drew (shapes by their control points, text by its reference

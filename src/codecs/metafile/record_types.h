@@ -147,6 +147,8 @@ enum class EmfRecord : std::uint32_t {
   PolyTextOutA = 96,
   PolyTextOutW = 97,
   CreateColorSpace = 99,
+  SmallTextOut = 108,
+  GradientFill = 118,
   CreateColorSpaceW = 122,
 };
 

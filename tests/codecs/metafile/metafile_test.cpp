@@ -546,3 +546,107 @@ TEST(MetafileOpening, AFailedLoadLeavesTheTarget) {
 
 }  // namespace
 }  // namespace pixtrel
+
+namespace pixtrel {
+namespace {
+
+// A vertex of EMR_GRADIENTFILL: x, y, then red, green, blue and alpha as
+// 16-bit intensities, two to a word.
+std::vector<std::int64_t> Vertex(int x, int y, int red, int green, int blue) {
+  return {x, y, (red << 8) | (green << 24), blue << 8};
+}
+
+std::vector<std::int64_t> Joined(std::initializer_list<std::vector<std::int64_t>> parts) {
+  std::vector<std::int64_t> all;
+  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+EmfBuilder& Words(EmfBuilder& b, std::uint32_t type, const std::vector<std::int64_t>& words) {
+  std::vector<std::uint8_t> params;
+  for (const std::int64_t w : words)
+    for (int i = 0; i < 4; ++i) params.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
+  return b.Bytes(type, params);
+}
+
+TEST(EmfGradientFill, RectanglesRunAcrossOrDownAndTrianglesBlendTheirCorners) {
+  EmfBuilder b(96, 96);
+  // Horizontal: red at the left of (0,0)-(90,20), blue at its right.
+  Words(b, 118, Joined({{0, 0, 95, 95, 2, 1, 0}, Vertex(0, 0, 255, 0, 0), Vertex(90, 20, 0, 0, 255), {0, 1}}));
+  // Vertical: black at the top of (0,30)-(40,70), white at the bottom.
+  Words(b, 118, Joined({{0, 0, 95, 95, 2, 1, 1}, Vertex(0, 30, 0, 0, 0), Vertex(40, 70, 255, 255, 255), {0, 1}}));
+  // A triangle of one colour, and one that blends.
+  Words(b, 118,
+        Joined({{0, 0, 95, 95, 3, 1, 2}, Vertex(50, 30, 0, 255, 0), Vertex(95, 30, 0, 255, 0), Vertex(50, 75, 0, 255, 0),
+                {0, 1, 2}}));
+  const Bitmap bitmap = Render(b.Finish());
+  const Color left = bitmap.Pixel(1, 10), right = bitmap.Pixel(88, 10), middle = bitmap.Pixel(45, 10);
+  EXPECT_GT(GetRValue(left), 240);
+  EXPECT_LT(GetBValue(left), 15);
+  EXPECT_GT(GetBValue(right), 240);
+  EXPECT_NEAR(GetRValue(middle), 128, 12);
+  EXPECT_NEAR(GetBValue(middle), 128, 12);
+  EXPECT_EQ(bitmap.Pixel(1, 10), bitmap.Pixel(1, 18));  // constant down a column
+  EXPECT_LT(GetRValue(bitmap.Pixel(20, 31)), 15);
+  EXPECT_GT(GetRValue(bitmap.Pixel(20, 68)), 240);
+  EXPECT_EQ(bitmap.Pixel(55, 35), RGB(0, 255, 0));
+  EXPECT_EQ(bitmap.Pixel(90, 70), clWhite);  // outside the triangle
+  EXPECT_EQ(bitmap.Pixel(93, 60), clWhite);
+}
+
+TEST(EmfGradientFill, TriangleColoursFollowTheCorners) {
+  EmfBuilder b(64, 64);
+  Words(b, 118,
+        Joined({{0, 0, 63, 63, 3, 1, 2}, Vertex(0, 0, 255, 0, 0), Vertex(63, 0, 0, 255, 0), Vertex(0, 63, 0, 0, 255),
+                {0, 1, 2}}));
+  const Bitmap bitmap = Render(b.Finish());
+  EXPECT_GT(GetRValue(bitmap.Pixel(0, 0)), 240);
+  EXPECT_GT(GetGValue(bitmap.Pixel(61, 0)), 230);
+  EXPECT_GT(GetBValue(bitmap.Pixel(0, 61)), 230);
+  EXPECT_EQ(bitmap.Pixel(60, 60), clWhite);
+  // A vertex index past the list is passed over, not read.
+  EmfBuilder bad(16, 16);
+  Words(bad, 118, Joined({{0, 0, 15, 15, 2, 1, 0}, Vertex(0, 0, 0, 0, 0), Vertex(15, 15, 0, 0, 0), {0, 7}}));
+  EXPECT_EQ(Render(bad.Finish()).Pixel(5, 5), clWhite);
+  // Counts beyond the record fail the load.
+  EmfBuilder big(16, 16);
+  Words(big, 118, {0, 0, 15, 15, 1000000, 1, 0});
+  EXPECT_THROW(Render(big.Finish()), EInvalidMetafile);
+}
+
+TEST(EmfSmallTextOut, DrawsNarrowAndWideTextWithAndWithoutItsRectangle) {
+  const auto inkIn = [](const Bitmap& bitmap) {
+    int ink = 0;
+    for (int y = 0; y < bitmap.Height(); ++y)
+      for (int x = 0; x < bitmap.Width(); ++x) ink += bitmap.Pixel(x, y) != clWhite;
+    return ink;
+  };
+  // 8-bit characters without the rectangle (ETO_NO_RECT | ETO_SMALL_CHARS).
+  EmfBuilder narrow(96, 48);
+  std::vector<std::uint8_t> params;
+  const auto put = [&](std::int64_t v) {
+    for (int i = 0; i < 4; ++i) params.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  for (std::int64_t v : {4, 4, 4, 0x300, 1, 0, 0}) put(v);
+  for (char ch : std::string("WMWM")) params.push_back(static_cast<std::uint8_t>(ch));
+  narrow.Bytes(108, params);
+  const int narrowInk = inkIn(Render(narrow.Finish()));
+  EXPECT_GT(narrowInk, 20);
+  // 16-bit characters after a rectangle.
+  EmfBuilder wide(96, 48);
+  params.clear();
+  for (std::int64_t v : {4, 4, 4, 0, 1, 0, 0, 0, 0, 95, 47}) put(v);
+  for (char ch : std::string("WMWM")) {
+    params.push_back(static_cast<std::uint8_t>(ch));
+    params.push_back(0);
+  }
+  wide.Bytes(108, params);
+  EXPECT_EQ(inkIn(Render(wide.Finish())), narrowInk);
+  // A count past the record fails the load.
+  EmfBuilder cut(16, 16);
+  cut.Record(108, {0, 0, 50, 0x300, 1, 0, 0});
+  EXPECT_THROW(Render(cut.Finish()), EInvalidMetafile);
+}
+
+}  // namespace
+}  // namespace pixtrel
