@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -74,10 +75,20 @@ TEST(Streams, FileStreamReportsMissingFilesAndFolders) {
   EXPECT_THROW(FileStream(test::TempDir()), EFOpenError);
 }
 
+// Whether the folder's file system makes unnamed files; without them a save
+// falls back to a named temporary file, which a kill can leave behind.
+bool UnnamedFilesWork(const std::string& dir) {
+  const int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR, 0600);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
 // A save cut off by the end of the process, as a kill would cut it, leaves
 // the old file and no temporary file behind.
 TEST(AtomicSave, AProcessThatEndsMidSaveLeavesNothingBehind) {
   const std::string dir = test::TempDir();
+  if (!UnnamedFilesWork(dir)) GTEST_SKIP() << "the file system of " << dir << " makes no unnamed files";
   const std::string path = dir + "/picture.bmp";
   { std::ofstream(path) << "old contents"; }
   const pid_t child = ::fork();
@@ -92,6 +103,20 @@ TEST(AtomicSave, AProcessThatEndsMidSaveLeavesNothingBehind) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_EQ(Slurp(path), "old contents");
   EXPECT_EQ(FilesIn(dir), 1u);
+}
+
+// The folder goes away while the picture is written: the save fails with
+// the create error, and nothing is left anywhere.
+TEST(AtomicSave, AFolderRemovedMidWriteFailsCleanly) {
+  const std::string dir = test::TempDir();
+  if (!UnnamedFilesWork(dir)) GTEST_SKIP() << "the file system of " << dir << " makes no unnamed files";
+  const std::string folder = dir + "/gone";
+  fs::create_directory(folder);
+  AtomicFileStream stream(folder + "/picture.bmp");
+  stream.Write("partial", 7);
+  ASSERT_TRUE(fs::remove(folder));
+  EXPECT_THROW(stream.Commit(), EFCreateError);
+  EXPECT_EQ(FilesIn(dir), 0u);
 }
 
 // A save through a symbolic link replaces the file the links end at, beside
