@@ -76,11 +76,13 @@ std::string ReadPasswordFile(const std::string& path) {
   return text;
 }
 
-// "BMP, GIF, JPG or PNG" for separator " or "; "BMP|GIF|JPG|PNG" for "|".
-std::string JoinedNames(const std::vector<std::string>& names, const std::string& last) {
+// The names with separator between them and last before the last one:
+// ("BMP, GIF, JPG or PNG", "BMP|GIF|JPG|PNG").
+std::string JoinedNames(const std::vector<std::string>& names, const std::string& separator,
+                        const std::string& last) {
   std::string text;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i > 0) text += (i + 1 == names.size()) ? last : (last == "|" ? "|" : ", ");
+    if (i > 0) text += i + 1 == names.size() ? last : separator;
     text += names[i];
   }
   return text;
@@ -278,7 +280,7 @@ int BatchCommand(const Invocation& call) {
       to = UpperCase(value());
       const std::vector<std::string> targets = BatchTargetNames();
       if (std::find(targets.begin(), targets.end(), *to) == targets.end())
-        throw UsageError{"--to takes " + JoinedNames(targets, " or ")};
+        throw UsageError{"--to takes " + JoinedNames(targets, ", ", " or ")};
     } else if (arg == "--dest") {
       dest = value();
     } else if (arg == "--overwrite") {
@@ -291,7 +293,7 @@ int BatchCommand(const Invocation& call) {
       files.push_back(arg);
     }
   }
-  if (!to) throw UsageError{"batch needs --to " + JoinedNames(BatchTargetNames(), "|")};
+  if (!to) throw UsageError{"batch needs --to " + JoinedNames(BatchTargetNames(), "|", "|")};
   if (!dest || dest->empty()) throw UsageError{"batch needs --dest DIR"};
   if (files.empty()) throw UsageError{"batch takes at least one FILE"};
   settings.format = *to;
