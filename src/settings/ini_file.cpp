@@ -106,20 +106,21 @@ IniFile32::IniFile32(std::string path) : path_(std::move(path)) {
   } catch (const EFOpenError&) {
     return;  // unreadable reads as empty, like an absent file
   }
+  // Every carriage return ending a line goes: a line kept with one would be
+  // written back as "...\r\n" and read as another line than the one written.
+  const auto endLine = [this](std::string& line) {
+    while (!line.empty() && line.back() == '\r') line.pop_back();
+    lines_.push_back(std::move(line));
+    line.clear();
+  };
   std::string line;
   for (const std::uint8_t byte : bytes) {
-    if (byte == '\n') {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines_.push_back(std::move(line));
-      line.clear();
-    } else {
+    if (byte == '\n')
+      endLine(line);
+    else
       line += static_cast<char>(byte);
-    }
   }
-  if (!line.empty()) {
-    if (line.back() == '\r') line.pop_back();
-    lines_.push_back(std::move(line));
-  }
+  if (!line.empty()) endLine(line);
 }
 
 long IniFile32::FindSection(const std::string& section) const {

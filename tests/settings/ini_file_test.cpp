@@ -164,6 +164,17 @@ TEST(IniFile32, ReadsCrLfAndWritesLf) {
   EXPECT_EQ(ReadText(path), "[Settings]\nlastDir=/a\n[B]\nx=1\ny=2\n");
 }
 
+TEST(IniFile32, ExtraCarriageReturnsEndingALineReadBackAsWritten) {
+  // "[]\r\r\n" once read as "[]\r", which no lookup of "[]" found; written
+  // back it read as "[]" and the new entry landed in a second "[]" section.
+  const std::string path = IniWith("[]\r\r\n\nO=\n\x0f");
+  IniFile32 ini(path);
+  EXPECT_EQ(ini.Lines().front(), "[]");
+  ini.WriteString("", "k", "v");
+  EXPECT_EQ(IniFile32(path).ReadString("", "k", ""), "v");
+  EXPECT_EQ(IniFile32(path).Lines(), ini.Lines());
+}
+
 TEST(IniFile32, LineBreaksInAWrittenValueStayOnOneLine) {
   const std::string path = test::TempDir() + "/pixtrel.ini";
   IniFile32 ini(path);
