@@ -2,6 +2,9 @@
 # Builds the libFuzzer targets with clang into build-fuzz/ and runs each for
 # SECONDS seconds (default 60), seeded from the shared corpus. Fails on any
 # finding; crashing inputs are kept under build-fuzz/findings/<target>/.
+# PIXTREL_FUZZ_SEED fixes libFuzzer's random seed, so that a run (as CI's)
+# mutates the same way each time; a tests/fuzz/dict/<target>.dict is used
+# when there is one.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -29,8 +32,11 @@ for target in "${targets[@]}"; do
   mkdir -p "$work" "$findings"
   seed_dirs=()
   for s in $seeds; do [[ -d $corpus/$s ]] && seed_dirs+=("$corpus/$s"); done
+  extra=()
+  [[ -n ${PIXTREL_FUZZ_SEED:-} ]] && extra+=(-seed="$PIXTREL_FUZZ_SEED")
+  [[ -f $root/tests/fuzz/dict/$target.dict ]] && extra+=(-dict="$root/tests/fuzz/dict/$target.dict")
   echo "== $target for ${seconds}s (seeds: ${seeds:-none})"
-  if ! "$build/tests/fuzz/$target" -max_total_time="$seconds" -max_len=262144 -rss_limit_mb=4096 \
+  if ! "$build/tests/fuzz/$target" "${extra[@]}" -max_total_time="$seconds" -max_len=262144 -rss_limit_mb=4096 \
       -timeout=20 -artifact_prefix="$findings/" -print_final_stats=1 "$work" "${seed_dirs[@]}" \
       >"$build/$target.log" 2>&1; then
     failed+=("$target")
