@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <exception>
+#include <limits>
 #include <new>
 #include <ostream>
 
@@ -46,7 +47,14 @@ std::string UsageText() {
   for (const Subcommand& command : kSubcommands) text += command.usage;
   for (const Subcommand& command : kSubcommands)
     if (command.options) text += command.options;
-  text += "\n  -h, --help           show this text\n\nExit codes: 0 done, 1 error, 2 usage.\n";
+  text +=
+      "\nGeneral options:\n"
+      "  --max-pixels N       refuse a picture read of more than N pixels, before its\n"
+      "                       pixels are allocated; 0: no limit but the program's\n"
+      "                       16384 x 16384 (default " +
+      std::to_string(kDefaultMaxPixels) +
+      ")\n"
+      "  -h, --help           show this text\n\nExit codes: 0 done, 1 error, 2 usage.\n";
   for (const Subcommand& command : kSubcommands)
     if (command.appendix) text += command.appendix();
   text += "\nFormats read:   ";
@@ -59,9 +67,18 @@ std::string UsageText() {
 
 }  // namespace
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& line, std::ostream& out, std::ostream& err) {
   CommandLineInteraction interaction(err);
   try {
+    // The general options may stand anywhere; the rest is the command's.
+    std::vector<std::string> args;
+    std::int64_t maxPixels = kDefaultMaxPixels;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (line[i] == "--max-pixels")
+        maxPixels = ParseInt(OptionValue(line, i), "--max-pixels", 0, std::numeric_limits<int>::max());
+      else
+        args.push_back(line[i]);
+    }
     if (args.empty()) throw UsageError{"no command given"};
     const std::string& name = args[0];
     if (name == "help") {
@@ -74,7 +91,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return kExitDone;
       }
     for (const Subcommand& command : kSubcommands)
-      if (name == command.name) return command.run(Invocation{args, out, err, interaction});
+      if (name == command.name) return command.run(Invocation{args, out, err, interaction, maxPixels});
     throw UsageError{"unknown command " + name};
   } catch (const UsageError& usage) {
     err << "error: " << usage.message << "\nRun \"pixtrel-cli --help\" for usage.\n";
@@ -83,7 +100,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     err << "error: out of memory\n";
     return kExitError;
   } catch (const std::exception& e) {
-    err << "error: " << ErrorText(e) << '\n';
+    err << "error: " << ErrorTextWithFile(e) << '\n';
     return kExitError;
   }
 }

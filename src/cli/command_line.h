@@ -3,12 +3,14 @@
 // small parsers of option values.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/byte_reader.h"
 #include "core/scripted_interaction.h"
 
 namespace pixtrel::cli {
@@ -42,13 +44,15 @@ class CommandLineInteraction : public ScriptedInteraction {
   std::ostream& err_;
 };
 
-// One run of a subcommand: the whole command line (args[0] is the
-// subcommand's name), the output streams and the interaction.
+// One run of a subcommand: the command line without the general options
+// (args[0] is the subcommand's name), the output streams, the interaction and
+// the general options' values.
 struct Invocation {
   const std::vector<std::string>& args;
   std::ostream& out;
   std::ostream& err;
   CommandLineInteraction& interaction;
+  std::int64_t maxPixels = kDefaultMaxPixels;  // --max-pixels: what any file read may hold
 };
 
 // One subcommand as the table in cli.cpp lists it. --help is put together

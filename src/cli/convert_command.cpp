@@ -225,7 +225,7 @@ int ConvertCommand(const Invocation& call) {
   Session session = MakeSession(options);
 
   Bitmap image;
-  const LoadResult loaded = LoadImageFile(in, image, interaction);
+  const LoadResult loaded = LoadImageFile(in, image, interaction, call.maxPixels);
   if (image.Empty()) {
     err << "error: nothing was loaded from " << in << '\n';
     return kExitError;
@@ -298,6 +298,7 @@ int BatchCommand(const Invocation& call) {
   if (files.empty()) throw UsageError{"batch takes at least one FILE"};
   settings.format = *to;
   settings.destination = *dest;
+  settings.maxPixels = call.maxPixels;
   while (settings.destination.size() > 1 && settings.destination.back() == '/') settings.destination.pop_back();
   if (options.passwordFile) interaction.password = ReadPasswordFile(*options.passwordFile);
   const Session session = MakeSession(options);
@@ -332,7 +333,7 @@ int InfoCommand(const Invocation& call) {
     return kExitUsage;
   }
   Bitmap image;
-  LoadImageFile(path, image, call.interaction);
+  LoadImageFile(path, image, call.interaction, call.maxPixels);
   if (image.Empty()) {
     err << "error: nothing was loaded from " << path << '\n';
     return kExitError;

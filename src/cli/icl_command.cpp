@@ -3,6 +3,7 @@
 
 #include "cli/cli.h"
 #include "cli/command_line.h"
+#include "core/errors.h"
 #include "icons/icl_files.h"
 
 namespace pixtrel::cli {
@@ -29,7 +30,9 @@ std::string Printable(const std::string& name) {
 
 }  // namespace
 
-int IclCommand(const Invocation& call) {
+namespace {
+
+int RunIcl(const Invocation& call) {
   const std::vector<std::string>& args = call.args;
   std::ostream& out = call.out;
   std::ostream& err = call.err;
@@ -73,6 +76,18 @@ int IclCommand(const Invocation& call) {
     return kExitDone;
   }
   throw UsageError{"icl takes list FILE, extract FILE DIR or build OUT ICO..."};
+}
+
+}  // namespace
+
+// An error that names no file of its own is about FILE (or OUT of build).
+int IclCommand(const Invocation& call) {
+  try {
+    return RunIcl(call);
+  } catch (Exception& error) {
+    if (error.File().empty() && call.args.size() >= 3) error.SetFile(call.args[2]);
+    throw;
+  }
 }
 
 }  // namespace pixtrel::cli

@@ -183,7 +183,7 @@ int StampCommand(const Invocation& call) {
     return kExitUsage;
   }
   Bitmap image;
-  LoadImageFile(line.in, image, call.interaction);
+  LoadImageFile(line.in, image, call.interaction, call.maxPixels);
   if (image.Empty()) {
     err << "error: nothing was loaded from " << line.in << '\n';
     return kExitError;

@@ -92,7 +92,7 @@ bool IsWindowsHeaderSize(std::uint32_t size) {
   return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
 }
 
-BmpInfo ParseHeaders(std::span<const std::uint8_t> data) {
+BmpInfo ParseHeaders(std::span<const std::uint8_t> data, std::int64_t pixelLimit) {
   if (data.size() < kFileHeaderSize + 4 || data[0] != 'B' || data[1] != 'M') ThrowBmpError(BmpError::NotABitmap);
   BmpInfo info;
   info.pixelOffset = Get32(data, 10);
@@ -179,7 +179,7 @@ BmpInfo ParseHeaders(std::span<const std::uint8_t> data) {
   if (info.topDown && info.compression != Compression::Rgb && info.compression != Compression::Bitfields)
     ThrowBmpError(BmpError::TopDownRle);
 
-  CheckImageSize(info.width, info.height);
+  CheckImageSize(info.width, info.height, pixelLimit);
 
   if (info.compression == Compression::Bitfields) {
     const bool withAlpha = compression == 6;
@@ -509,7 +509,7 @@ void Bitmap::LoadFromStream(Stream& stream) {
   const ByteBuffer bytes = stream.ReadRestBuffer();
   const std::span<const std::uint8_t> data(bytes);
 
-  const BmpInfo info = ParseHeaders(data);
+  const BmpInfo info = ParseHeaders(data, PixelLimit());
   const PixelPlan plan = PlanPixels(info);
 
   const bool uncompressed = info.compression == Compression::Rgb || info.compression == Compression::Bitfields;

@@ -15,4 +15,11 @@ void CheckImageSize(std::int64_t width, std::int64_t height) {
   if (width * height > kMaxImagePixels) throw EImageTooLarge();
 }
 
+void CheckImageSize(std::int64_t width, std::int64_t height, std::int64_t maxPixels) {
+  if (width < 0 || height < 0) throw EInvalidGraphic();
+  if (width <= kMaxImageDimension && height <= kMaxImageDimension && maxPixels > 0 && width * height > maxPixels)
+    throw EImageTooLarge(width, height, maxPixels);
+  CheckImageSize(width, height);
+}
+
 }  // namespace pixtrel

@@ -66,11 +66,19 @@ class ByteReader {
 // Multiplies sizes, throwing EImageTooLarge on overflow.
 std::size_t CheckedMul(std::size_t a, std::size_t b);
 
-// The largest picture any reader will allocate: 2^28 pixels (a 16384 x 16384
+// The largest picture any bitmap will hold: 2^28 pixels (a 16384 x 16384
 // image) and 2^20 pixels in either dimension. A header asking for more fails
 // with EImageTooLarge before anything is allocated.
 constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 28;
 constexpr std::int64_t kMaxImageDimension = std::int64_t{1} << 20;
 void CheckImageSize(std::int64_t width, std::int64_t height);
+
+// The program's own limit on the pixels of a picture it reads, as the user
+// may set it (pixtrel-cli --max-pixels, the settings file): about 537 MB at
+// 24 bits. 0 means no limit of the program's, kMaxImagePixels still holding.
+constexpr std::int64_t kDefaultMaxPixels = 178956970;
+// CheckImageSize, then maxPixels (unless 0): a picture over it fails with
+// EImageTooLarge naming both figures.
+void CheckImageSize(std::int64_t width, std::int64_t height, std::int64_t maxPixels);
 
 }  // namespace pixtrel

@@ -3,6 +3,7 @@
 // general handler shows Message().
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <string>
 
@@ -26,10 +27,16 @@ class Exception : public std::exception {
   const std::string& Context() const { return context_; }
   void SetContext(std::string context) { context_ = std::move(context); }
 
+  // The file being read or written when it happened, set on the way out of
+  // the open and save routines; pixtrel-cli prints it before the message.
+  const std::string& File() const { return file_; }
+  void SetFile(std::string file) { file_ = std::move(file); }
+
  private:
   std::string message_;
   std::string code_;
   std::string context_;
+  std::string file_;
 };
 
 // The message and, when there is one that the text does not already name,
@@ -45,6 +52,15 @@ inline std::string ErrorText(const std::exception& error) {
   return error.what();
 }
 
+// ErrorText after the file it concerns, "FILE: message", unless the message
+// names the file already or no file is known.
+inline std::string ErrorTextWithFile(const std::exception& error) {
+  const auto* own = dynamic_cast<const Exception*>(&error);
+  const std::string text = ErrorText(error);
+  if (!own || own->File().empty() || text.find(own->File()) != std::string::npos) return text;
+  return own->File() + ": " + text;
+}
+
 // The general errors below carry codes "core.<Name>". The file errors keep
 // the path in their text, as the general handler has always shown it, and
 // also as their context.
@@ -55,6 +71,7 @@ class EFOpenError : public Exception {
   explicit EFOpenError(std::string path)
       : Exception("core.FOpenError", "Cannot open file \"" + path + "\""), path_(std::move(path)) {
     SetContext(path_);
+    SetFile(path_);
   }
   const std::string& Path() const { return path_; }
 
@@ -68,6 +85,7 @@ class EFCreateError : public Exception {
   explicit EFCreateError(std::string path)
       : Exception("core.FCreateError", "Cannot create file \"" + path + "\""), path_(std::move(path)) {
     SetContext(path_);
+    SetFile(path_);
   }
   const std::string& Path() const { return path_; }
 
@@ -82,6 +100,7 @@ class FileError : public Exception {
   FileError(std::string path, const std::string& reason)
       : Exception("core.FileError", "Cannot create file \"" + path + "\". " + reason), path_(std::move(path)) {
     SetContext(path_);
+    SetFile(path_);
   }
   const std::string& Path() const { return path_; }
 
@@ -117,6 +136,12 @@ class EImageTooLarge : public Exception {
   EImageTooLarge() : Exception("core.ImageTooLarge", "Image is too large") {}
   // A codec's own limit, under its code.
   explicit EImageTooLarge(std::string code) : Exception(std::move(code), "Image is too large") {}
+  // Over the pixel limit the user set (or its default).
+  EImageTooLarge(std::int64_t width, std::int64_t height, std::int64_t limit)
+      : Exception("core.OverPixelLimit", "Image is too large") {
+    SetContext(std::to_string(width) + " x " + std::to_string(height) + " = " + std::to_string(width * height) +
+               " pixels, over the limit of " + std::to_string(limit) + " pixels");
+  }
 };
 
 // A writer whose format keeps the size in 16 bits was given a larger image:

@@ -1,7 +1,10 @@
 // The base of every image kind: bitmaps, icons, metafiles and the codec images.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "core/byte_reader.h"
 
 namespace pixtrel {
 
@@ -34,6 +37,15 @@ class Graphic {
   // Draws the picture into rect of the canvas, stretched to it. Kinds with
   // transparent pixels leave those pixels of the canvas as they were.
   virtual void Draw(Canvas& canvas, const Rect& rect) const;
+
+  // The most pixels a read may give this graphic (0: no limit but the
+  // bitmap's own): a file whose header asks for more fails before its
+  // pixels are allocated. Set by whoever reads, from the run's settings.
+  std::int64_t PixelLimit() const { return pixelLimit_; }
+  void SetPixelLimit(std::int64_t limit) { pixelLimit_ = limit; }
+
+ private:
+  std::int64_t pixelLimit_ = kDefaultMaxPixels;
 };
 
 }  // namespace pixtrel

@@ -341,10 +341,7 @@ class GIFReader {
  private:
   std::uint8_t Peek() const { return in_.Bytes()[in_.Position()]; }
 
-  void CheckPixels(std::int64_t width, std::int64_t height) {
-    CheckImageSize(width, height);
-    if (width * height > image_.PixelLimit()) throw EImageTooLarge();
-  }
+  void CheckPixels(std::int64_t width, std::int64_t height) { CheckImageSize(width, height, image_.PixelLimit()); }
 
   static bool IsGif(std::span<const std::uint8_t> s) {
     return (s[0] | 0x20) == 'g' && (s[1] | 0x20) == 'i' && (s[2] | 0x20) == 'f';
@@ -511,7 +508,9 @@ class GIFReader {
     }
     CheckPixels(width, height);
     allocated_ += static_cast<std::int64_t>(width) * height;
-    if (allocated_ > image_.PixelLimit()) throw EImageTooLarge();
+    // All frames together, as they are all kept.
+    const std::int64_t limit = image_.PixelLimit() > 0 ? image_.PixelLimit() : kMaxImagePixels;
+    if (allocated_ > limit) throw EImageTooLarge();
     frame.SetBounds(left, top, width, height);
     frame.SetInterlaced((packed & 0x40) != 0);
     if (packed & 0x80) ReadColorTable(frame.LocalColorMap(), 2 << (packed & 7));
@@ -613,8 +612,6 @@ void GIFImage::Warning(GifError warning) const {
 void GIFImage::Progress(int stage, int percent, const char* text) const {
   if (onProgress_) onProgress_(stage, percent, text);
 }
-
-std::int64_t GIFImage::PixelLimit() const { return pixelLimit_ >= 0 ? pixelLimit_ : kMaxImagePixels; }
 
 void GIFImage::LoadFromBytes(std::span<const std::uint8_t> bytes) {
   Clear();
@@ -753,7 +750,7 @@ Bitmap GIFImage::ToBitmap() const {
   const int height = header_.screenHeight;
   if (frame.Width() == width && frame.Height() == height) return frame.ToBitmap();
 
-  CheckImageSize(width, height);
+  CheckImageSize(width, height, PixelLimit());
   Bitmap picture(width, height, pf24bit);
   picture.Fill(clWhite);
   const Palette& colors = frame.ActiveColorMap().Colors();

@@ -292,11 +292,6 @@ class GIFImage : public Graphic {
   void Warning(GifError warning) const;
   void Progress(int stage, int percent, const char* text) const;
 
-  // A ceiling on the pixels a load may allocate, below the system-wide one
-  // (the fuzz target keeps decodes small with it).
-  void SetPixelLimit(std::int64_t pixels) { pixelLimit_ = pixels; }
-  std::int64_t PixelLimit() const;
-
  private:
   friend class GIFReader;
 
@@ -306,7 +301,6 @@ class GIFImage : public Graphic {
   Palette customPalette_;
   WarningCallback onWarning_;
   ProgressCallback onProgress_;
-  std::int64_t pixelLimit_ = -1;
 };
 
 // Compacts the image's colour tables by use: one global table sorted by use

@@ -72,12 +72,13 @@ struct LoadedFile {
   std::string pngText;
 };
 
-LoadedFile LoadBatchFile(const std::string& path, const SaveOptions& base, const std::optional<std::string>& pngText) {
+LoadedFile LoadBatchFile(const std::string& path, const BatchSettings& settings, const SaveOptions& base,
+                         const std::optional<std::string>& pngText) {
   // The batch formats never ask; nothing here can reach a user, and a script
   // without answers declines whatever might be asked.
   ScriptedInteraction silent;
   LoadedFile file;
-  const LoadResult result = LoadImageFile(path, file.image, silent);
+  const LoadResult result = LoadImageFile(path, file.image, silent, settings.maxPixels);
   file.pngText = result.pngText;
   file.options = base;
   file.options.password.clear();
@@ -91,7 +92,7 @@ void RunSequential(const std::vector<std::string>& workList, const BatchSettings
                    const std::optional<std::string>& pngText) {
   const std::string ext = "." + UpperCase(FormatName(settings.format));
   for (std::size_t i = 0; i < workList.size(); ++i) {
-    const LoadedFile file = LoadBatchFile(workList[i], options, pngText);
+    const LoadedFile file = LoadBatchFile(workList[i], settings, options, pngText);
     const Bitmap saveImage(file.image);
     const std::string target = BatchTargetName(settings.destination, workList[i], settings.format);
     bool written = false;
@@ -180,7 +181,7 @@ class ParallelBatch {
       std::exception_ptr error;
       std::string loadedText;
       try {
-        const LoadedFile loaded = LoadBatchFile(workList_[i], options, pngText_);
+        const LoadedFile loaded = LoadBatchFile(workList_[i], settings_, options, pngText_);
         loadedText = loaded.pngText;
         const Bitmap saveImage(loaded.image);
         // No batch file removes a target, so one that exists now still
@@ -237,7 +238,15 @@ class ParallelBatch {
     try {
       std::rethrow_exception(file.error);
     } catch (const EFCreateError& e) {
-      if (e.Path() == file.temp) throw EFCreateError(file.target);
+      if (e.Path() == file.temp) {
+        EFCreateError error(file.target);
+        error.SetFile(file.target);
+        throw error;
+      }
+      throw;
+    } catch (Exception& e) {
+      // A failed save names the target, not the temporary file.
+      if (e.File() == file.temp) e.SetFile(file.target);
       throw;
     }
   }

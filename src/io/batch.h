@@ -17,6 +17,7 @@ struct BatchSettings {
   std::string destination;     // folder, without a trailing separator
   std::string format = "PNG";  // "BMP", "GIF", "JPG" or "PNG"
   bool overwrite = false;
+  std::int64_t maxPixels = kDefaultMaxPixels;  // the run's pixel limit for every file read
 };
 
 // The full paths (folder, separator, name) of the selected names whose

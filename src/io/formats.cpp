@@ -32,8 +32,9 @@ namespace {
 // Path A: decode, assign into a fresh intermediate bitmap, then into the
 // target. The target is touched only after the reader has finished.
 template <typename Image>
-void LoadDecoded(const std::string& path, Bitmap& target, LoadContext&) {
+void LoadDecoded(const std::string& path, Bitmap& target, LoadContext& context) {
   Image image;
+  image.SetPixelLimit(context.maxPixels);
   image.LoadFromFile(path);
   Bitmap intermediate;
   intermediate.Assign(image);
@@ -42,9 +43,10 @@ void LoadDecoded(const std::string& path, Bitmap& target, LoadContext&) {
 
 // Path B: a stream reader, assigned into the target.
 template <typename Image>
-void LoadFromFileStream(const std::string& path, Bitmap& target, LoadContext&) {
+void LoadFromFileStream(const std::string& path, Bitmap& target, LoadContext& context) {
   FileStream stream(path);
   Image image;
+  image.SetPixelLimit(context.maxPixels);
   image.LoadFromStream(stream);
   if constexpr (std::is_base_of_v<Bitmap, Image>) {
     // A reader that is itself a bitmap hands its pixels over instead of
@@ -58,8 +60,9 @@ void LoadFromFileStream(const std::string& path, Bitmap& target, LoadContext&) {
 // Path C: the target takes the graphic's size and the graphic is drawn over
 // it; pixels the graphic leaves transparent keep what the target held.
 template <typename Image>
-void LoadDrawn(const std::string& path, Bitmap& target, LoadContext&) {
+void LoadDrawn(const std::string& path, Bitmap& target, LoadContext& context) {
   Image image;
+  image.SetPixelLimit(context.maxPixels);
   image.LoadFromFile(path);
   target.SetWidth(image.Width());
   target.SetHeight(image.Height());
@@ -68,8 +71,9 @@ void LoadDrawn(const std::string& path, Bitmap& target, LoadContext&) {
 
 // Path A for JPEG: the decoded picture moves into the intermediate bitmap
 // instead of being copied there; the steps are those of LoadDecoded.
-void LoadJpeg(const std::string& path, Bitmap& target, LoadContext&) {
+void LoadJpeg(const std::string& path, Bitmap& target, LoadContext& context) {
   JPEGImage image;
+  image.SetPixelLimit(context.maxPixels);
   image.LoadFromFile(path);
   Bitmap intermediate(image.TakeBitmap());
   target = std::move(intermediate);
@@ -79,6 +83,7 @@ void LoadJpeg(const std::string& path, Bitmap& target, LoadContext&) {
 // first tEXt chunk.
 void LoadPng(const std::string& path, Bitmap& target, LoadContext& context) {
   PNGObject image;
+  image.SetPixelLimit(context.maxPixels);
   image.LoadFromFile(path);
   const ChunktEXt* text = image.FirstTextChunk();
   std::string memo = text ? text->text : std::string();
@@ -96,12 +101,13 @@ void LoadGif(const std::string& path, Bitmap& target, LoadContext& context) {
 // abandoned prompt leaves the target as it was.
 template <ContainerKind Kind>
 void LoadEncrypted(const std::string& path, Bitmap& target, LoadContext& context) {
-  ReadEncryptedImage(path, target, Kind, context.interaction);
+  ReadEncryptedImage(path, target, Kind, context.interaction, context.maxPixels);
 }
 
 // Path A for BMP: the decoded bitmap is the intermediate.
-void LoadBitmapFile(const std::string& path, Bitmap& target, LoadContext&) {
+void LoadBitmapFile(const std::string& path, Bitmap& target, LoadContext& context) {
   Bitmap image;
+  image.SetPixelLimit(context.maxPixels);
   image.LoadFromFile(path);
   target = std::move(image);
 }
@@ -109,12 +115,13 @@ void LoadBitmapFile(const std::string& path, Bitmap& target, LoadContext&) {
 // Path A for TIFF: the reader fills a fresh bitmap of its own and hands it to
 // the target only when a directory decoded; it shows its own messages.
 void LoadTiff(const std::string& path, Bitmap& target, LoadContext& context) {
-  ReadTiffFile(path, target, context.interaction);
+  ReadTiffFile(path, target, context.interaction, context.maxPixels);
 }
 
 // Path A for Targa: the colour bitmap moves into the intermediate bitmap.
-void LoadTarga(const std::string& path, Bitmap& target, LoadContext&) {
+void LoadTarga(const std::string& path, Bitmap& target, LoadContext& context) {
   Targa image;
+  image.SetPixelLimit(context.maxPixels);
   image.LoadFromFile(path);
   Bitmap intermediate(image.TakeBitmap());
   target = std::move(intermediate);

@@ -25,7 +25,8 @@ enum class LoadPath {
 // What a reader gets besides the path and the target.
 struct LoadContext {
   UserInteraction& interaction;
-  std::string pngText;  // set by the PNG reader
+  std::int64_t maxPixels;  // Graphic::SetPixelLimit of the file's reader
+  std::string pngText;     // set by the PNG reader
 };
 
 // What a save asks before anything is written.

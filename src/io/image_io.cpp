@@ -24,13 +24,19 @@ std::string ExtractExtension(const std::string& path) {
   return UpperCase(name.substr(dot));
 }
 
-LoadResult LoadImageFile(const std::string& path, Bitmap& target, UserInteraction& interaction) {
+LoadResult LoadImageFile(const std::string& path, Bitmap& target, UserInteraction& interaction,
+                         std::int64_t maxPixels) {
   LoadResult result;
   result.extension = ExtractExtension(path);
   const FormatRow* row = FindLoadFormat(result.extension);
   if (!row) return result;
-  LoadContext context{interaction, std::string()};
-  row->load(path, target, context);
+  LoadContext context{interaction, maxPixels, std::string()};
+  try {
+    row->load(path, target, context);
+  } catch (Exception& error) {
+    if (error.File().empty()) error.SetFile(path);
+    throw;
+  }
   result.known = true;
   result.pngText = std::move(context.pngText);
   return result;
@@ -79,7 +85,12 @@ SaveOutcome SaveImageFile(const std::string& path, const Bitmap& source, const s
                           const SaveOptions& options) {
   const FormatRow* row = FindSaveFormat(ext);
   if (!row) return SaveOutcome::UnknownFormat;
-  return row->save(path, source, options);
+  try {
+    return row->save(path, source, options);
+  } catch (Exception& error) {
+    if (error.File().empty()) error.SetFile(path);
+    throw;
+  }
 }
 
 }  // namespace pixtrel

@@ -44,8 +44,11 @@ std::string UpperCase(std::string text);
 // never sniffed. An unknown extension leaves target as it was. A reader that
 // fails raises its error and target keeps its pixels. Messages and the
 // password prompt of the encrypted containers go through interaction.
-// Hiding the selection and showing the new picture are the caller's.
-LoadResult LoadImageFile(const std::string& path, Bitmap& target, UserInteraction& interaction);
+// Hiding the selection and showing the new picture are the caller's. A
+// picture of more than maxPixels pixels (unless 0) fails with EImageTooLarge
+// before its pixels are allocated.
+LoadResult LoadImageFile(const std::string& path, Bitmap& target, UserInteraction& interaction,
+                         std::int64_t maxPixels = kDefaultMaxPixels);
 
 enum class SaveOutcome {
   Written,        // the file was written

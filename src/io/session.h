@@ -13,6 +13,9 @@ struct Session {
   // options window's last choice, as every save takes them. Never holds a
   // password.
   SaveOptions conversion;
+  // The most pixels a picture read may have (0: no limit of the program's),
+  // from the settings file or pixtrel-cli --max-pixels.
+  std::int64_t maxPixels = kDefaultMaxPixels;
 };
 
 }  // namespace pixtrel

@@ -115,6 +115,55 @@ TEST(CliConvert, ReaderErrorsExitOneAndKeepTheTarget) {
   EXPECT_NE(missing.output.find("missing.bmp"), std::string::npos);
 }
 
+TEST(CliConvert, ErrorsNameTheFileTheyConcern) {
+  const std::string dir = test::TempDir();
+  { std::ofstream(dir + "/broken.gif") << "GIF89a\x01"; }
+  // A reader's fixed text comes after the file read...
+  Result read = RunCli("convert " + Quote(dir + "/broken.gif") + " " + Quote(dir + "/x.png"));
+  EXPECT_EQ(read.exitCode, 1);
+  EXPECT_EQ(read.output.rfind("error: " + dir + "/broken.gif: ", 0), 0u) << read.output;
+  // ...a writer's after the file written...
+  Bitmap wide(70000, 1, pf24bit);
+  wide.SaveToFile(dir + "/wide.bmp");
+  Result written = RunCli("convert " + Quote(dir + "/wide.bmp") + " " + Quote(dir + "/wide.gif"));
+  EXPECT_EQ(written.exitCode, 1);
+  EXPECT_EQ(written.output.rfind("error: " + dir + "/wide.gif: Image is too large for this file format", 0), 0u)
+      << written.output;
+  // ...and a text that names its file already stands as it is.
+  Result missing = RunCli("info " + Quote(dir + "/missing.bmp"));
+  EXPECT_EQ(missing.output, "error: Cannot open file \"" + dir + "/missing.bmp\"\n");
+}
+
+TEST(CliConvert, PixelLimitRefusesLargePicturesBeforeReadingThem) {
+  const std::string dir = test::TempDir();
+  // 26 bytes that declare 16384 x 16384 pixels, more than the default limit.
+  { std::ofstream(dir + "/bomb.ppm") << "P6\n16384 16384\n255\n\x01\x02\x03"; }
+  Result bomb = RunCli("convert " + Quote(dir + "/bomb.ppm") + " " + Quote(dir + "/bomb.png"));
+  EXPECT_EQ(bomb.exitCode, 1);
+  EXPECT_EQ(bomb.output, "error: " + dir +
+                             "/bomb.ppm: Image is too large (16384 x 16384 = 268435456 pixels, over the limit of "
+                             "178956970 pixels)\n");
+  EXPECT_FALSE(fs::exists(dir + "/bomb.png"));
+
+  const std::string sample = SampleBmp(dir);
+  // Anywhere on the line, for any command that reads.
+  Result under = RunCli("--max-pixels 1200 info " + Quote(sample));
+  EXPECT_EQ(under.exitCode, 0) << under.output;
+  Result over = RunCli("info " + Quote(sample) + " --max-pixels 1199");
+  EXPECT_EQ(over.exitCode, 1);
+  EXPECT_NE(over.output.find("40 x 30 = 1200 pixels, over the limit of 1199 pixels"), std::string::npos) << over.output;
+  Result batch = RunCli("batch --to PNG --dest " + Quote(dir) + " --max-pixels 100 " + Quote(sample));
+  EXPECT_EQ(batch.exitCode, 1);
+  EXPECT_NE(batch.output.find("over the limit of 100 pixels"), std::string::npos) << batch.output;
+  EXPECT_FALSE(fs::exists(dir + "/sample.png"));
+  // 0 takes the program's limit away: the file's own shortness fails it.
+  Result none = RunCli("info " + Quote(dir + "/bomb.ppm") + " --max-pixels 0");
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_EQ(none.output.find("over the limit"), std::string::npos) << none.output;
+  EXPECT_EQ(RunCli("info " + Quote(sample) + " --max-pixels -1").exitCode, 2);
+  EXPECT_EQ(RunCli("info " + Quote(sample) + " --max-pixels").exitCode, 2);
+}
+
 TEST(CliInfo, PrintsTheImageInfoText) {
   const std::string dir = test::TempDir();
   Result info = RunCli("info " + Quote(SampleBmp(dir)));

@@ -39,29 +39,23 @@ Bitmap DecodeInnerImage(std::span<const std::uint8_t> bytes, ContainerKind kind,
   switch (kind) {
     case ContainerKind::JPEG: {
       JPEGImage jpeg;
-      if (pixelLimit >= 0) jpeg.SetPixelLimit(pixelLimit);
+      jpeg.SetPixelLimit(pixelLimit);
       jpeg.LoadFromBytes(bytes);
       return jpeg.TakeBitmap();
     }
     case ContainerKind::PNG: {
       PNGObject png;
-      if (pixelLimit >= 0) png.SetPixelLimit(pixelLimit);
+      png.SetPixelLimit(pixelLimit);
       png.LoadFromBytes(bytes);
       return png.TakeBitmap();
     }
     case ContainerKind::GIF:
       break;
   }
-  Bitmap picture;
-  if (pixelLimit < 0) {
-    gif::DecodeGifBytes(bytes, picture);
-  } else {
-    gif::GIFImage image;
-    image.SetPixelLimit(pixelLimit);
-    image.LoadFromBytes(bytes);
-    picture = image.ToBitmap();
-  }
-  return picture;
+  gif::GIFImage image;
+  image.SetPixelLimit(pixelLimit);
+  image.LoadFromBytes(bytes);
+  return image.ToBitmap();
 }
 
 std::vector<std::uint8_t> EncipherContainer(std::vector<std::uint8_t> inner, const std::string& password) {
@@ -85,6 +79,12 @@ bool DecodeContainer(std::span<const std::uint8_t> container, const std::string&
   Bitmap decoded;
   try {
     decoded = DecodeInnerImage(inner, kind, pixelLimit);
+  } catch (const EImageTooLarge& error) {
+    // A picture over the limit the user set decoded far enough to be the
+    // right password: say so rather than blame the password.
+    if (error.Code() == "core.OverPixelLimit") throw;
+    interaction.ShowMessage(kInvalidPasswordText);
+    return false;
   } catch (const std::exception&) {
     // A wrong password, a damaged container and another format inside all
     // look the same here.
@@ -95,11 +95,12 @@ bool DecodeContainer(std::span<const std::uint8_t> container, const std::string&
   return true;
 }
 
-bool ReadEncryptedImage(const std::string& path, Bitmap& target, ContainerKind kind, UserInteraction& interaction) {
+bool ReadEncryptedImage(const std::string& path, Bitmap& target, ContainerKind kind, UserInteraction& interaction,
+                        std::int64_t pixelLimit) {
   const std::optional<std::string> password = AskPassword(interaction);
   if (!password) return false;
   const std::vector<std::uint8_t> container = ReadFileBytes(path);
-  return DecodeContainer(container, *password, kind, target, interaction);
+  return DecodeContainer(container, *password, kind, target, interaction, pixelLimit);
 }
 
 bool WriteEncryptedImage(const std::string& path, const Bitmap& source, ContainerKind kind,

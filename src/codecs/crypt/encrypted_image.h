@@ -33,9 +33,10 @@ extern const char* const kPasswordPrompt;       // "Password"
 // GIF with the GIF preparation and the "Transparent GIF" option, JPEG at the
 // JPEG quality setting, PNG without the text chunk.
 std::vector<std::uint8_t> BuildInnerImage(const Bitmap& source, ContainerKind kind, const InnerImageOptions& options);
-// Decodes an inner file; throws whatever the decoder throws. pixelLimit,
-// when not negative, caps the picture below the system-wide limit.
-Bitmap DecodeInnerImage(std::span<const std::uint8_t> bytes, ContainerKind kind, std::int64_t pixelLimit = -1);
+// Decodes an inner file; throws whatever the decoder throws. pixelLimit is
+// that of Graphic::SetPixelLimit.
+Bitmap DecodeInnerImage(std::span<const std::uint8_t> bytes, ContainerKind kind,
+                        std::int64_t pixelLimit = kDefaultMaxPixels);
 
 // The container bytes of an inner file under a password, and back.
 std::vector<std::uint8_t> EncipherContainer(std::vector<std::uint8_t> inner, const std::string& password);
@@ -43,9 +44,10 @@ std::vector<std::uint8_t> DecipherContainer(std::vector<std::uint8_t> container,
 
 // Deciphers container bytes and decodes them into target. A failure of the
 // decoder shows "invalid password" through interaction and leaves target as
-// it was; returns whether target was replaced.
+// it was; returns whether target was replaced. A picture over pixelLimit
+// raises EImageTooLarge instead.
 bool DecodeContainer(std::span<const std::uint8_t> container, const std::string& password, ContainerKind kind,
-                     Bitmap& target, UserInteraction& interaction, std::int64_t pixelLimit = -1);
+                     Bitmap& target, UserInteraction& interaction, std::int64_t pixelLimit = kDefaultMaxPixels);
 
 // The password dialog ("Enter password"): nothing on cancel or an empty entry.
 std::optional<std::string> AskPassword(UserInteraction& interaction);
@@ -53,7 +55,8 @@ std::optional<std::string> AskPassword(UserInteraction& interaction);
 // Asks for the password; cancel or an empty password ends quietly (false).
 // Then reads the file (an unreadable one raises EFOpenError, as for any
 // reader) and decodes it as DecodeContainer does.
-bool ReadEncryptedImage(const std::string& path, Bitmap& target, ContainerKind kind, UserInteraction& interaction);
+bool ReadEncryptedImage(const std::string& path, Bitmap& target, ContainerKind kind, UserInteraction& interaction,
+                        std::int64_t pixelLimit = kDefaultMaxPixels);
 // Writes source under password, which the caller asked for beforehand; an
 // empty password writes nothing and returns false. An existing file is
 // replaced only by a complete container.

@@ -256,8 +256,7 @@ void JPEGImage::LoadFromBytes(std::span<const std::uint8_t> bytes) {
 
   const int width = static_cast<int>(d.cinfo.output_width);
   const int height = static_cast<int>(d.cinfo.output_height);
-  CheckImageSize(width, height);
-  if (pixelLimit_ >= 0 && std::int64_t{width} * height > pixelLimit_) throw EImageTooLarge();
+  CheckImageSize(width, height, PixelLimit());
 
   Bitmap picture(width, height, pf24bit);
   std::vector<JSAMPROW> rows(static_cast<std::size_t>(height));

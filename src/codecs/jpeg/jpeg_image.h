@@ -89,16 +89,11 @@ class JPEGImage : public Graphic {
   // texts are kept); empty for an undamaged file.
   const std::vector<std::string>& Warnings() const { return warnings_; }
 
-  // A ceiling on the decoded picture below the system-wide one (the fuzz
-  // target keeps decodes small with it).
-  void SetPixelLimit(std::int64_t pixels) { pixelLimit_ = pixels; }
-
  private:
   Bitmap picture_;
   std::vector<std::string> warnings_;
   int quality_ = kDefaultQuality;
   bool grayscale_ = false;
-  std::int64_t pixelLimit_ = -1;
 };
 
 // Encodes a bitmap straight from its rows (pf24bit and pf32bit; other formats

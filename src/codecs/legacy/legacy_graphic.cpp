@@ -22,8 +22,7 @@ std::vector<std::uint8_t> LegacyGraphic::ReadImageBytes(Stream& stream) {
 }
 
 void LegacyGraphic::AllocatePicture(std::int64_t width, std::int64_t height, pixtrel::PixelFormat format) {
-  CheckImageSize(width, height);
-  if (pixelLimit_ > 0 && width * height > pixelLimit_) throw EImageTooLarge();
+  CheckImageSize(width, height, PixelLimit());
   Bitmap picture(static_cast<int>(width), static_cast<int>(height), format);
   // A fresh bitmap is filled with the brush colour; decoded pictures start
   // from zero so that rows the data does not reach are defined and dark.

@@ -80,10 +80,6 @@ class LegacyGraphic : public Bitmap {
   pixtrel::ColorManager& ColorManager() { return colorManager_; }
   std::int64_t BasePosition() const { return basePosition_; }
 
-  // A ceiling on the picture below the system-wide one (the fuzz targets
-  // keep decodes small with it); 0 or less means none.
-  void SetPixelLimit(std::int64_t pixels) { pixelLimit_ = pixels; }
-
  protected:
   // Records the stream position as the image start, clears the properties
   // and the picture, and gives a fresh colour manager.
@@ -101,9 +97,6 @@ class LegacyGraphic : public Bitmap {
   pixtrel::ImageProperties properties_;
   pixtrel::ColorManager colorManager_;
   std::int64_t basePosition_ = 0;
-
- private:
-  std::int64_t pixelLimit_ = 0;
 };
 
 }  // namespace pixtrel

@@ -112,7 +112,7 @@ void PPMGraphic::LoadFromStream(Stream& stream) {
   const bool grey = kind == 2 || kind == 5;
   if (!bitmap) in.Number();  // the maximum, not used
   if (p.width == 0 || p.height == 0) ThrowLegacyError(LegacyError::InvalidFormat, kPPMFormat);
-  CheckImageSize(p.width, p.height);
+  CheckImageSize(p.width, p.height, PixelLimit());
   p.compression = ctNone;
   p.colorScheme = bitmap ? csIndexed : (grey ? csG : csRGB);
   p.bitsPerSample = bitmap ? 1 : 8;

@@ -51,7 +51,7 @@ void PSDGraphic::LoadFromStream(Stream& stream) {
   if (p.version != 1 || p.channels == 0 || p.width == 0 || p.height == 0) {
     ThrowLegacyError(LegacyError::InvalidFormat, kPSD);
   }
-  CheckImageSize(p.width, p.height);
+  CheckImageSize(p.width, p.height, PixelLimit());
   const int samples = std::min(p.channels, 4);
   p.bitsPerSample = depth;
   p.samplesPerPixel = samples;

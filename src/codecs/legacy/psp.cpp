@@ -108,7 +108,7 @@ void PSPGraphic::LoadFromStream(Stream& stream) {
     }
     if (depth != 1 && depth != 4 && depth != 8 && depth != 24) ThrowLegacyError(LegacyError::InvalidColorFormat, kPSP);
     if (p.width == 0 || p.height == 0) ThrowLegacyError(LegacyError::InvalidFormat, kPSP);
-    CheckImageSize(p.width, p.height);
+    CheckImageSize(p.width, p.height, PixelLimit());
     p.bitsPerPixel = depth;
     if (depth == 24) {
       p.colorScheme = csRGB;

@@ -173,7 +173,7 @@ Header ReadWmfHeader(std::span<const std::uint8_t> data) {
 // writers give frame and bounds in logical units although the records map
 // to other device coordinates, so the picture would be empty; such a file
 // is framed by the extent of its drawing.
-void CheckEmfRecords(std::span<const std::uint8_t> data, Header& h) {
+void CheckEmfRecords(std::span<const std::uint8_t> data, Header& h, std::int64_t pixelLimit) {
   metafile::DeviceMapping mapping;
   mapping.pixelsPerMmX = h.pxPerMmX;
   mapping.pixelsPerMmY = h.pxPerMmY;
@@ -186,7 +186,7 @@ void CheckEmfRecords(std::span<const std::uint8_t> data, Header& h) {
   const double limit = static_cast<double>(kMaxImageDimension + 1);
   h.width = static_cast<int>(std::lround(std::clamp(drawn.width() / h.pxPerMmX * kScreenDpi / 25.4, 1.0, limit)));
   h.height = static_cast<int>(std::lround(std::clamp(drawn.height() / h.pxPerMmY * kScreenDpi / 25.4, 1.0, limit)));
-  CheckImageSize(h.width, h.height);
+  CheckImageSize(h.width, h.height, pixelLimit);
 }
 
 // The part [left, left + w) x [top, top + h) of the bitmap as RGB32 for the
@@ -246,10 +246,10 @@ void Metafile::LoadFromBytes(std::vector<std::uint8_t> bytes) {
   } catch (const EReadError&) {
     throw EInvalidMetafile(MetafileError::InvalidHeader);
   }
-  CheckImageSize(h.width, h.height);
+  CheckImageSize(h.width, h.height, PixelLimit());
 
   if (h.enhanced) {
-    CheckEmfRecords(data, h);
+    CheckEmfRecords(data, h, PixelLimit());
   } else {
     metafile::Playback check(nullptr, metafile::DeviceMapping{}, true);
     metafile::PlayWmf(data, h.recordsStart, h.objectCount, check, false);

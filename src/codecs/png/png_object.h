@@ -176,10 +176,8 @@ class PNGObject : public Graphic {
   const std::array<std::uint8_t, 256>& GammaTable() const { return gamma_; }
   const std::array<std::uint8_t, 256>& InverseGammaTable() const { return inverseGamma_; }
 
-  // For the fuzz target: skip CRC checks so mutations reach the image data,
-  // and cap the decoded size below the system-wide limit.
+  // For the fuzz target: skip CRC checks so mutations reach the image data.
   void SetCheckCRC(bool check) { checkCRC_ = check; }
-  void SetPixelLimit(std::int64_t pixels) { pixelLimit_ = pixels; }
 
   // Writer settings, fixed for the system.
   static constexpr int kCompressionLevel = 7;
@@ -195,7 +193,6 @@ class PNGObject : public Graphic {
   std::array<std::uint8_t, 256> gamma_{};
   std::array<std::uint8_t, 256> inverseGamma_{};
   bool checkCRC_ = true;
-  std::int64_t pixelLimit_ = -1;
 };
 
 // The CRC-32 of a chunk's type and data.

@@ -265,8 +265,7 @@ void PNGDecoder::ReadHeader(ChunkIHDR& header, std::span<const std::uint8_t> dat
   if (header.interlaceMethod > 1) throw EPNGUnknownInterlace();
   // Combinations outside the standard have no decoding, nor has an empty image.
   if (!ValidCombination(header.colorType, header.bitDepth) || width == 0 || height == 0) throw EPngInvalidIHDR();
-  CheckImageSize(width, height);
-  if (png_.pixelLimit_ >= 0 && std::int64_t{width} * height > png_.pixelLimit_) throw EImageTooLarge();
+  CheckImageSize(width, height, png_.PixelLimit());
 
   const int bits = RasterBits(header.colorType, header.bitDepth);
   header.raster = Bitmap(header.width, header.height, FormatForBits(bits));

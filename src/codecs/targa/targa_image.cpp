@@ -156,8 +156,7 @@ void Targa::LoadFromBytes(std::span<const std::uint8_t> bytes) {
   h.pixelDepth = reader.U8();
   h.descriptor = reader.U8();
 
-  if (pixelLimit_ > 0 && std::int64_t{h.width} * h.height > pixelLimit_) throw EImageTooLarge();
-  CheckImageSize(h.width, h.height);
+  CheckImageSize(h.width, h.height, PixelLimit());
 
   std::size_t position = std::min(bytes.size(), kHeaderSize + h.idLength);
 

@@ -90,9 +90,6 @@ class Targa : public Graphic {
   // Up to 256 entries; pixel values index it from entry 0.
   const std::array<TargaColor, 256>& ColorMap() const { return colorMap_; }
 
-  // A ceiling on the picture below the system-wide one (fuzzing).
-  void SetPixelLimit(std::int64_t pixels) { pixelLimit_ = pixels; }
-
  private:
   void Decode(std::span<const std::uint8_t> data);
 
@@ -103,7 +100,6 @@ class Targa : public Graphic {
   TargaType kind_ = ttNoImageData;
   TargaColorDepthType depth_ = cd8bit;
   std::array<TargaColor, 256> colorMap_{};
-  std::int64_t pixelLimit_ = -1;
 };
 
 // Writes source as the Targa file SaveToStream writes, straight from its rows

@@ -173,9 +173,12 @@ class DirectoryDecoder {
     if (rowLength < rowBytes || (static_cast<std::uint64_t>(height_) - 1) * rowLength + rowBytes > data.Total())
       return Fail(TiffMessage::ImageData);
 
+    // Over the user's limit is said as such; past what a bitmap holds, the
+    // reader's own out-of-memory message.
+    if (pixelLimit_ > 0 && std::int64_t{width_} * height_ > pixelLimit_)
+      throw EImageTooLarge(width_, height_, pixelLimit_);
     Bitmap bitmap;
     try {
-      if (pixelLimit_ > 0 && std::int64_t{width_} * height_ > pixelLimit_) throw EImageTooLarge();
       bitmap = Bitmap(width_, height_, FormatForBits(bits));
     } catch (const EImageTooLarge&) {
       return Fail(TiffMessage::OutOfMemory);
@@ -247,10 +250,11 @@ void ReadDirectories(const FileTiff& file, const std::string& fileName, Bitmap& 
 
 }  // namespace
 
-void ReadTiffFile(const std::string& fileName, Bitmap& target, UserInteraction& interaction) {
+void ReadTiffFile(const std::string& fileName, Bitmap& target, UserInteraction& interaction,
+                  std::int64_t pixelLimit) {
   FileTiff file;
   file.SetFileName(fileName);
-  ReadDirectories(file, fileName, target, interaction, 0);
+  ReadDirectories(file, fileName, target, interaction, pixelLimit);
 }
 
 void ReadTiffBytes(std::span<const std::uint8_t> bytes, const std::string& fileName, Bitmap& target,

@@ -17,12 +17,13 @@ namespace pixtrel {
 
 // Reads every directory in file order; each one that decodes replaces the
 // picture, so the last decodable directory ends in target. target is
-// changed only once the whole file has been read.
-void ReadTiffFile(const std::string& fileName, Bitmap& target, UserInteraction& interaction);
+// changed only once the whole file has been read. A directory of more than
+// pixelLimit pixels (unless 0) raises EImageTooLarge.
+void ReadTiffFile(const std::string& fileName, Bitmap& target, UserInteraction& interaction,
+                  std::int64_t pixelLimit = kDefaultMaxPixels);
 
 // The same over bytes in memory; fileName only names the file in messages.
-// pixelLimit, when positive, refuses larger pictures as if memory ran out.
 void ReadTiffBytes(std::span<const std::uint8_t> bytes, const std::string& fileName, Bitmap& target,
-                   UserInteraction& interaction, std::int64_t pixelLimit = 0);
+                   UserInteraction& interaction, std::int64_t pixelLimit = kDefaultMaxPixels);
 
 }  // namespace pixtrel

@@ -33,17 +33,18 @@ void Put32BE(Bytes& b, unsigned v) {
 void PutText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
 
 template <typename G>
-G Load(const Bytes& bytes) {
+G Load(const Bytes& bytes, std::int64_t pixelLimit = kDefaultMaxPixels) {
   G graphic;
+  graphic.SetPixelLimit(pixelLimit);
   graphic.LoadFromBytes(bytes);
   return graphic;
 }
 
 // The message a load raises, empty when it succeeds.
 template <typename G>
-std::string LoadError(const Bytes& bytes) {
+std::string LoadError(const Bytes& bytes, std::int64_t pixelLimit = kDefaultMaxPixels) {
   try {
-    Load<G>(bytes);
+    Load<G>(bytes, pixelLimit);
   } catch (const Exception& e) {
     return e.Message();
   }
@@ -356,10 +357,12 @@ TEST(PSDGraphic, HeaderFaults) {
   PSDSections(zip, {}, 2);
   EXPECT_EQ(LoadError<PSDGraphic>(zip),
             "Cannot load image. The compression scheme is not supported for PSD or PDD files.");
-  // A huge picture with no data behind it fails before allocating.
+  // A huge picture with no data behind it fails before allocating: over the
+  // pixel limit, and without one for want of data.
   Bytes huge = PSDHeader(3, 16000, 16000, 8, 3);
   PSDSections(huge, {}, 0);
-  EXPECT_EQ(LoadError<PSDGraphic>(huge), "Stream read error");
+  EXPECT_EQ(LoadError<PSDGraphic>(huge), "Image is too large");
+  EXPECT_EQ(LoadError<PSDGraphic>(huge, 0), "Stream read error");
   Bytes cmyk3 = PSDHeader(3, 1, 1, 8, 4);
   PSDSections(cmyk3, {}, 0);
   EXPECT_FALSE(LoadError<PSDGraphic>(cmyk3).empty());

@@ -29,10 +29,10 @@ struct Outcome {
   bool Untouched() const { return bitmap.Width() == 2 && bitmap.Height() == 3 && bitmap.Pixel(1, 2) == clRed; }
 };
 
-Outcome Read(const std::vector<std::uint8_t>& bytes) {
+Outcome Read(const std::vector<std::uint8_t>& bytes, std::int64_t pixelLimit = kDefaultMaxPixels) {
   ScriptedInteraction script;
   Outcome outcome;
-  ReadTiffBytes(bytes, "x.tif", outcome.bitmap, script);
+  ReadTiffBytes(bytes, "x.tif", outcome.bitmap, script, pixelLimit);
   outcome.messages = script.messages;
   return outcome;
 }
@@ -325,9 +325,18 @@ TEST(TiffReader, PictureTooLargeForMemoryShowsOutOfMemory) {
                   {273, 4, offsets},
                   {278, 4, {16}},
                   {279, 4, counts}});
-  const Outcome o = Read(b.bytes);
+  // Past what a bitmap holds the reader says so itself and goes on...
+  const Outcome o = Read(b.bytes, 0);
   EXPECT_EQ(o.messages, std::vector<std::string>{"Out Of Memory "});
   EXPECT_TRUE(o.Untouched());
+  // ...while the limit the user set fails the read, naming both figures.
+  try {
+    Read(b.bytes);
+    ADD_FAILURE() << "read over the limit";
+  } catch (const EImageTooLarge& e) {
+    EXPECT_EQ(e.Code(), "core.OverPixelLimit");
+    EXPECT_EQ(e.Context(), "65535 x 65535 = 4294836225 pixels, over the limit of 178956970 pixels");
+  }
 }
 
 }  // namespace
