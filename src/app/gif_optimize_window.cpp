@@ -78,7 +78,7 @@ PainterReduceF::PainterReduceF(gif::GifSettings& defaults, UserInteraction& ui, 
     : QMainWindow(parent, Qt::Window), defaults_(defaults), ui_(ui), dialogs_(dialogs) {
   setObjectName(QStringLiteral("PainterReduceF"));
   setWindowTitle(QStringLiteral("GIF Optimizer"));
-  resize(640, 420);
+  resize(700, 460);
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
