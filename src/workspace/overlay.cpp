@@ -56,6 +56,7 @@ void DrawOverlay(Bitmap& target, Overlay& overlay) {
 
 void PaintOverlay(Workspace& workspace, Overlay& overlay) {
   DrawOverlay(workspace.Image(), overlay);
+  // Setting the image to itself only announces the change.
   workspace.SetImage(workspace.Image());
 }
 
@@ -75,7 +76,7 @@ void SwapOverlay(Workspace& workspace, Overlay& overlay) {
   Bitmap displayed = std::move(workspace.Image());
   workspace.Image() = std::move(overlay.Image());
   overlay.Image() = std::move(displayed);
-  workspace.SetImage(workspace.Image());
+  workspace.SetImage(workspace.Image());  // announces the change
   if (overlay.changed) overlay.changed();
 }
 
