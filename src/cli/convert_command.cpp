@@ -55,10 +55,10 @@ const char kConvertOptions[] =
     "                       without it the image is resampled to 32x32 (Yes)\n"
     "  --alpha N            write a PNG with an alpha channel of N everywhere, 0\n"
     "                       (transparent) to 255 (opaque), as the PNG tab saves it\n"
-    "  --alpha-shape [SHAPE OPTIONS]  write a PNG whose alpha is the shape's mask:\n"
-    "                       the shape (stamp's options --kind, --brush, --pen, ...;\n"
-    "                       --box is not needed) fills the image, white parts\n"
-    "                       transparent, black parts opaque\n";
+    "  --alpha-shape [SHAPE OPTIONS]\n"
+    "                       write a PNG whose alpha is the shape's mask: the shape\n"
+    "                       (stamp's options --kind, --brush, --pen, ...; no --box)\n"
+    "                       fills the image, white parts transparent, black opaque\n";
 
 const char kBatchOptions[] =
     "\n"
