@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
 #include "core/canvas.h"
 #include "support/corpus.h"
 #include "support/io_support.h"
@@ -180,6 +183,47 @@ TEST(Blender, FiftyOfBlackUnderWhiteIsGrey128AndTheEndsAreTheirImages) {
   EXPECT_EQ(layer.Pixel(0, 6), clRed);
   EXPECT_EQ(layer.Pixel(4, 6), clWhite);
   EXPECT_EQ(BlendPreview(ws, overlay, 25).Pixel(0, 6), RGB(191, 0, 0)) << "0.75 * 255 = 191.25";
+}
+
+// Paint compared with a plain per-pixel reference, for awkward places and
+// the pixel formats of both images.
+TEST(Overlay, PaintMatchesAPlainReferenceAnywhereInAnyFormat) {
+  std::mt19937 random(17);
+  const PixelFormat formats[] = {pf1bit, pf4bit, pf8bit, pf16bit, pf24bit, pf32bit};
+  for (PixelFormat imageFormat : formats)
+    for (PixelFormat overlayFormat : formats) {
+      SCOPED_TRACE(std::to_string(imageFormat) + "/" + std::to_string(overlayFormat));
+      Bitmap image(1 + static_cast<int>(random() % 40), 1 + static_cast<int>(random() % 30), pf24bit);
+      for (int y = 0; y < image.Height(); ++y)
+        for (int x = 0; x < image.Width(); ++x) image.SetPixel(x, y, (x + y) % 3 ? clBlack : clBlue);
+      image.SetPixelFormat(imageFormat);
+      Bitmap over(1 + static_cast<int>(random() % 25), 1 + static_cast<int>(random() % 25), pf24bit);
+      for (int y = 0; y < over.Height(); ++y)
+        for (int x = 0; x < over.Width(); ++x) over.SetPixel(x, y, (x * y) % 4 ? clWhite : clRed);
+      over.SetPixelFormat(overlayFormat);
+      Workspace ws;
+      ws.SetImage(image);
+      Overlay overlay;
+      overlay.Take(over);
+      const int px = static_cast<int>(random() % 80) - 30, py = static_cast<int>(random() % 70) - 30;
+      overlay.MoveTo(px, py);
+      PaintOverlay(ws, overlay);
+      const Color key = overlay.Image().TransparentColor();
+      for (int y = 0; y < image.Height(); ++y)
+        for (int x = 0; x < image.Width(); ++x) {
+          Color expected = image.Pixel(x, y);
+          if (overlay.Contains(x, y)) {
+            const Color c = overlay.Image().Pixel(x - px, y - py);
+            if (c != key) {
+              Bitmap one(1, 1, pf24bit);
+              one.SetPixel(0, 0, c);
+              one.SetPixelFormat(imageFormat);
+              expected = one.Pixel(0, 0);
+            }
+          }
+          ASSERT_EQ(ws.Image().Pixel(x, y), expected) << x << "," << y << " overlay at " << px << "," << py;
+        }
+    }
 }
 
 }  // namespace
