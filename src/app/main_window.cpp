@@ -23,7 +23,9 @@
 #include "app/edit_actions.h"
 #include "app/file_browser.h"
 #include "app/guarded.h"
+#include "app/gif_optimize_window.h"
 #include "app/jpeg_preview_window.h"
+#include "app/overlay_actions.h"
 #include "app/qt_interaction.h"
 #include "app/workspace_view.h"
 #include "core/errors.h"
@@ -111,6 +113,8 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   interaction_ = std::make_unique<QtInteraction>(this);
   externalInteraction_ = options.interaction;
   edits_ = std::make_unique<EditActions>(workspace_, selection_, effectSettings_, UI(), view_, this);
+  compositions_ = std::make_unique<CompositionActions>(workspace_, shape_, session_.conversion.gifDefaults, UI(),
+                                                       dialogs_, view_, browser_, pages_, this);
   batch_ = new BatchF(dialogs_, this);
   BuildMenus();
   connect(edits_->JpegWindow(), &JpegPreviewWindow::qualityChanged, this,
@@ -138,6 +142,7 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
 }
 
 PixtrelF::~PixtrelF() {
+  compositions_.reset();
   edits_.reset();
   // The windows that hold the workspace go before it does.
   qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
@@ -216,6 +221,7 @@ void PixtrelF::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->addAction(e.newImage);
   command(file, "&Open...", "Open1", "Ctrl+O", &PixtrelF::Open1Click);
+  file->addAction(compositions_->openOverlay);
   command(file, "Save &As...", "SaveAs1", nullptr, &PixtrelF::SaveAs1Click);
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
@@ -224,6 +230,7 @@ void PixtrelF::BuildMenus() {
   edit->addAction(e.resizeImage);
   edit->addAction(e.makeSquare);
   edit->addAction(e.crop);
+  edit->addAction(compositions_->paintOverlay);
   edit->addAction(e.turn);
   edit->addSeparator();
   edit->addAction(e.copyToClipboard);
@@ -239,6 +246,7 @@ void PixtrelF::BuildMenus() {
   connect(giftrans_, &QAction::toggled, this, [this](bool checked) { session_.conversion.gifTransparent = checked; });
   options->addAction(e.showImageInfo);
   options->addMenu(e.colorDepth);
+  options->addAction(compositions_->viewOverlay);
   command(options, "View &Batch directory", "ViewBatchdirectory1", nullptr, &PixtrelF::ViewBatchDirectory);
 
   menuBar()->addMenu(e.effects);
@@ -253,7 +261,9 @@ void PixtrelF::BuildMenus() {
   selection->addAction(e.viewAsIcon);
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+  tools->addAction(compositions_->gifOptimize);
   tools->addAction(e.jpgOptimize);
+  tools->addAction(compositions_->pngTransparency);
   tools->addMenu(e.effectSettings);
   command(tools, "&Refresh Files", "RefreshFiles1", "F12", &PixtrelF::RefreshFiles);
 
@@ -269,6 +279,7 @@ void PixtrelF::BuildMenus() {
   QMenu* files = browser_->FileMenu();
   command(files, "&Convert", "BatchNow1", nullptr, &PixtrelF::BatchNow1Click);
   command(files, "&Delete", "Delete1", nullptr, &PixtrelF::Delete1Click);
+  files->addAction(compositions_->listOverlay);
   command(files, "&Refresh", "Refresh1", nullptr, &PixtrelF::RefreshFiles);
   command(browser_->TreeMenu(), "&Add to Favourites", "AddtoFavourites1", nullptr, &PixtrelF::AddToFavourites);
 }
@@ -491,6 +502,7 @@ void PixtrelF::closeEvent(QCloseEvent* event) {
   }
   SaveSettings();
   if (JpegPreviewWindow* jpeg = edits_->JpegWindow()) jpeg->close();
+  compositions_->GifWindow()->close();
   event->accept();
 }
 

@@ -22,6 +22,7 @@
 #include "effects/effect_settings.h"
 #include "io/session.h"
 #include "settings/form_ini.h"
+#include "shapes/zep_shape.h"
 #include "workspace/selection.h"
 #include "workspace/workspace.h"
 
@@ -29,6 +30,7 @@ namespace pixtrel {
 
 class AppDialogs;
 class BatchF;
+class CompositionActions;
 class EditActions;
 class FileBrowser;
 class QtInteraction;
@@ -90,6 +92,10 @@ class PixtrelF : public QMainWindow {
   Selection& CurrentSelection() { return selection_; }
   FileBrowser* Browser() const { return browser_; }
   EditActions* Edits() const { return edits_.get(); }
+  // The overlay, the "PNG" and "Blender" tabs and the GIF optimize window.
+  CompositionActions* Compositions() const { return compositions_.get(); }
+  // The shape drawn over the workspace, which the PNG tab turns into a mask.
+  shapes::ZepShape& CurrentShape() { return shape_; }
   WorkspaceView* View() const { return view_; }
   BatchF* BatchWindow() const { return batch_; }
   QPlainTextEdit* PngMemo() const { return pngmemo_; }
@@ -139,6 +145,7 @@ class PixtrelF : public QMainWindow {
   Selection selection_;
   fx::EffectSettings effectSettings_;
   Session session_;
+  shapes::ZepShape shape_;
   UserInteraction* externalInteraction_ = nullptr;
 
   std::unique_ptr<QtInteraction> interaction_;
@@ -148,6 +155,7 @@ class PixtrelF : public QMainWindow {
   QPlainTextEdit* pngmemo_ = nullptr;
   QLabel* status_[2] = {nullptr, nullptr};
   std::unique_ptr<EditActions> edits_;
+  std::unique_ptr<CompositionActions> compositions_;
   BatchF* batch_ = nullptr;
   QMenu* directoriesMenu_ = nullptr;
   QAction* giftrans_ = nullptr;

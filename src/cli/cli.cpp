@@ -24,6 +24,14 @@ const Subcommand kSubcommands[] = {
      FormatsCommand},
     {"stamp", "  stamp IN OUT         paint one shape into IN and save it as OUT\n", nullptr, StampAppendix,
      StampCommand},
+    {"overlay",
+     "  overlay IN OVERLAY OUT\n"
+     "                       paint OVERLAY over IN (--at X,Y, --glue) and save OUT\n",
+     kOverlayOptions, nullptr, OverlayCommand},
+    {"blend",
+     "  blend IN OVERLAY OUT --amount N\n"
+     "                       cross-fade OVERLAY (on white) with IN and save OUT\n",
+     nullptr, nullptr, BlendCommand},
     {"icl",
      "  icl list FILE        list the icons of an icon library (.icl) or of a 32-bit\n"
      "                       program or library: index, name, images as WxH@bits\n"

@@ -13,6 +13,10 @@
 #include "core/byte_reader.h"
 #include "core/scripted_interaction.h"
 
+namespace pixtrel::shapes {
+struct StampRequest;
+}
+
 namespace pixtrel::cli {
 
 // A wrong command line: shown with a pointer to --help, exit code 2.
@@ -74,10 +78,18 @@ int EffectsCommand(const Invocation& call);
 int StampCommand(const Invocation& call);
 int IclCommand(const Invocation& call);
 int FormatsCommand(const Invocation& call);
+int OverlayCommand(const Invocation& call);
+int BlendCommand(const Invocation& call);
 extern const char kConvertOptions[];
 extern const char kBatchOptions[];
 std::string EffectsAppendix();
 std::string StampAppendix();
+extern const char kOverlayOptions[];
+
+// One of stamp's shape options at args[i] (and its value, moving i on) into
+// the request; false when args[i] is none of them. --box sets haveBox.
+bool ParseStampOption(const std::vector<std::string>& args, std::size_t& i, shapes::StampRequest& request,
+                      bool& haveBox);
 
 // The value of the option args[i], moving i on to it; a UsageError when the
 // command line ends first.

@@ -8,6 +8,7 @@
 
 #include "cli/cli.h"
 #include "cli/command_line.h"
+#include "codecs/png/png_object.h"
 #include "core/bitmap.h"
 #include "core/errors.h"
 #include "core/stream.h"
@@ -17,8 +18,11 @@
 #include "io/formats.h"
 #include "io/image_io.h"
 #include "io/session.h"
+#include "shapes/stamp.h"
+#include "shapes/zep_shape.h"
 #include "workspace/effect_commands.h"
 #include "workspace/image_info.h"
+#include "workspace/png_transparency.h"
 #include "workspace/saving.h"
 #include "workspace/workspace.h"
 
@@ -48,7 +52,13 @@ const char kConvertOptions[] =
     "  --icon-colors 16|256 colours of an ICO (the icon options window; default 256)\n"
     "  --no-resize          answer No to \"Icon must be 32x32. Resize now?\": an ICO\n"
     "                       of an image that is not 32x32 is then not written;\n"
-    "                       without it the image is resampled to 32x32 (Yes)\n";
+    "                       without it the image is resampled to 32x32 (Yes)\n"
+    "  --alpha N            write a PNG with an alpha channel of N everywhere, 0\n"
+    "                       (transparent) to 255 (opaque), as the PNG tab saves it\n"
+    "  --alpha-shape [SHAPE OPTIONS]\n"
+    "                       write a PNG whose alpha is the shape's mask: the shape\n"
+    "                       (stamp's options --kind, --brush, --pen, ...; no --box)\n"
+    "                       fills the image, white parts transparent, black opaque\n";
 
 const char kBatchOptions[] =
     "\n"
@@ -110,6 +120,11 @@ struct ConvertOptions {
   std::vector<std::pair<const EffectCommand*, std::string>> effects;
   // --set, in order: the rule and the text.
   std::vector<std::pair<const fx::EffectSettingRule*, std::string>> settings;
+  // --alpha N or --alpha-shape with the shape's options: the PNG tab's save.
+  std::optional<int> alpha;
+  bool alphaShape = false;
+  bool shapeOptions = false;
+  shapes::StampRequest shape;
 };
 
 // In the order of the reduction and dither mode values.
@@ -190,6 +205,12 @@ ConvertOptions ParseConvert(const std::vector<std::string>& args) {
       if (!rule) throw UsageError{"unknown effect setting " + name + " (see pixtrel-cli effects)"};
       if (text.find('=') == std::string::npos) throw UsageError{"--set takes NAME=VALUE"};
       options.settings.emplace_back(rule, setting);
+    } else if (arg == "--alpha") {
+      options.alpha = ParseInt(value(), arg, 0, 255);
+    } else if (arg == "--alpha-shape") {
+      options.alphaShape = true;
+    } else if (bool haveBox = false; ParseStampOption(args, i, options.shape, haveBox)) {
+      options.shapeOptions = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError{"unknown option " + arg};
     } else {
@@ -197,6 +218,8 @@ ConvertOptions ParseConvert(const std::vector<std::string>& args) {
     }
   }
   if (options.positional.size() != 2) throw UsageError{"convert takes IN and OUT"};
+  if (options.alpha && options.alphaShape) throw UsageError{"--alpha and --alpha-shape exclude each other"};
+  if (options.shapeOptions && !options.alphaShape) throw UsageError{"the shape options belong to --alpha-shape"};
   return options;
 }
 
@@ -217,6 +240,8 @@ int ConvertCommand(const Invocation& call) {
     err << "error: no writer for the format \"" << format << "\"\n";
     return kExitUsage;
   }
+  if ((options.alpha || options.alphaShape) && format != ".PNG")
+    throw UsageError{"--alpha and --alpha-shape write PNG: OUT or --format must be .png"};
   const std::string inExt = ExtractExtension(in);
   if (!CanLoadExtension(inExt)) {
     err << "error: no reader for the extension \"" << inExt << "\" of " << in << '\n';
@@ -244,6 +269,20 @@ int ConvertCommand(const Invocation& call) {
     for (const auto& [command, argument] : options.effects)
       RunEffectCommand(workspace, settings, *command, interaction, argument);
     image = std::move(workspace.Image());
+  }
+  if (options.alpha || options.alphaShape) {
+    // The PNG tab's save: its image with the alpha of the chosen mode, no text.
+    PngTransparency state;
+    state.base = std::move(image);
+    state.mode = options.alphaShape ? PngAlphaMode::Shape : PngAlphaMode::Uniform;
+    if (options.alpha) state.level = *options.alpha;
+    shapes::ZepShape shape;
+    shapes::BuildStampShape(options.shape, shape);
+    PNGObject png;
+    BuildTransparentPng(state, shape, png);
+    png.SaveToFile(target);
+    out << target << '\n';
+    return kExitDone;
   }
   switch (SaveDisplayedImage(target, image, format, session.conversion, interaction)) {
     case SaveOutcome::Written:

@@ -15,9 +15,9 @@
 
 namespace pixtrel::cli {
 
-namespace {
-
 using namespace shapes;
+
+namespace {
 
 Color ColourValue(const std::string& text, const std::string& option) {
   if (const std::optional<Color> color = ParseHtmlColor(text)) return *color;
@@ -56,80 +56,93 @@ struct StampLine {
   StampRequest request;
 };
 
+}  // namespace
+
+bool ParseStampOption(const std::vector<std::string>& args, std::size_t& i, StampRequest& r, bool& haveBox) {
+  const std::string& arg = args[i];
+  auto value = [&]() -> const std::string& { return OptionValue(args, i); };
+  if (arg == "--kind") {
+    const std::string& name = value();
+    r.kind = Named(ShapeTypeFromName(name), name, arg);
+  } else if (arg == "--box") {
+    const std::string& text = value();
+    int numbers[4];
+    std::size_t start = 0;
+    for (int k = 0; k < 4; ++k) {
+      const std::size_t comma = k < 3 ? text.find(',', start) : text.size();
+      if (comma == std::string::npos) throw UsageError{"--box takes X,Y,W,H"};
+      numbers[k] = ParseInt(text.substr(start, comma - start), arg, k < 2 ? -100000 : 0, 100000);
+      start = comma + 1;
+    }
+    r.left = numbers[0];
+    r.top = numbers[1];
+    r.width = numbers[2];
+    r.height = numbers[3];
+    haveBox = true;
+  } else if (arg == "--brush") {
+    r.brushColor = ColourValue(value(), arg);
+  } else if (arg == "--brush-style") {
+    const std::string& name = value();
+    r.brushStyle = Named(BrushStyleFromName(name), name, arg);
+  } else if (arg == "--pen") {
+    r.penColor = ColourValue(value(), arg);
+  } else if (arg == "--pen-width") {
+    r.penWidth = ParseInt(value(), arg, 0, 1000);
+  } else if (arg == "--pen-style") {
+    const std::string& name = value();
+    r.penStyle = Named(PenStyleFromName(name), name, arg);
+  } else if (arg == "--gradient") {
+    const std::string& name = value();
+    r.gradient = Named(FillDirectionFromName(name), name, arg);
+  } else if (arg == "--gradient-color") {
+    r.gradientColor = ColourValue(value(), arg);
+  } else if (arg == "--caption") {
+    r.caption = value();
+  } else if (arg == "--caption-centered") {
+    r.captionCentered = OnOff(value(), arg);
+  } else if (arg == "--caption-x") {
+    r.captionX = ParseInt(value(), arg, -100000, 100000);
+  } else if (arg == "--caption-y") {
+    r.captionY = ParseInt(value(), arg, -100000, 100000);
+  } else if (arg == "--caption-angle") {
+    r.captionAngle = ParseInt(value(), arg, -360, 360);
+  } else if (arg == "--font") {
+    r.fontName = value();
+  } else if (arg == "--font-size") {
+    r.fontSize = ParseInt(value(), arg, 1, 1000);
+  } else if (arg == "--font-color") {
+    r.fontColor = ColourValue(value(), arg);
+  } else if (arg == "--bold") {
+    r.bold = true;
+  } else if (arg == "--italic") {
+    r.italic = true;
+  } else if (arg == "--underline") {
+    r.underline = true;
+  } else if (arg == "--user-vector") {
+    const std::string& text = value();
+    if (!ParseUserVector(text)) throw UsageError{"--user-vector takes NAME=x,y,... with 1 to 50 pairs of numbers"};
+    r.userVector = text;
+  } else if (arg == "--polyline") {
+    r.polyLine = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
 StampLine ParseStamp(const std::vector<std::string>& args) {
   StampLine line;
-  StampRequest& r = line.request;
   std::vector<std::string> positional;
   bool haveBox = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    auto value = [&]() -> const std::string& { return OptionValue(args, i); };
     if (arg == "--list") {
       line.list = true;
       return line;
-    } else if (arg == "--kind") {
-      const std::string& name = value();
-      r.kind = Named(ShapeTypeFromName(name), name, arg);
-    } else if (arg == "--box") {
-      const std::string& text = value();
-      int numbers[4];
-      std::size_t start = 0;
-      for (int k = 0; k < 4; ++k) {
-        const std::size_t comma = k < 3 ? text.find(',', start) : text.size();
-        if (comma == std::string::npos) throw UsageError{"--box takes X,Y,W,H"};
-        numbers[k] = ParseInt(text.substr(start, comma - start), arg, k < 2 ? -100000 : 0, 100000);
-        start = comma + 1;
-      }
-      r.left = numbers[0];
-      r.top = numbers[1];
-      r.width = numbers[2];
-      r.height = numbers[3];
-      haveBox = true;
-    } else if (arg == "--brush") {
-      r.brushColor = ColourValue(value(), arg);
-    } else if (arg == "--brush-style") {
-      const std::string& name = value();
-      r.brushStyle = Named(BrushStyleFromName(name), name, arg);
-    } else if (arg == "--pen") {
-      r.penColor = ColourValue(value(), arg);
-    } else if (arg == "--pen-width") {
-      r.penWidth = ParseInt(value(), arg, 0, 1000);
-    } else if (arg == "--pen-style") {
-      const std::string& name = value();
-      r.penStyle = Named(PenStyleFromName(name), name, arg);
-    } else if (arg == "--gradient") {
-      const std::string& name = value();
-      r.gradient = Named(FillDirectionFromName(name), name, arg);
-    } else if (arg == "--gradient-color") {
-      r.gradientColor = ColourValue(value(), arg);
-    } else if (arg == "--caption") {
-      r.caption = value();
-    } else if (arg == "--caption-centered") {
-      r.captionCentered = OnOff(value(), arg);
-    } else if (arg == "--caption-x") {
-      r.captionX = ParseInt(value(), arg, -100000, 100000);
-    } else if (arg == "--caption-y") {
-      r.captionY = ParseInt(value(), arg, -100000, 100000);
-    } else if (arg == "--caption-angle") {
-      r.captionAngle = ParseInt(value(), arg, -360, 360);
-    } else if (arg == "--font") {
-      r.fontName = value();
-    } else if (arg == "--font-size") {
-      r.fontSize = ParseInt(value(), arg, 1, 1000);
-    } else if (arg == "--font-color") {
-      r.fontColor = ColourValue(value(), arg);
-    } else if (arg == "--bold") {
-      r.bold = true;
-    } else if (arg == "--italic") {
-      r.italic = true;
-    } else if (arg == "--underline") {
-      r.underline = true;
-    } else if (arg == "--user-vector") {
-      const std::string& text = value();
-      if (!ParseUserVector(text)) throw UsageError{"--user-vector takes NAME=x,y,... with 1 to 50 pairs of numbers"};
-      r.userVector = text;
-    } else if (arg == "--polyline") {
-      r.polyLine = true;
+    } else if (ParseStampOption(args, i, line.request, haveBox)) {
+      continue;
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError{"unknown option " + arg};
     } else {
@@ -137,7 +150,7 @@ StampLine ParseStamp(const std::vector<std::string>& args) {
     }
   }
   if (positional.size() != 2) throw UsageError{"stamp takes IN and OUT"};
-  if (!r.kind && !r.userVector) throw UsageError{"stamp needs --kind NAME"};
+  if (!line.request.kind && !line.request.userVector) throw UsageError{"stamp needs --kind NAME"};
   if (!haveBox) throw UsageError{"stamp needs --box X,Y,W,H"};
   line.in = positional[0];
   line.out = positional[1];

@@ -32,8 +32,10 @@ TEST_F(ShellTest, StartsInProgramFolderWhenLastDirIsGone) {
   PixtrelF& window = Start();
   EXPECT_EQ(window.Browser()->Folder(), program_);
   EXPECT_EQ(window.windowTitle(), "Pixtrel 11");
-  ASSERT_EQ(window.Pages()->count(), 1);
+  ASSERT_EQ(window.Pages()->count(), 3);
   EXPECT_EQ(window.Pages()->tabText(0), "Image");
+  EXPECT_EQ(window.Pages()->tabText(1), "PNG");
+  EXPECT_EQ(window.Pages()->tabText(2), "Blender");
   EXPECT_EQ(window.Pages()->currentIndex(), 0);
   Close();
   // The exit sequence writes the folder shown and the untouched "batchDir".
@@ -65,22 +67,26 @@ TEST_F(ShellTest, CommandMapInMenuOrder) {
   for (const QAction* action : window.menuBar()->actions()) menus << action->text();
   EXPECT_EQ(menus,
             QStringList({"&File", "&Edit", "&Options", "&Effects", "&Selection", "&Tools", "&Directories", "&Help"}));
-  EXPECT_EQ(Captions(window.MenuNamed("&File")), QStringList({"&New...", "&Open...", "Save &As..."}));
+  EXPECT_EQ(Captions(window.MenuNamed("&File")), QStringList({"&New...", "&Open...", "O&verlay...", "Save &As..."}));
   EXPECT_EQ(Captions(window.MenuNamed("&Edit")),
-            QStringList({"&Undo last", "Resize &Image...", "Make &Square", "&Crop to Selection", "&Turn",
-                         "Copy to Clipboard", "Copy Selection to Clipboard", "Paste from Clipboard"}));
+            QStringList({"&Undo last", "Resize &Image...", "Make &Square", "&Crop to Selection",
+                         "Paint &Overlay", "&Turn", "Copy to Clipboard", "Copy Selection to Clipboard", "Paste from Clipboard"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Options")),
-            QStringList({"Transparent GIF", "Show Image Info", "&Color Depth", "View &Batch directory"}));
+            QStringList({"Transparent GIF", "Show Image Info", "&Color Depth", "View &Overlay",
+                         "View &Batch directory"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Selection")),
             QStringList({"Select &None", "&1  16x16", "&2  32x32", "&3  64x64", "&4 All", "View as Icon"}));
-  EXPECT_EQ(Captions(window.MenuNamed("&Tools")), QStringList({"&JPG optimize", "Effect Settings", "&Refresh Files"}));
+  EXPECT_EQ(Captions(window.MenuNamed("&Tools")), QStringList({"&GIF optimize", "&JPG optimize", "&PNG Transparency",
+                                                               "Effect Settings", "&Refresh Files"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Help")), QStringList({"&Contents", "&About", "on the &Web"}));
   EXPECT_TRUE(Captions(window.MenuNamed("&Directories")).isEmpty());
-  EXPECT_EQ(Captions(window.Browser()->FileMenu()), QStringList({"&Convert", "&Delete", "&Refresh"}));
+  EXPECT_EQ(Captions(window.Browser()->FileMenu()), QStringList({"&Convert", "&Delete", "&Overlay", "&Refresh"}));
   EXPECT_EQ(Captions(window.Browser()->TreeMenu()), QStringList({"&Add to Favourites"}));
 
   EXPECT_EQ(Item(window.MenuNamed("&File"), "&Open...")->shortcut(), QKeySequence("Ctrl+O"));
   EXPECT_EQ(Item(window.MenuNamed("&Tools"), "&Refresh Files")->shortcut(), QKeySequence("F12"));
+  EXPECT_EQ(Item(window.MenuNamed("&Edit"), "Paint &Overlay")->shortcut(), QKeySequence("Shift+F9"));
+  EXPECT_EQ(Item(window.MenuNamed("&Options"), "View &Overlay")->shortcut(), QKeySequence("F4"));
   EXPECT_EQ(Item(window.MenuNamed("&Help"), "&Contents")->shortcut(), QKeySequence("F1"));
   EXPECT_FALSE(Item(window.MenuNamed("&Edit"), "&Undo last")->isEnabled());
   QAction* giftrans = Item(window.MenuNamed("&Options"), "Transparent GIF");
