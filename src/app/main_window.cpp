@@ -22,8 +22,8 @@
 #include "app/batch_window.h"
 #include "app/edit_actions.h"
 #include "app/file_browser.h"
-#include "app/guarded.h"
 #include "app/gif_optimize_window.h"
+#include "app/guarded.h"
 #include "app/jpeg_preview_window.h"
 #include "app/overlay_actions.h"
 #include "app/qt_interaction.h"
@@ -32,8 +32,8 @@
 #include "io/batch.h"
 #include "io/formats.h"
 #include "io/image_io.h"
-#include "workspace/saving.h"
 #include "settings/settings_location.h"
+#include "workspace/saving.h"
 
 namespace pixtrel {
 
@@ -113,8 +113,8 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   interaction_ = std::make_unique<QtInteraction>(this);
   externalInteraction_ = options.interaction;
   edits_ = std::make_unique<EditActions>(workspace_, selection_, effectSettings_, UI(), view_, this);
-  compositions_ = std::make_unique<CompositionActions>(workspace_, shape_, session_.conversion.gifDefaults, UI(),
-                                                       dialogs_, view_, browser_, pages_, this);
+  compositions_ =
+      std::make_unique<CompositionActions>(workspace_, shape_, session_, UI(), dialogs_, view_, browser_, pages_, this);
   batch_ = new BatchF(dialogs_, this);
   BuildMenus();
   connect(edits_->JpegWindow(), &JpegPreviewWindow::qualityChanged, this,
@@ -131,6 +131,7 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
 
   // "batchDir" is kept as read and written back at exit.
   ini.ReadSetting("Settings", "batchDir", batchDir_);
+  session_.maxPixels = ini.ReadPixelLimit(session_.maxPixels);
 
   // The placement, the favourites, and the "Image" tab in front.
   LoadPlacement();
@@ -298,7 +299,8 @@ void PixtrelF::LoadIntoWorkspace(const std::string& path) {
   // empties; a PNG then shows its first text.
   selection_.Clear();
   session_.conversion.pngText.clear();
-  Guarded([&] { session_.conversion.pngText = LoadImageFile(path, workspace_.Image(), UI()).pngText; });
+  Guarded(
+      [&] { session_.conversion.pngText = LoadImageFile(path, workspace_.Image(), UI(), session_.maxPixels).pngText; });
   view_->Refresh();
   ShowPngText();
 }
@@ -324,8 +326,7 @@ void PixtrelF::SaveAs1Click() {
   if (!choice) return;
   const std::string ext = FilterIndexToExt(choice->filterIndex);
   const std::string target = SaveAsTargetName(choice->path, ext);
-  if (QFileInfo::exists(Q(target)) && !UI().Confirm("This file allready exists. Do yo want to overwrite it?"))
-    return;
+  if (QFileInfo::exists(Q(target)) && !UI().Confirm("This file allready exists. Do yo want to overwrite it?")) return;
   Guarded([&] {
     // Any save that was not abandoned shows in the file list at once.
     if (SaveDisplayedImage(target, workspace_.Image(), ext, session_.conversion, UI()) != SaveOutcome::Abandoned)
@@ -357,6 +358,7 @@ void PixtrelF::BatchNow1Click() {
     batch_->SetDestination(*folder);
     settings = batch_->Settings();
   }
+  settings.maxPixels = session_.maxPixels;
 
   std::vector<std::string> selected;
   for (const QString& name : names) selected.push_back(name.toStdString());

@@ -25,12 +25,13 @@ QAction* Command(QObject* parent, const char* caption, const char* name, const c
 
 }  // namespace
 
-CompositionActions::CompositionActions(Workspace& workspace, shapes::ZepShape& shape, gif::GifSettings& gifDefaults,
+CompositionActions::CompositionActions(Workspace& workspace, shapes::ZepShape& shape, Session& session,
                                        UserInteraction& ui, AppDialogs& dialogs, WorkspaceView* view,
                                        FileBrowser* browser, QTabWidget* pages, QWidget* window)
     : QObject(window),
       workspace_(workspace),
       shape_(shape),
+      session_(session),
       ui_(ui),
       dialogs_(dialogs),
       view_(view),
@@ -61,7 +62,7 @@ CompositionActions::CompositionActions(Workspace& workspace, shapes::ZepShape& s
   connect(pages_, &QTabWidget::currentChanged, this, &CompositionActions::TabChosen);
   connect(blenderPage_, &BlenderPage::usedPreview, this, [this] { ShowTab(pages_->widget(0)); });
 
-  gifWindow_ = new PainterReduceF(gifDefaults, ui_, dialogs_, window_);
+  gifWindow_ = new PainterReduceF(session.conversion.gifDefaults, ui_, dialogs_, window_);
 
   connect(openOverlay, &QAction::triggered, this, [this] {
     const std::optional<std::string> path =
@@ -103,7 +104,7 @@ CompositionActions::~CompositionActions() {
 }
 
 void CompositionActions::LoadOverlayFile(const std::string& path) {
-  Guarded(ui_, [&] { LoadOverlay(path, overlay_, ui_); });
+  Guarded(ui_, [&] { LoadOverlay(path, overlay_, ui_, session_.maxPixels); });
 }
 
 void CompositionActions::OverlayChanged() {

@@ -11,6 +11,7 @@
 
 #include "core/interaction.h"
 #include "gif/color_reduction.h"
+#include "io/session.h"
 #include "shapes/zep_shape.h"
 #include "workspace/overlay.h"
 #include "workspace/png_transparency.h"
@@ -31,10 +32,10 @@ class CompositionActions : public QObject {
 
  public:
   // The "PNG" and "Blender" tabs are added to pages; the GIF optimize window
-  // is created here, hidden, and writes into gifDefaults.
-  CompositionActions(Workspace& workspace, shapes::ZepShape& shape, gif::GifSettings& gifDefaults,
-                     UserInteraction& ui, AppDialogs& dialogs, WorkspaceView* view, FileBrowser* browser,
-                     QTabWidget* pages, QWidget* window);
+  // is created here, hidden, and writes into the session's GIF defaults.
+  CompositionActions(Workspace& workspace, shapes::ZepShape& shape, Session& session, UserInteraction& ui,
+                     AppDialogs& dialogs, WorkspaceView* view, FileBrowser* browser, QTabWidget* pages,
+                     QWidget* window);
   ~CompositionActions() override;
 
   QAction* openOverlay;      // File: "O&verlay..."
@@ -67,6 +68,7 @@ class CompositionActions : public QObject {
 
   Workspace& workspace_;
   shapes::ZepShape& shape_;
+  Session& session_;  // the GIF defaults and the pixel limit
   UserInteraction& ui_;
   AppDialogs& dialogs_;
   WorkspaceView* view_;

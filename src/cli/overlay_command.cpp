@@ -84,9 +84,9 @@ int RunOverlay(const Invocation& call, bool blend) {
   }
   Workspace workspace;
   workspace.SetKeepsUndo(false);
-  LoadImageFile(line.in, workspace.Image(), call.interaction);
+  LoadImageFile(line.in, workspace.Image(), call.interaction, call.maxPixels);
   Overlay overlay;
-  LoadOverlay(line.overlay, overlay, call.interaction);
+  LoadOverlay(line.overlay, overlay, call.interaction, call.maxPixels);
   for (const auto& [image, path] : {std::pair{&workspace.Image(), &line.in}, {&overlay.Image(), &line.overlay}})
     if (image->Empty()) {
       err << "error: nothing was loaded from " << *path << '\n';

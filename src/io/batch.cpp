@@ -187,8 +187,7 @@ class ParallelBatch {
         // No batch file removes a target, so one that exists now still
         // exists when this file's turn comes.
         if (settings_.overwrite || !TargetExists(file.target)) {
-          if (SaveImageFile(file.temp, saveImage, ext_, loaded.options) == SaveOutcome::Written)
-            result = State::Saved;
+          if (SaveImageFile(file.temp, saveImage, ext_, loaded.options) == SaveOutcome::Written) result = State::Saved;
         }
       } catch (...) {
         error = std::current_exception();

@@ -31,9 +31,9 @@ std::string BatchTargetName(const std::string& destination, const std::string& p
 
 struct BatchFileResult {
   std::string target;
-  bool written;       // false: skipped because the target existed
-  std::size_t index;  // position in the work list, from 0
-  std::size_t count;  // length of the work list
+  bool written;         // false: skipped because the target existed
+  std::size_t index;    // position in the work list, from 0
+  std::size_t count;    // length of the work list
   std::string pngText;  // what loading the file left in the PNG text box
 };
 

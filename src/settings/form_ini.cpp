@@ -33,6 +33,13 @@ void FormIni::ReadSetting(const std::string& section, const std::string& key, st
   variable = IniFile32(settingsPath_).ReadString(section, key, variable);
 }
 
+std::int64_t FormIni::ReadPixelLimit(std::int64_t defaultLimit) const {
+  const std::string text = IniFile32(settingsPath_).ReadString("Settings", "maxPixels", "");
+  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
+    return defaultLimit;
+  return std::stoll(text);
+}
+
 void FormIni::WriteSetting(const std::string& section, const std::string& key, const std::string& value) const {
   IniFile32(settingsPath_).WriteString(section, key, value);
 }

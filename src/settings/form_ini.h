@@ -2,6 +2,7 @@
 // opens the file afresh and lets it go at the end, so nothing is cached.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ class FormIni {
   void WriteSettingList(const std::string& section, const std::vector<std::string>& list) const;
 
   const std::string& SettingsPath() const { return settingsPath_; }
+
+  // "maxPixels" of [Settings]: the most pixels a picture read may have, 0 for
+  // no limit of the program's; defaultLimit when absent or not a whole
+  // number from 0 on. The program never writes it.
+  std::int64_t ReadPixelLimit(std::int64_t defaultLimit) const;
 
  private:
   std::string settingsPath_;

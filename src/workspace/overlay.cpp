@@ -28,17 +28,16 @@ void Overlay::MoveTo(int x, int y) {
 }
 
 bool Overlay::Contains(int x, int y) const {
-  return x >= position_.X && y >= position_.Y && x - position_.X < image_.Width() &&
-         y - position_.Y < image_.Height();
+  return x >= position_.X && y >= position_.Y && x - position_.X < image_.Width() && y - position_.Y < image_.Height();
 }
 
 void Overlay::Changed() {
   if (changed) changed();
 }
 
-bool LoadOverlay(const std::string& path, Overlay& overlay, UserInteraction& ui) {
+bool LoadOverlay(const std::string& path, Overlay& overlay, UserInteraction& ui, std::int64_t maxPixels) {
   Bitmap image;
-  if (!LoadImageFile(path, image, ui).known) return false;
+  if (!LoadImageFile(path, image, ui, maxPixels).known) return false;
   overlay.Take(std::move(image));
   overlay.SetVisible(true);
   return true;
@@ -91,8 +90,7 @@ void InvertOverlay(Overlay& overlay) {
 Bitmap BlendLayer(const Bitmap& image, const Overlay& overlay) {
   Bitmap layer(image.Width(), image.Height(), pf24bit);
   layer.Fill(clWhite);
-  if (!layer.Empty())
-    layer.Canvas().Draw(overlay.Position().X, overlay.Position().Y, overlay.Image());
+  if (!layer.Empty()) layer.Canvas().Draw(overlay.Position().X, overlay.Position().Y, overlay.Image());
   return layer;
 }
 

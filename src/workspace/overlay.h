@@ -62,7 +62,8 @@ class Overlay {
 // bitmap becomes the overlay, which is shown. A file whose extension no
 // reader takes changes nothing; a reader's error leaves the overlay as it
 // was. Returns whether the overlay was replaced.
-bool LoadOverlay(const std::string& path, Overlay& overlay, UserInteraction& ui);
+bool LoadOverlay(const std::string& path, Overlay& overlay, UserInteraction& ui,
+                 std::int64_t maxPixels = kDefaultMaxPixels);
 
 // "Paint &Overlay": the overlay drawn onto the displayed image at its
 // position, its transparent colour left out. No snapshot; visible or not.

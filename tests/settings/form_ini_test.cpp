@@ -63,6 +63,18 @@ TEST(FormIni, MissingFileLeavesDefaults) {
   EXPECT_EQ(lastDir, "/start");
 }
 
+TEST(FormIni, PixelLimitIsAWholeNumberOrTheDefault) {
+  const std::string path = test::TempDir() + "/limit.ini";
+  EXPECT_EQ(FormIni(path).ReadPixelLimit(77), 77);
+  const std::pair<const char*, std::int64_t> cases[] = {
+      {"1000", 1000}, {"0", 0}, {" 500000000 ", 500000000}, {"-5", 77}, {"12x", 77}, {"0x10", 77}, {"", 77},
+      {"9999999999999999999999", 77}};
+  for (const auto& [text, expected] : cases) {
+    test::WriteText(path, std::string("[Settings]\nmaxPixels=") + text + "\n");
+    EXPECT_EQ(FormIni(path).ReadPixelLimit(77), expected) << text;
+  }
+}
+
 TEST(FormIni, SettingsAreReadAfreshForEveryCall) {
   const std::string path = test::TempDir() + "/pixtrel.ini";
   const FormIni form(path);

@@ -103,8 +103,8 @@ bool ReadEncryptedImage(const std::string& path, Bitmap& target, ContainerKind k
   return DecodeContainer(container, *password, kind, target, interaction, pixelLimit);
 }
 
-bool WriteEncryptedImage(const std::string& path, const Bitmap& source, ContainerKind kind,
-                         const std::string& password, const InnerImageOptions& options) {
+bool WriteEncryptedImage(const std::string& path, const Bitmap& source, ContainerKind kind, const std::string& password,
+                         const InnerImageOptions& options) {
   if (password.empty()) return false;
   std::vector<std::uint8_t> inner = BuildInnerImage(source, kind, options);
   const std::vector<std::uint8_t> container = EncipherContainer(std::move(inner), password);

@@ -20,9 +20,9 @@ enum class ContainerKind { GIF, JPEG, PNG };
 
 // The settings the plain writers would use for the inner file.
 struct InnerImageOptions {
-  int jpegQuality = 50;            // the JPEG quality setting
-  gif::GifSettings gifDefaults;    // the GIF reduction
-  bool gifTransparent = true;      // the "Transparent GIF" option
+  int jpegQuality = 50;          // the JPEG quality setting
+  gif::GifSettings gifDefaults;  // the GIF reduction
+  bool gifTransparent = true;    // the "Transparent GIF" option
 };
 
 extern const char* const kInvalidPasswordText;  // "invalid password"
@@ -60,7 +60,7 @@ bool ReadEncryptedImage(const std::string& path, Bitmap& target, ContainerKind k
 // Writes source under password, which the caller asked for beforehand; an
 // empty password writes nothing and returns false. An existing file is
 // replaced only by a complete container.
-bool WriteEncryptedImage(const std::string& path, const Bitmap& source, ContainerKind kind,
-                         const std::string& password, const InnerImageOptions& options);
+bool WriteEncryptedImage(const std::string& path, const Bitmap& source, ContainerKind kind, const std::string& password,
+                         const InnerImageOptions& options);
 
 }  // namespace pixtrel
