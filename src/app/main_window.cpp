@@ -23,6 +23,7 @@
 #include "app/edit_actions.h"
 #include "app/file_browser.h"
 #include "app/guarded.h"
+#include "app/icona_lib_window.h"
 #include "app/jpeg_preview_window.h"
 #include "app/qt_interaction.h"
 #include "app/workspace_view.h"
@@ -30,6 +31,7 @@
 #include "io/batch.h"
 #include "io/formats.h"
 #include "io/image_io.h"
+#include "workspace/icon_transfer.h"
 #include "workspace/saving.h"
 #include "settings/settings_location.h"
 
@@ -112,6 +114,18 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   externalInteraction_ = options.interaction;
   edits_ = std::make_unique<EditActions>(workspace_, selection_, effectSettings_, UI(), view_, this);
   batch_ = new BatchF(dialogs_, this);
+  // The icon manager: created now, shown on demand; images travel between
+  // it and the workspace.
+  iconaLib_ = new IconaLibF(dialogs_, UI(), options.programPath, this);
+  iconaLib_->copyToEditor = [this](const icons::IconImage& image) {
+    CopyIconImageToEditor(image, workspace_);
+    view_->Refresh();
+  };
+  iconaLib_->sessionOptions = [this] { return session_.conversion; };
+  iconaLib_->AcceptImageDropsOn(view_->viewport(), [this](QPoint at) {
+    return QRect(view_->Canvas()->pos(), view_->ShownImage().size()).contains(at);
+  });
+  openIconLibrary = [this](const std::string& path) { iconaLib_->ShowLibrary(path); };
   BuildMenus();
   connect(edits_->JpegWindow(), &JpegPreviewWindow::qualityChanged, this,
           [this](int quality) { session_.conversion.jpegQuality = quality; });
@@ -229,6 +243,8 @@ void PixtrelF::BuildMenus() {
   edit->addAction(e.copyToClipboard);
   edit->addAction(e.copySelection);
   edit->addAction(e.paste);
+  edit->addSeparator();
+  command(edit, "&Append to Icon Library", "Appendassubicon1", nullptr, &PixtrelF::Appendassubicon1Click);
 
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
   giftrans_ = options->addAction(QStringLiteral("Transparent GIF"));
@@ -254,6 +270,7 @@ void PixtrelF::BuildMenus() {
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   tools->addAction(e.jpgOptimize);
+  command(tools, "&ICON Manager", "IconManager1", nullptr, &PixtrelF::IconManager1Click);
   tools->addMenu(e.effectSettings);
   command(tools, "&Refresh Files", "RefreshFiles1", "F12", &PixtrelF::RefreshFiles);
 
@@ -434,6 +451,16 @@ void PixtrelF::HelpContents() {
 
 void PixtrelF::HelpAbout() {
   UI().ShowMessage(std::string(kCaption) + "\nImage converter and light image editor.\nQt " + qVersion());
+}
+
+void PixtrelF::IconManager1Click() {
+  iconaLib_->show();
+  iconaLib_->raise();
+  iconaLib_->activateWindow();
+}
+
+void PixtrelF::Appendassubicon1Click() {
+  Guarded([&] { AppendToIconLibrary(workspace_.Image(), iconaLib_->Manager()); });
 }
 
 void PixtrelF::HelpOnTheWeb() { dialogs_.OpenDocument(kWebAddress); }
