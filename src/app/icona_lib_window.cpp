@@ -29,8 +29,8 @@ constexpr char kIconFilter[] = "Icons (*.ico)|*.ico";
 constexpr char kLibraryOpenFilter[] = "Libraries (*.exe; *.dll;*.icl)|*.exe;*.dll;*.icl";
 constexpr char kLibrarySaveFilter[] = "Iconlibraries (*.icl)|*.icl";
 constexpr char kImageMime[] = "application/x-pixtrel-icon-image";
-constexpr int kDesignWidth = 560;
-constexpr int kDesignHeight = 420;
+constexpr int kDesignWidth = 700;
+constexpr int kDesignHeight = 560;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -104,6 +104,11 @@ int IconRowList::DraggedRow(const QMimeData* data) const {
   bool ok = false;
   const int row = parts[1].toInt(&ok);
   return ok && row >= 0 && row < count() ? row : -1;
+}
+
+void IconRowList::RowsChanged() {
+  scheduleDelayedItemsLayout();
+  viewport()->update();
 }
 
 void IconRowList::startDrag(Qt::DropActions) {
@@ -277,6 +282,9 @@ void IconaLibF::FillIconList() {
   for (int i = 0; i < manager_.CurrentIcon.Images().Count(); ++i) icoList_->addItem(QString::number(i + 1));
   icoList_->setCurrentRow(manager_.SelectedImage());
   filling_ = false;
+  // An icon whose images were sorted, swapped or deleted shows another
+  // first image in the library list.
+  libList_->RowsChanged();
 }
 
 void IconaLibF::showEvent(QShowEvent* event) {

@@ -39,6 +39,8 @@ class IconRowList : public QListWidget {
   QMimeData* MimeForRow(int row) const;
   // The row a drag's data carries when it comes from this list, else -1.
   int DraggedRow(const QMimeData* data) const;
+  // The rows' images changed: heights and pictures are taken again.
+  void RowsChanged();
 
  signals:
   // A row of this list was dropped on the row target (-1: below the rows).
