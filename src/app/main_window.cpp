@@ -518,6 +518,7 @@ void PixtrelF::closeEvent(QCloseEvent* event) {
   }
   SaveSettings();
   if (JpegPreviewWindow* jpeg = edits_->JpegWindow()) jpeg->close();
+  iconaLib_->close();
   event->accept();
 }
 

@@ -262,6 +262,14 @@ TEST_F(IconManagerWindowTest, RenameToEmptyKeepsTheNameAndDeleteKeepsTheLastImag
   Item(manager.IcoPop(), "Paste &Append")->trigger();
   Item(manager.IcoPop(), "Paste &Append")->trigger();
   EXPECT_EQ(manager.Manager().Library.Icons.Icon(0)->Images().Count(), 3);
+  EXPECT_EQ(Rows(manager.ICOListBox()), QStringList({"1", "2", "3"}));
+
+  // "&Clear" empties both lists; closing the main window closes this one.
+  Item(manager.LibPop(), "&Clear")->trigger();
+  EXPECT_TRUE(Rows(manager.LIBListBox()).isEmpty());
+  EXPECT_TRUE(Rows(manager.ICOListBox()).isEmpty());
+  window.close();
+  EXPECT_FALSE(manager.isVisible());
 }
 
 TEST_F(IconManagerWindowTest, EditedCorpusLibrarySavedWithF2ReadsBackInWrestool) {
