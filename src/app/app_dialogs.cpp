@@ -48,6 +48,18 @@ std::optional<std::string> QtAppDialogs::OpenFileName(QWidget* parent, const std
   return dialog.selectedFiles().front().toStdString();
 }
 
+std::vector<std::string> QtAppDialogs::OpenFileNames(QWidget* parent, const std::string& filter,
+                                                     const std::string& startFolder) {
+  QFileDialog dialog(parent, QStringLiteral("Open"), ToQt(startFolder));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setNameFilters(QtNameFilters(filter));
+  std::vector<std::string> files;
+  if (dialog.exec() != QDialog::Accepted) return files;
+  for (const QString& file : dialog.selectedFiles()) files.push_back(file.toStdString());
+  return files;
+}
+
 std::optional<SaveDialogChoice> QtAppDialogs::SaveFileName(QWidget* parent, const std::string& filter, int filterIndex,
                                                            const std::string& startFolder) {
   QFileDialog dialog(parent, QStringLiteral("Save As"), ToQt(startFolder));
@@ -94,6 +106,15 @@ std::optional<std::string> ScriptedAppDialogs::OpenFileName(QWidget*, const std:
                                                             const std::string& startFolder) {
   requests.push_back({"open", filter, startFolder, 0});
   return TakeAnswer(openAnswers);
+}
+
+std::vector<std::string> ScriptedAppDialogs::OpenFileNames(QWidget*, const std::string& filter,
+                                                           const std::string& startFolder) {
+  requests.push_back({"open many", filter, startFolder, 0});
+  if (openManyAnswers.empty()) return {};
+  std::vector<std::string> answer = std::move(openManyAnswers.front());
+  openManyAnswers.pop_front();
+  return answer;
 }
 
 std::optional<SaveDialogChoice> ScriptedAppDialogs::SaveFileName(QWidget*, const std::string& filter, int filterIndex,

@@ -32,6 +32,9 @@ class AppDialogs {
   // nothing when cancelled.
   virtual std::optional<std::string> OpenFileName(QWidget* parent, const std::string& filter,
                                                   const std::string& startFolder) = 0;
+  // The open dialog choosing several files; none when cancelled.
+  virtual std::vector<std::string> OpenFileNames(QWidget* parent, const std::string& filter,
+                                                 const std::string& startFolder) = 0;
   // The save dialog with filterIndex preselected, no default extension and no
   // overwrite question of its own; nothing when cancelled.
   virtual std::optional<SaveDialogChoice> SaveFileName(QWidget* parent, const std::string& filter, int filterIndex,
@@ -55,6 +58,8 @@ class QtAppDialogs : public AppDialogs {
  public:
   std::optional<std::string> OpenFileName(QWidget* parent, const std::string& filter,
                                           const std::string& startFolder) override;
+  std::vector<std::string> OpenFileNames(QWidget* parent, const std::string& filter,
+                                         const std::string& startFolder) override;
   std::optional<SaveDialogChoice> SaveFileName(QWidget* parent, const std::string& filter, int filterIndex,
                                                const std::string& startFolder) override;
   std::optional<std::string> SelectFolder(QWidget* parent, const std::string& title,
@@ -69,6 +74,8 @@ class ScriptedAppDialogs : public AppDialogs {
  public:
   std::optional<std::string> OpenFileName(QWidget* parent, const std::string& filter,
                                           const std::string& startFolder) override;
+  std::vector<std::string> OpenFileNames(QWidget* parent, const std::string& filter,
+                                         const std::string& startFolder) override;
   std::optional<SaveDialogChoice> SaveFileName(QWidget* parent, const std::string& filter, int filterIndex,
                                                const std::string& startFolder) override;
   std::optional<std::string> SelectFolder(QWidget* parent, const std::string& title,
@@ -79,12 +86,13 @@ class ScriptedAppDialogs : public AppDialogs {
   void OpenDocument(const std::string& pathOrAddress) override;
 
   std::deque<std::optional<std::string>> openAnswers;
+  std::deque<std::vector<std::string>> openManyAnswers;
   std::deque<std::optional<SaveDialogChoice>> saveAnswers;
   std::deque<std::optional<std::string>> folderAnswers;
   std::deque<std::function<bool(QDialog&)>> modalAnswers;
 
   struct Request {
-    std::string kind;  // "open", "save", "folder", "modal"
+    std::string kind;  // "open", "open many", "save", "folder", "modal"
     std::string text;  // the filter, the title or the window caption
     std::string startFolder;
     int filterIndex = 0;

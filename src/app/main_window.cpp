@@ -24,6 +24,7 @@
 #include "app/file_browser.h"
 #include "app/gif_optimize_window.h"
 #include "app/guarded.h"
+#include "app/icona_lib_window.h"
 #include "app/jpeg_preview_window.h"
 #include "app/overlay_actions.h"
 #include "app/qt_interaction.h"
@@ -33,6 +34,7 @@
 #include "io/formats.h"
 #include "io/image_io.h"
 #include "settings/settings_location.h"
+#include "workspace/icon_transfer.h"
 #include "workspace/saving.h"
 
 namespace pixtrel {
@@ -116,6 +118,18 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   compositions_ =
       std::make_unique<CompositionActions>(workspace_, shape_, session_, UI(), dialogs_, view_, browser_, pages_, this);
   batch_ = new BatchF(dialogs_, this);
+  // The icon manager: created now, shown on demand; images travel between
+  // it and the workspace.
+  iconaLib_ = new IconaLibF(dialogs_, UI(), options.programPath, this);
+  iconaLib_->copyToEditor = [this](const icons::IconImage& image) {
+    CopyIconImageToEditor(image, workspace_);
+    view_->Refresh();
+  };
+  iconaLib_->sessionOptions = [this] { return session_.conversion; };
+  iconaLib_->AcceptImageDropsOn(view_->viewport(), [this](QPoint at) {
+    return QRect(view_->Canvas()->pos(), view_->ShownImage().size()).contains(at);
+  });
+  openIconLibrary = [this](const std::string& path) { iconaLib_->ShowLibrary(path); };
   BuildMenus();
   connect(edits_->JpegWindow(), &JpegPreviewWindow::qualityChanged, this,
           [this](int quality) { session_.conversion.jpegQuality = quality; });
@@ -237,6 +251,8 @@ void PixtrelF::BuildMenus() {
   edit->addAction(e.copyToClipboard);
   edit->addAction(e.copySelection);
   edit->addAction(e.paste);
+  edit->addSeparator();
+  command(edit, "&Append to Icon Library", "Appendassubicon1", nullptr, &PixtrelF::Appendassubicon1Click);
 
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
   giftrans_ = options->addAction(QStringLiteral("Transparent GIF"));
@@ -265,6 +281,7 @@ void PixtrelF::BuildMenus() {
   tools->addAction(compositions_->gifOptimize);
   tools->addAction(e.jpgOptimize);
   tools->addAction(compositions_->pngTransparency);
+  command(tools, "&ICON Manager", "IconManager1", nullptr, &PixtrelF::IconManager1Click);
   tools->addMenu(e.effectSettings);
   command(tools, "&Refresh Files", "RefreshFiles1", "F12", &PixtrelF::RefreshFiles);
 
@@ -449,6 +466,16 @@ void PixtrelF::HelpAbout() {
   UI().ShowMessage(std::string(kCaption) + "\nImage converter and light image editor.\nQt " + qVersion());
 }
 
+void PixtrelF::IconManager1Click() {
+  iconaLib_->show();
+  iconaLib_->raise();
+  iconaLib_->activateWindow();
+}
+
+void PixtrelF::Appendassubicon1Click() {
+  Guarded([&] { AppendToIconLibrary(workspace_.Image(), iconaLib_->Manager()); });
+}
+
 void PixtrelF::HelpOnTheWeb() { dialogs_.OpenDocument(kWebAddress); }
 
 void PixtrelF::LoadPlacement() {
@@ -505,6 +532,7 @@ void PixtrelF::closeEvent(QCloseEvent* event) {
   SaveSettings();
   if (JpegPreviewWindow* jpeg = edits_->JpegWindow()) jpeg->close();
   compositions_->GifWindow()->close();
+  iconaLib_->close();
   event->accept();
 }
 

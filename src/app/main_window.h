@@ -33,6 +33,7 @@ class BatchF;
 class CompositionActions;
 class EditActions;
 class FileBrowser;
+class IconaLibF;
 class QtInteraction;
 class WorkspaceView;
 
@@ -83,6 +84,9 @@ class PixtrelF : public QMainWindow {
   void HelpContents();
   void HelpAbout();
   void HelpOnTheWeb();
+  // Tools "&ICON Manager" and Edit "&Append to Icon Library".
+  void IconManager1Click();
+  void Appendassubicon1Click();
 
   // The exit sequence: custom colours, "lastDir", "batchDir", the favourites
   // and the placement. Runs once, when the window closes.
@@ -98,6 +102,7 @@ class PixtrelF : public QMainWindow {
   shapes::ZepShape& CurrentShape() { return shape_; }
   WorkspaceView* View() const { return view_; }
   BatchF* BatchWindow() const { return batch_; }
+  IconaLibF* IconManagerWindow() const { return iconaLib_; }
   QPlainTextEdit* PngMemo() const { return pngmemo_; }
   QTabWidget* Pages() const { return pages_; }
   QMenu* DirectoriesMenu() const { return directoriesMenu_; }
@@ -113,8 +118,8 @@ class PixtrelF : public QMainWindow {
   // The menu bar's menus and items by caption (tests and the window's own wiring).
   QMenu* MenuNamed(const QString& caption) const;
 
-  // Where the icon manager will take ".icl" files from the file list; until
-  // it exists such files are not loaded.
+  // Where ".icl" files from the file list go: the icon manager opens them
+  // and is shown.
   std::function<void(const std::string& path)> openIconLibrary;
 
  protected:
@@ -157,6 +162,7 @@ class PixtrelF : public QMainWindow {
   std::unique_ptr<EditActions> edits_;
   std::unique_ptr<CompositionActions> compositions_;
   BatchF* batch_ = nullptr;
+  IconaLibF* iconaLib_ = nullptr;
   QMenu* directoriesMenu_ = nullptr;
   QAction* giftrans_ = nullptr;
   bool busy_ = false;

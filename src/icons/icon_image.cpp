@@ -306,6 +306,11 @@ IconImage* IconImageList::Get(int index) const {
   return items_[index].get();
 }
 
+void IconImageList::Exchange(int i, int j) {
+  if (!Get(i) || !Get(j)) return;
+  std::swap(items_[i], items_[j]);
+}
+
 void IconImageList::Clear() { items_.clear(); }
 
 namespace {

@@ -132,6 +132,8 @@ class IconImageList {
   std::unique_ptr<IconImage> Remove(int index, bool free);
   // nullptr for an index outside the list.
   IconImage* Get(int index) const;
+  // The images at i and j change places; nothing for an index outside.
+  void Exchange(int i, int j);
   void Clear();
   // Ascending by Width, then BitCount.
   void SortBySize();

@@ -587,9 +587,10 @@ void IconLibrary::LoadFromFile(const std::string& fileName) {
   if (reader->Load()) Icons.Assign(reader->List);
 }
 
-void IconLibrary::LoadFromProgram() {
+void IconLibrary::LoadFromProgram(const std::string& programPath) {
   std::error_code error;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  const std::filesystem::path program =
+      programPath.empty() ? std::filesystem::read_symlink("/proc/self/exe", error) : std::filesystem::path(programPath);
   FileName = program.string();
   // The icons the program ships: <program folder>/icons/*.ico, by file name.
   std::vector<std::filesystem::path> files;

@@ -107,8 +107,10 @@ class IconLibrary {
   // Replaces the icons by those of the file; unchanged when the file is no
   // library (FileName is still set once the module kind is known).
   void LoadFromFile(const std::string& fileName);
-  // The program's own icons.
-  void LoadFromProgram();
+  // The program's own icons: FileName := the program's path, the icons :=
+  // those of the "icons" folder beside it, one icon per ICO file by name.
+  // An empty path stands for the running program.
+  void LoadFromProgram(const std::string& programPath = std::string());
   void SaveToFile(const std::string& fileName) const;
 };
 

@@ -69,15 +69,16 @@ TEST_F(ShellTest, CommandMapInMenuOrder) {
             QStringList({"&File", "&Edit", "&Options", "&Effects", "&Selection", "&Tools", "&Directories", "&Help"}));
   EXPECT_EQ(Captions(window.MenuNamed("&File")), QStringList({"&New...", "&Open...", "O&verlay...", "Save &As..."}));
   EXPECT_EQ(Captions(window.MenuNamed("&Edit")),
-            QStringList({"&Undo last", "Resize &Image...", "Make &Square", "&Crop to Selection",
-                         "Paint &Overlay", "&Turn", "Copy to Clipboard", "Copy Selection to Clipboard", "Paste from Clipboard"}));
+            QStringList({"&Undo last", "Resize &Image...", "Make &Square", "&Crop to Selection", "Paint &Overlay",
+                         "&Turn", "Copy to Clipboard", "Copy Selection to Clipboard", "Paste from Clipboard",
+                         "&Append to Icon Library"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Options")),
             QStringList({"Transparent GIF", "Show Image Info", "&Color Depth", "View &Overlay",
                          "View &Batch directory"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Selection")),
             QStringList({"Select &None", "&1  16x16", "&2  32x32", "&3  64x64", "&4 All", "View as Icon"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Tools")), QStringList({"&GIF optimize", "&JPG optimize", "&PNG Transparency",
-                                                               "Effect Settings", "&Refresh Files"}));
+                                                               "&ICON Manager", "Effect Settings", "&Refresh Files"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Help")), QStringList({"&Contents", "&About", "on the &Web"}));
   EXPECT_TRUE(Captions(window.MenuNamed("&Directories")).isEmpty());
   EXPECT_EQ(Captions(window.Browser()->FileMenu()), QStringList({"&Convert", "&Delete", "&Overlay", "&Refresh"}));
