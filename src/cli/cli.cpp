@@ -23,6 +23,9 @@ const Subcommand kSubcommands[] = {
      FormatsCommand},
     {"stamp", "  stamp IN OUT         paint one shape into IN and save it as OUT\n", nullptr, StampAppendix,
      StampCommand},
+    {"draw", "  draw IN OUT SCRIPT   run the drawing calls of SCRIPT (- for standard input)\n"
+             "                       on IN and save it as OUT\n",
+     nullptr, DrawAppendix, DrawCommand},
     {"icl",
      "  icl list FILE        list the icons of an icon library (.icl) or of a 32-bit\n"
      "                       program or library: index, name, images as WxH@bits\n"

@@ -70,6 +70,8 @@ int EffectsCommand(const Invocation& call);
 int StampCommand(const Invocation& call);
 int IclCommand(const Invocation& call);
 int FormatsCommand(const Invocation& call);
+int DrawCommand(const Invocation& call);
+std::string DrawAppendix();
 extern const char kConvertOptions[];
 extern const char kBatchOptions[];
 std::string EffectsAppendix();
