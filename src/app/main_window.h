@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/board.h"
 #include "core/interaction.h"
 #include "effects/effect_settings.h"
 #include "io/session.h"
@@ -107,6 +108,11 @@ class PixtrelF : public QMainWindow {
   // The menu bar's menus and items by caption (tests and the window's own wiring).
   QMenu* MenuNamed(const QString& caption) const;
 
+  // The drawing object the browser's pages get, and a new one for each other
+  // client; all draw on the displayed image and share the turtle.
+  automation::Board& CurrentBoard() { return *board_; }
+  std::unique_ptr<automation::Board> NewBoard();
+
   // Where the icon manager will take ".icl" files from the file list; until
   // it exists such files are not loaded.
   std::function<void(const std::string& path)> openIconLibrary;
@@ -140,6 +146,8 @@ class PixtrelF : public QMainWindow {
   fx::EffectSettings effectSettings_;
   Session session_;
   UserInteraction* externalInteraction_ = nullptr;
+  automation::Turtle turtle_;
+  std::unique_ptr<automation::Board> board_;
 
   std::unique_ptr<QtInteraction> interaction_;
   FileBrowser* browser_ = nullptr;
