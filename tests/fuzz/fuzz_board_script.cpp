@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ostringstream out;
   RunBoardScript(board, calls, out);
   // Every pixel is read, so that the sanitizers see any that were never written.
-  unsigned sum = 0;
+  volatile unsigned sum = 0;
   for (int y = 0; y < workspace.Image().Height(); ++y)
-    for (int x = 0; x < workspace.Image().Width(); ++x) sum += workspace.Image().Pixel(x, y);
-  return sum == 0xFFFFFFFFu ? 1 : 0;
+    for (int x = 0; x < workspace.Image().Width(); ++x) sum = sum + workspace.Image().Pixel(x, y);
+  return 0;
 }
