@@ -320,6 +320,34 @@ TEST_F(BoardTest, AFailingStepStopsTheMemberAndReportsItsMessage) {
   EXPECT_TRUE(board.MoveTo(Variant(1), Variant(2)));
 }
 
+// A client may pass any 32-bit number: far coordinates and absurd pens and
+// fonts draw what falls on the image, or nothing, and never overflow.
+TEST_F(BoardTest, NumbersAtTheEndsOfTheRangeDrawWithoutOverflow) {
+  const Variant most(2147483647), least(-2147483647 - 1);
+  ASSERT_TRUE(board.PenWidth(most));
+  ASSERT_TRUE(board.Line(Variant(0), Variant(0), Variant(10), Variant(10)));
+  EXPECT_EQ(CountOf(clBlack), 100 * 60);  // the widest pen covers everything
+  ASSERT_TRUE(board.Clear());
+  ASSERT_TRUE(board.Ellipse(least, least, most, most));
+  ASSERT_TRUE(board.RoundRect(least, Variant(0), most, Variant(10), most, least));
+  ASSERT_TRUE(board.PenWidth(least));
+  ASSERT_TRUE(board.Rectangle(most, most, least, least));
+  ASSERT_TRUE(board.Line(least, Variant(5), most, Variant(5)));
+  ASSERT_TRUE(board.Text(most, most, Variant("far")));
+  EXPECT_EQ(PenPos(), (Point{2147483647, 2147483647}));
+  ASSERT_TRUE(board.TextRotated(most, Variant(0), Variant("far"), Variant(45)));
+  ASSERT_TRUE(board.FloodFillSurface(most, least, Variant("#FFFFFF")));
+  ASSERT_TRUE(board.MoveTo(most, Variant(0)));
+  const BoardStatus beyond = board.LineAngled(Variant(0), Variant(10));
+  EXPECT_FALSE(beyond);
+  EXPECT_EQ(beyond.code, "automation.OutOfRange");
+  ASSERT_TRUE(board.FontSize(least));
+  Variant width;
+  EXPECT_TRUE(board.TextWidth(Variant("x"), width));
+  ASSERT_TRUE(board.FontSize(most));
+  EXPECT_TRUE(board.Text(Variant(1), Variant(1), Variant("x")));
+}
+
 TEST_F(BoardTest, ShowImageCallsTheWindow) {
   int shown = 0;
   EXPECT_TRUE(board.ShowImage());
