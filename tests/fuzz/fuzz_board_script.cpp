@@ -1,7 +1,7 @@
 // libFuzzer target for draw scripts: the text is read as a script and its
 // calls run on a small image. Whatever the text, reading must stay inside it
 // and every call must either draw or fail with a status; calls that would
-// only make the run slow (an enormous new image, pen or font) are passed
+// only make the run slow (an enormous new image or font) are passed
 // over.
 #include <cmath>
 #include <cstddef>
@@ -23,7 +23,7 @@ namespace {
 
 bool Heavy(const pixtrel::automation::ScriptCall& call) {
   const std::string_view name = call.member->name;
-  if (name != "NewImage" && name != "FontSize" && name != "PenWidth") return false;
+  if (name != "NewImage" && name != "FontSize") return false;
   for (const pixtrel::automation::Variant& argument : call.arguments) {
     try {
       if (std::abs(argument.ToReal()) > 256) return true;
