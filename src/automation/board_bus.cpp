@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QVariantMap>
+#include <limits>
 #include <optional>
 #include <vector>
 
