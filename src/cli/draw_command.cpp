@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "automation/board.h"
+#include "automation/board_interface.h"
 #include "automation/board_script.h"
 #include "cli/cli.h"
 #include "cli/command_line.h"
@@ -31,18 +32,28 @@ std::string ReadScript(const std::string& path) {
 }  // namespace
 
 std::string DrawAppendix() {
-  return "\n"
-         "Scripts of draw IN OUT SCRIPT, one call a line (# begins a comment):\n"
-         "  Line 0, 10, 50, 10      a member's name, then its arguments separated by commas\n"
-         "  PenColor \"#FF0000\"      texts in double quotes, numbers as written\n"
-         "  angle = 22.5            writes the turtle's heading (rounded half to even)\n"
-         "  getPixelColor 20, 10    a member with a result prints it, one line each\n"
-         "  A failing call prints \"error: line N: <message>\", and nothing is written.\n"
-         "  Members: Line Ellipse Rectangle RoundRect Text TextRotated FontName FontSize\n"
-         "  FontColor BrushColor BrushClear BrushSolid PenColor PenClear PenSolid\n"
-         "  ImageHeight ImageWidth ShowImage Clear NewImage TextWidth TextHeight FontNormal\n"
-         "  FontItalic FontBold FontUnderline LineAngled MoveTo LineTo angle PenUp PenDown\n"
-         "  Turn Move getPixelColor FloodFillSurface FloodFillBorder PenWidth\n";
+  std::string text =
+      "\n"
+      "Scripts of draw IN OUT SCRIPT, one call a line (# begins a comment):\n"
+      "  Line 0, 10, 50, 10      a member's name, then its arguments separated by commas\n"
+      "  PenColor \"#FF0000\"      texts in double quotes, numbers as written\n"
+      "  angle = 22.5            writes the turtle's heading (rounded half to even)\n"
+      "  getPixelColor 20, 10    a member with a result prints it, one line each\n"
+      "  A failing call prints \"error: line N: <message>\", and nothing is written.\n"
+      "  Members:";
+  // The members from the interface's table, wrapped.
+  std::size_t column = text.size() - text.rfind('\n') - 1;
+  for (const automation::BoardMember& member : automation::BoardMembers()) {
+    if (member.kind == automation::MemberKind::PropertyPut) continue;
+    const std::string name = member.name;
+    if (column + 1 + name.size() > 79) {
+      text += "\n ";
+      column = 1;
+    }
+    text += " " + name;
+    column += 1 + name.size();
+  }
+  return text + "\n";
 }
 
 int DrawCommand(const Invocation& call) {

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "automation/board.h"
+#include "automation/board_interface.h"
 #include "core/bitmap.h"
 #include "io/image_io.h"
 #include "support/corpus.h"
@@ -133,6 +134,14 @@ TEST(CliDraw, NewImageReplacesTheImageAndReadsTheScriptFromStandardInput) {
   LoadImageFile(dir + "/out.gif", drawn, test::Silent());
   EXPECT_EQ(drawn.Width(), 200);
   EXPECT_EQ(drawn.Pixel(150, 80) & 0xFFFFFF, clLime);
+}
+
+TEST(CliDraw, HelpListsEveryMemberOfTheInterface) {
+  const Result r = RunCli("--help");
+  ASSERT_EQ(r.exitCode, 0);
+  const std::string help = r.out.substr(r.out.find("Members:"));
+  for (const automation::BoardMember& member : automation::BoardMembers())
+    EXPECT_NE(help.find(std::string(" ") + member.name), std::string::npos) << member.name;
 }
 
 }  // namespace
