@@ -1,7 +1,8 @@
 // The desktop program ("pixtrel [folder | image file]"): the application, its windows in their start-up order
 // (the main window builds the JPEG optimize, resize, batch and icon options
-// windows), only the main window shown, and the event loop until it closes;
-// closing it writes the settings back.
+// windows), the drawing object on the session bus, only the main window
+// shown, and the event loop until it closes; closing it writes the settings
+// back.
 //
 // PIXTREL_ANSWERS names an answer script (see ReadAnswerScript): the
 // dialogs and questions are then answered from it, and what the program
@@ -24,6 +25,7 @@
 #include "app/file_browser.h"
 #include "app/guarded.h"
 #include "app/main_window.h"
+#include "automation/board_bus.h"
 #include "core/interaction.h"
 #include "core/scripted_interaction.h"
 
@@ -119,6 +121,12 @@ int main(int argc, char** argv) {
   {
     pixtrel::PixtrelF window(options, *dialogs);
     app.handler = &window.UI();
+    // Other programs draw through the session bus; without one the program
+    // runs as before.
+    const pixtrel::automation::BoardBus bus(QDBusConnection::sessionBus(), window.NewBoard());
+    if (!bus.Registered())
+      std::fprintf(stderr, "pixtrel: the drawing object is not on the session bus: %s\n",
+                   qPrintable(bus.Problem()));
     // A folder on the command line is where the file browser starts; a file
     // is opened as a double-click on it would.
     const QStringList arguments = QApplication::arguments();

@@ -133,6 +133,7 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   BuildMenus();
   connect(edits_->JpegWindow(), &JpegPreviewWindow::qualityChanged, this,
           [this](int quality) { session_.conversion.jpegQuality = quality; });
+  board_ = NewBoard();
 
   // The colour dialog's custom colours.
   if (QFileInfo::exists(Q(customColorsFile_))) interaction_->LoadCustomColors(customColorsFile_);
@@ -161,6 +162,12 @@ PixtrelF::~PixtrelF() {
   edits_.reset();
   // The windows that hold the workspace go before it does.
   qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+}
+
+std::unique_ptr<automation::Board> PixtrelF::NewBoard() {
+  auto board = std::make_unique<automation::Board>(workspace_, turtle_);
+  board->showImage = [this] { pages_->setCurrentIndex(0); };
+  return board;
 }
 
 int PixtrelF::Scaled(int designPixels) const { return ScaleFromDesign(designPixels, logicalDpiY()); }

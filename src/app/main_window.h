@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/board.h"
 #include "core/interaction.h"
 #include "effects/effect_settings.h"
 #include "io/session.h"
@@ -118,6 +119,11 @@ class PixtrelF : public QMainWindow {
   // The menu bar's menus and items by caption (tests and the window's own wiring).
   QMenu* MenuNamed(const QString& caption) const;
 
+  // The drawing object the browser's pages get, and a new one for each other
+  // client; all draw on the displayed image and share the turtle.
+  automation::Board& CurrentBoard() { return *board_; }
+  std::unique_ptr<automation::Board> NewBoard();
+
   // Where ".icl" files from the file list go: the icon manager opens them
   // and is shown.
   std::function<void(const std::string& path)> openIconLibrary;
@@ -152,6 +158,8 @@ class PixtrelF : public QMainWindow {
   Session session_;
   shapes::ZepShape shape_;
   UserInteraction* externalInteraction_ = nullptr;
+  automation::Turtle turtle_;
+  std::unique_ptr<automation::Board> board_;
 
   std::unique_ptr<QtInteraction> interaction_;
   FileBrowser* browser_ = nullptr;

@@ -80,6 +80,8 @@ int IclCommand(const Invocation& call);
 int FormatsCommand(const Invocation& call);
 int OverlayCommand(const Invocation& call);
 int BlendCommand(const Invocation& call);
+int DrawCommand(const Invocation& call);
+std::string DrawAppendix();
 extern const char kConvertOptions[];
 extern const char kBatchOptions[];
 std::string EffectsAppendix();

@@ -21,11 +21,12 @@ bool IsMetafileName(const std::string& name) {
 
 // Qt lays out text only under a QGuiApplication, and making one loads a
 // platform plugin (which may warn on stderr), so there is one only where text
-// may be drawn: a stamp with a caption, and a metafile read by convert, info
-// or stamp.
+// may be drawn: a stamp with a caption, a draw script, and a metafile read by
+// convert, info or stamp.
 bool DrawsText(const std::vector<std::string>& args) {
   if (args.empty()) return false;
   const std::string& command = args[0];
+  if (command == "draw") return true;
   if (command != "stamp" && command != "convert" && command != "info") return false;
   for (const std::string& arg : args)
     if ((command == "stamp" && arg == "--caption") || IsMetafileName(arg)) return true;

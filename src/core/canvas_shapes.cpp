@@ -25,6 +25,11 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
+// The pen's width as the drawing uses it: at least one pixel, and no wider
+// than the largest box the drawing works in, so that the margins added to it
+// stay in range (a script may ask for any width).
+int PenPixels(int width) { return std::clamp(width, 1, 1 << 29); }
+
 // Dash patterns of one-pixel pens, in pixels on and off.
 std::vector<int> DashPattern(PenStyle style) {
   switch (style) {
@@ -188,7 +193,7 @@ void DrawShape(Canvas& c, int left, int top, int right, int bottom, bool closed,
   const QRect box = NormalizedBox(left, top, right, bottom);
   const Pen& pen = c.Pen();
   const bool hasPen = pen.style != psClear;
-  const int width = std::max(1, pen.width);
+  const int width = PenPixels(pen.width);
   const bool wide = hasPen && width > 1;
   const QRect area = ExpandedBox(box, width + 2);
   CanvasPainter cp(c, area);
@@ -252,7 +257,7 @@ std::int64_t ThinLine(CanvasPainter& cp, const Canvas& c, Point a, Point b, std:
 
 void DrawLines(Canvas& c, std::span<const Point> points, bool closed) {
   if (points.size() < 2 || c.Pen().style == psClear) return;
-  const int width = std::max(1, c.Pen().width);
+  const int width = PenPixels(c.Pen().width);
   CanvasPainter cp(c, PointsBox(points, width + 1));
   if (cp.Empty()) return;
   if (width == 1) {
@@ -278,7 +283,7 @@ void DrawLines(Canvas& c, std::span<const Point> points, bool closed) {
 
 void DrawPolygon(Canvas& c, std::span<const Point> points) {
   if (points.size() < 2) return;
-  const int width = std::max(1, c.Pen().width);
+  const int width = PenPixels(c.Pen().width);
   QPolygon poly;
   for (const Point& pt : points) poly << QPoint(pt.X, pt.Y);
   if (c.Brush().style != bsClear) {

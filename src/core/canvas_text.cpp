@@ -165,7 +165,9 @@ void Font::SetSize(int points) { height = -MulDiv(points, 96, 72); }
 
 void Canvas::TextOut(int x, int y, const std::string& text) {
   PaintText(*this, x, y, text);
-  penPos_ = Point{x + TextWidth(text), y};
+  // Text written at the far edge of the coordinate range leaves the pen there.
+  const std::int64_t end = static_cast<std::int64_t>(x) + TextWidth(text);
+  penPos_ = Point{static_cast<int>(std::min<std::int64_t>(end, std::numeric_limits<int>::max())), y};
 }
 
 int Canvas::TextWidth(const std::string& text) const {

@@ -47,6 +47,8 @@ class Workspace {
 
   // Called after every change of the displayed image (the desktop repaints).
   std::function<void()> imageChanged;
+  // For code that drew straight onto Image() (the automation object).
+  void ImageDrawn() { Changed(); }
 
  private:
   void Changed();
