@@ -1,6 +1,9 @@
 // pixtrel-cli convert, batch and info: open and save through the program's
 // own tables, with the conversion choices of the optimize windows as options.
+#include <signal.h>
+
 #include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -88,8 +91,7 @@ std::string ReadPasswordFile(const std::string& path) {
 
 // The names with separator between them and last before the last one:
 // ("BMP, GIF, JPG or PNG", "BMP|GIF|JPG|PNG").
-std::string JoinedNames(const std::vector<std::string>& names, const std::string& separator,
-                        const std::string& last) {
+std::string JoinedNames(const std::vector<std::string>& names, const std::string& separator, const std::string& last) {
   std::string text;
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (i > 0) text += i + 1 == names.size() ? last : separator;
@@ -298,6 +300,46 @@ int ConvertCommand(const Invocation& call) {
   return kExitUsage;
 }
 
+namespace {
+
+// The signal that asked a batch to stop, 0 while none did.
+volatile std::sig_atomic_t stopSignal = 0;
+
+void AskToStop(int signal) { stopSignal = signal; }
+
+// While a batch runs, SIGINT and SIGTERM let the file in hand finish and then
+// end the batch, so that no temporary file is left and every target written
+// is whole; a second signal ends the program at once. A signal ignored when
+// the program started (a background job's SIGINT) stays ignored.
+class StopOnSignals {
+ public:
+  StopOnSignals() {
+    stopSignal = 0;
+    struct sigaction action {};
+    action.sa_handler = AskToStop;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, nullptr, &oldInt_);
+    sigaction(SIGTERM, nullptr, &oldTerm_);
+    if (oldInt_.sa_handler != SIG_IGN) sigaction(SIGINT, &action, nullptr);
+    if (oldTerm_.sa_handler != SIG_IGN) sigaction(SIGTERM, &action, nullptr);
+  }
+  ~StopOnSignals() {
+    sigaction(SIGINT, &oldInt_, nullptr);
+    sigaction(SIGTERM, &oldTerm_, nullptr);
+  }
+  StopOnSignals(const StopOnSignals&) = delete;
+  StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+ private:
+  struct sigaction oldInt_ {};
+  struct sigaction oldTerm_ {};
+};
+
+struct BatchStopped {};
+
+}  // namespace
+
 // pixtrel-cli batch: the batch window's choices from options, the selected
 // files from the arguments.
 int BatchCommand(const Invocation& call) {
@@ -350,12 +392,27 @@ int BatchCommand(const Invocation& call) {
     const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
     for (std::string& path : BatchWorkList(folder.empty() ? "/" : folder, {name})) workList.push_back(std::move(path));
   }
-  RunBatch(
-      workList, settings, session.conversion,
-      [&](const BatchFileResult& result) {
-        out << (result.written ? "written " : "skipped ") << result.target << '\n' << std::flush;
-      },
-      jobs, options.pngText);
+  int stoppedBy = 0;
+  {
+    const StopOnSignals stopOnSignals;
+    try {
+      RunBatch(
+          workList, settings, session.conversion,
+          [&](const BatchFileResult& result) {
+            out << (result.written ? "written " : "skipped ") << result.target << '\n' << std::flush;
+            if (stopSignal != 0) throw BatchStopped{};
+          },
+          jobs, options.pngText);
+    } catch (const BatchStopped&) {
+      stoppedBy = stopSignal;
+    }
+  }
+  if (stoppedBy != 0) {
+    // Ended as the signal would have ended it, once the batch is cleaned up.
+    call.err << "error: the batch was stopped\n" << std::flush;
+    std::raise(stoppedBy);
+    return kExitError;
+  }
   out << "Conversion completed\n";
   return kExitDone;
 }

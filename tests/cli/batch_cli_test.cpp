@@ -97,6 +97,52 @@ TEST(CliBatch, FirstErrorEndsTheBatch) {
   }
 }
 
+// SIGTERM or SIGINT in the middle of a batch: the file in hand is finished,
+// the batch ends as the signal ends a program, every target written is whole
+// and no temporary file is left in the destination.
+TEST(CliBatch, ASignalStopsTheBatchCleanly) {
+  const std::string in = test::TempDir();
+  Bitmap noise(600, 400, pf24bit);
+  std::uint32_t state = 7;
+  for (std::uint8_t& byte : noise.Bits()) {
+    state = state * 1103515245u + 12345u;
+    byte = static_cast<std::uint8_t>(state >> 24);
+  }
+  std::string files;
+  for (int i = 0; i < 40; ++i) {
+    const std::string path = in + "/photo" + std::to_string(i) + ".bmp";
+    noise.SaveToFile(path);
+    files += " " + path;
+  }
+  for (const char* signal : {"TERM", "INT"}) {
+    for (const char* jobs : {"1", "2"}) {
+      SCOPED_TRACE(std::string(signal) + " jobs " + jobs);
+      const std::string out = test::TempDir();
+      const std::string log = out + ".log";
+      // Started in the background (with SIGINT as a terminal would deliver
+      // it); the signal goes once a first file is written.
+      const Result result = Shell("env --default-signal=INT " + std::string(PIXTREL_CLI_PATH) + " batch --jobs " +
+                                  jobs + " --to PNG --dest " + out + files + " >" + log + " 2>&1 & pid=$!; " +
+                                  "for i in $(seq 600); do grep -q written " + log +
+                                  " && break; sleep 0.02; done; kill -" + signal + " $pid; wait $pid; echo rc=$?");
+      const std::string expected = std::string("rc=") + (std::string(signal) == "TERM" ? "143" : "130");
+      EXPECT_NE(result.output.find(expected), std::string::npos) << result.output;
+      const Result logText = Shell("cat " + log);
+      EXPECT_NE(logText.output.find("error: the batch was stopped"), std::string::npos) << logText.output;
+      EXPECT_EQ(logText.output.find("Conversion completed"), std::string::npos);
+      int written = 0;
+      for (const auto& entry : fs::directory_iterator(out)) {
+        const std::string name = entry.path().filename();
+        EXPECT_EQ(name.rfind("photo", 0), 0u) << name;
+        EXPECT_EQ(Shell("pngcheck -q " + entry.path().string()).exitCode, 0) << name;
+        ++written;
+      }
+      EXPECT_GE(written, 1);
+      EXPECT_LT(written, 40);
+    }
+  }
+}
+
 TEST(CliBatch, ConversionOptionsReachEveryFile) {
   const std::string in = test::TempDir();
   const std::string files = Copy("jpeg/gen-baseline-444-castle.jpg", in, "castle.jpg") + " " +

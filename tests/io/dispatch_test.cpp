@@ -1,16 +1,19 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
 #include "core/bitmap.h"
 #include "core/errors.h"
+#include "core/scripted_interaction.h"
 #include "core/stream.h"
 #include "io/formats.h"
 #include "io/image_io.h"
-#include "core/scripted_interaction.h"
 #include "support/corpus.h"
+#include "support/in_child.h"
 #include "support/io_support.h"
 
 namespace pixtrel {
@@ -150,6 +153,45 @@ TEST(SaveImageFile, FailedSaveKeepsTheExistingFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
+// A disk that fills up part way through a save: every writer fails with the
+// platform's reason, the file it was to replace stays byte for byte and no
+// temporary file is left.
+TEST(SaveImageFile, AFullDiskKeepsTheExistingFileForEveryWriter) {
+  Bitmap noise(300, 300, pf24bit);
+  std::uint32_t state = 12345;
+  for (std::uint8_t& byte : noise.Bits()) {
+    state = state * 1103515245u + 12345u;
+    byte = static_cast<std::uint8_t>(state >> 24);
+  }
+  SaveOptions options;
+  options.password = "pw";
+  for (const std::string& ext : SaveExtensions()) {
+    SCOPED_TRACE(ext);
+    const std::string dir = test::TempDir();
+    const std::string path = dir + "/keep" + ext;
+    const std::string original(3000, 'k');
+    { std::ofstream(path, std::ios::binary) << original; }
+    const int code = test::InChild(
+        [&] {
+          std::signal(SIGXFSZ, SIG_IGN);
+          rlimit limit{1024, 1024};
+          if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
+          try {
+            SaveImageFile(path, noise, ext, options);
+          } catch (const Exception& e) {
+            return e.File() == path ? 0 : 4;
+          }
+          return 5;
+        },
+        false);
+    EXPECT_EQ(code, 0);
+    std::ifstream in(path, std::ios::binary);
+    const std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(contents, original);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+  }
+}
+
 // Formats that keep the size in 16 bits refuse a larger image instead of
 // writing a cut size; an existing file stays as it was and nothing is left.
 TEST(SaveImageFile, SixteenBitFormatsRefuseLargerImages) {
@@ -233,9 +275,9 @@ TEST(FormatTables, VisibleListsKeepTheirOrder) {
   EXPECT_EQ(FileBrowserMask(),
             "*.bmp;*.ico;*.gif;*.jpg;*.png;*.wmf;*.emf;*.tga;*.tif;*.xjpg;*.xgif;*.icl;*.pcx;*.pcd;*.eps;*.psd;*.sgi;"
             "*.psp;*.ppm;*.cut");
-  EXPECT_EQ(LoadExtensions(), (std::vector<std::string>{".TIF", ".PCX", ".PCD", ".EPS", ".PSD", ".PSP", ".PPM",
-                                                        ".CUT", ".SGI", ".PNG", ".GIF", ".XGIF", ".XPNG", ".TGA",
-                                                        ".JPG", ".JPEG", ".WMF", ".EMF", ".BMP", ".ICO", ".XJPG"}));
+  EXPECT_EQ(LoadExtensions(), (std::vector<std::string>{".TIF", ".PCX",  ".PCD", ".EPS", ".PSD",  ".PSP",  ".PPM",
+                                                        ".CUT", ".SGI",  ".PNG", ".GIF", ".XGIF", ".XPNG", ".TGA",
+                                                        ".JPG", ".JPEG", ".WMF", ".EMF", ".BMP",  ".ICO",  ".XJPG"}));
   EXPECT_EQ(SaveExtensions(), (std::vector<std::string>{".JPG", ".TIF", ".TGA", ".PNG", ".GIF", ".XGIF", ".XPNG",
                                                         ".BMP", ".ICO", ".XJPG"}));
   EXPECT_EQ(BatchTargetNames(), (std::vector<std::string>{"BMP", "GIF", "JPG", "PNG"}));
