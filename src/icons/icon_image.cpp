@@ -252,16 +252,19 @@ void IconImage::FixSize() {
   entry_[1] = size;
 }
 
+IconImage::Entry IconImage::WrittenEntry() const {
+  Entry entry = entry_;
+  if (!data_.empty() && data_.size() < BytesInRes()) {
+    const auto size = static_cast<std::uint32_t>(data_.size());
+    for (int i = 0; i < 4; ++i) entry[8 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+  }
+  return entry;
+}
+
 void IconImage::SaveData(Stream& stream) const {
   if (data_.empty()) return;
-  // Exactly BytesInRes bytes, so the directory and the data agree.
-  const std::size_t size = BytesInRes();
-  const std::size_t have = std::min(size, data_.size());
-  stream.Write(data_.data(), have);
-  if (have < size) {
-    const std::vector<std::uint8_t> zeros(size - have, 0);
-    stream.Write(zeros.data(), zeros.size());
-  }
+  // Exactly the BytesInRes of WrittenEntry, so the directory and the data agree.
+  stream.Write(data_.data(), std::min<std::size_t>(BytesInRes(), data_.size()));
 }
 
 const IconPicture& IconImage::Picture() const {
@@ -429,7 +432,7 @@ std::vector<std::uint8_t> AdvancedIcon::SaveToBytes() const {
   put16(count);
   const std::uint8_t zero[4] = {0, 0, 0, 0};
   for (int i = 0; i < count; ++i) {
-    out.Write(images_.Get(i)->DirEntry().data(), IconImage::kEntrySize);
+    out.Write(images_.Get(i)->WrittenEntry().data(), IconImage::kEntrySize);
     out.Write(zero, 4);
   }
   for (int i = 0; i < count; ++i) {

@@ -63,6 +63,10 @@ class IconImage {
   // The 12 directory bytes Width .. BytesInRes, always handled as one block.
   const Entry& DirEntry() const { return entry_; }
   void SetDirEntry(const Entry& entry) { entry_ = entry; }
+  // The directory bytes as a library or icon file is written with them:
+  // BytesInRes no more than the bytes the image holds, so that a damaged
+  // entry claiming gigabytes is not written out as such.
+  Entry WrittenEntry() const;
 
   std::uint8_t Width() const { return entry_[0]; }
   std::uint8_t Height() const { return entry_[1]; }

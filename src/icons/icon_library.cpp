@@ -515,7 +515,10 @@ bool T16BitWriter::Build(int minimumShift, std::vector<std::uint8_t>& out) const
   for (int i = 0; i < n; ++i) {
     estimate += 6;
     const IconImageList& list = icons_.Icon(i)->Images();
-    for (int j = 0; j < list.Count(); ++j) estimate += 14 + list.Get(j)->BytesInRes();
+    for (int j = 0; j < list.Count(); ++j) {
+      const IconImage::Entry entry = list.Get(j)->WrittenEntry();
+      estimate += 14 + (entry[8] | (entry[9] << 8) | (entry[10] << 16) | (std::uint64_t{entry[11]} << 24));
+    }
   }
   int shift = 0;
   while ((std::uint64_t{0xFFFF} << shift) < estimate) ++shift;
@@ -547,7 +550,7 @@ bool T16BitWriter::Build(int minimumShift, std::vector<std::uint8_t>& out) const
     Put16(out, 1);
     Put16(out, list.Count());
     for (int j = 0; j < list.Count(); ++j) {
-      const auto& entry = list.Get(j)->DirEntry();
+      const IconImage::Entry entry = list.Get(j)->WrittenEntry();
       out.insert(out.end(), entry.begin(), entry.end());
       Put16(out, imageNumber++);
     }

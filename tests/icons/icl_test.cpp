@@ -160,6 +160,27 @@ TEST(IconLibrary, RoundTripKeepsNamesOrderEntriesAndData) {
   EXPECT_EQ(images, 7) << listing;
 }
 
+// A damaged entry claiming more bytes than its image holds (a few bytes of a
+// file saying 4 GB) is written with the bytes the image has, not padded out.
+TEST(IconLibrary, AnEntryClaimingMoreThanItsDataWritesTheData) {
+  IconList list;
+  list.AddIcon("small", IconOfSizes({100}, 1));
+  list.AddIcon("liar", IconOfSizes({300}, 2));
+  IconImage& liar = *list.Icon(1)->Images().Get(0);
+  IconImage::Entry entry = liar.DirEntry();
+  entry[8] = 0x00, entry[9] = 0x00, entry[10] = 0x00, entry[11] = 0xF0;
+  liar.SetDirEntry(entry);
+  const std::vector<std::uint8_t> written = T16BitWriter(list).Write();
+  EXPECT_LT(written.size(), 2000u);
+  T16BitReader reader("liar.icl");
+  reader.Read(written);
+  ASSERT_EQ(reader.List.Count(), 2);
+  const IconImage& back = *reader.List.Icon(1)->Images().Get(0);
+  EXPECT_EQ(back.BytesInRes(), 300u);
+  EXPECT_EQ(back.Data(), liar.Data());
+  EXPECT_EQ(liar.WrittenEntry(), back.DirEntry());
+}
+
 TEST(T16BitReader, NamingRules) {
   IconList list;
   list.AddIcon("ICL", IconOfSizes({10}, 1));
