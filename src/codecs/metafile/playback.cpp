@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "codecs/metafile/dashed_stroke.h"
 #include "core/bitmap.h"
 #include "core/errors.h"
 #include "core/qt_support.h"
@@ -41,6 +42,11 @@ constexpr std::size_t kMaxSavedStates = 4096;
 constexpr double kMaxPenPixels = 4096;
 constexpr double kMaxFontPixels = 2048;
 constexpr int kMaxRegionRects = 2000;
+// A wide dashed stroke keeps the outline of each of its dashes until it is
+// filled, a few hundred bytes apiece: beyond this many dashes in sight, or
+// this many points in its flattened visible part, a stroke is drawn solid.
+constexpr double kMaxDashes = 1 << 18;
+constexpr std::size_t kMaxDashedPoints = std::size_t{1} << 18;
 
 // A colour that replaces the pen's or brush's own.
 enum class Force { None, Black, White };
@@ -656,9 +662,54 @@ void Playback::PaintDestinationPath(const QPainterPath& path, bool fill, bool st
     if (rop.force) pen.setColor(*rop.force);
     painter_->setPen(pen);
     painter_->setBrush(Qt::NoBrush);
-    painter_->drawPath(path);
+    // One-pixel pens dash pixel by pixel inside the clip and need no help.
+    if (pen.style() == Qt::SolidLine || pen.isCosmetic())
+      painter_->drawPath(path);
+    else
+      StrokeDashed(path, pen);
   }
   painter_->restore();
+}
+
+void Playback::StrokeDashed(const QPainterPath& path, QPen pen) {
+  const double width = pen.widthF();
+  double pattern = 0;
+  for (double length : pen.dashPattern()) pattern += std::max(length, 0.0);
+  const double period = pattern * width;
+  // What the pen can reach: the image, or the clip's box within it, grown
+  // by the most a cap or a join adds beside the path.
+  QRectF reach(0, 0, painter_->device()->width(), painter_->device()->height());
+  if (state_.clip) reach = reach.intersected(QRectF(state_.clip->boundingRect()));
+  if (reach.isEmpty() || !(period > 0)) return;
+  const double margin = 2 * width + 2;
+  reach.adjust(-margin, -margin, margin, margin);
+
+  const DashedRuns cut = CutToBox(path, reach, kMaxDashedPoints);
+  if (!cut.complete) {
+    // Too many points in sight to cut: the whole path, solid, costs memory
+    // in proportion to its records only.
+    pen.setStyle(Qt::SolidLine);
+    painter_->setPen(pen);
+    painter_->drawPath(path);
+    return;
+  }
+  if (cut.visibleLength / period > kMaxDashes) {
+    // Dashes this many are a grey blur at any rate: the pieces are drawn
+    // solid.
+    QPainterPath pieces;
+    for (const DashedRun& run : cut.runs) pieces.addPolygon(run.points);
+    pen.setStyle(Qt::SolidLine);
+    painter_->setPen(pen);
+    painter_->drawPath(pieces);
+    return;
+  }
+  for (const DashedRun& run : cut.runs) {
+    QPainterPath piece;
+    piece.addPolygon(run.points);
+    pen.setDashOffset(std::fmod(run.startLength, period) / width);
+    painter_->setPen(pen);
+    painter_->drawPath(piece);
+  }
 }
 
 void Playback::Emit(const QPainterPath& logicalPath, bool fill, bool stroke) {

@@ -13,6 +13,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainterPath>
+#include <QPen>
 #include <QPolygon>
 #include <QPolygonF>
 #include <QRegion>
@@ -198,6 +199,8 @@ class Playback {
  private:
   void Emit(const QPainterPath& logicalPath, bool fill, bool stroke);
   void PaintDestinationPath(const QPainterPath& path, bool fill, bool stroke);
+  // Strokes path with a wide dashed pen, cut to what the image can show.
+  void StrokeDashed(const QPainterPath& path, QPen pen);
   void ApplyClip();
   bool SetRop2Composition();
   QPen MakePen() const;
