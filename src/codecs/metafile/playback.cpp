@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "codecs/metafile/dashed_stroke.h"
 #include "core/bitmap.h"
@@ -246,7 +247,7 @@ QImage DecodeDib(std::span<const std::uint8_t> info, std::span<const std::uint8_
     bitmap.LoadFromStream(stream);
     bitmap.SetPixelFormat(pf32bit);
     QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32);
-    if (image.isNull()) return {};
+    if (image.isNull()) throw std::bad_alloc();
     for (int y = 0; y < bitmap.Height(); ++y) {
       const auto* src = reinterpret_cast<const std::uint32_t*>(bitmap.ScanLine(y));
       auto* dst = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
@@ -1020,6 +1021,7 @@ void Playback::GradientFill(std::span<const GradientVertex> vertices,
     // Each pixel whose centre lies in the triangle takes the colours of the
     // corners weighted by its barycentric coordinates.
     QImage image(area.size(), QImage::Format_ARGB32);
+    if (image.isNull()) throw std::bad_alloc();
     image.fill(Qt::transparent);
     const QColor colors[3] = {a.color, b.color, c.color};
     for (int y = 0; y < image.height(); ++y) {
@@ -1103,6 +1105,7 @@ void Playback::StretchBlt(const QRectF& dest, const QImage* source, const QRectF
   dst = dst.normalized();
   if (flipX || flipY) {
     image = image.mirrored(flipX, flipY);
+    if (image.isNull()) throw std::bad_alloc();
     if (flipX) src.moveLeft(image.width() - src.right());
     if (flipY) src.moveTop(image.height() - src.bottom());
   }
