@@ -168,4 +168,10 @@ DashedRuns CutToBox(const QPainterPath& path, const QRectF& box, std::size_t max
   return cutter.Take();
 }
 
+DashedStrokePlan PlanDashedStroke(const DashedRuns& cut, double period) {
+  if (!cut.complete) return DashedStrokePlan::SolidWhole;
+  if (cut.visibleLength > kMaxDashes * period) return DashedStrokePlan::SolidRuns;
+  return DashedStrokePlan::Dashed;
+}
+
 }  // namespace pixtrel::metafile

@@ -35,9 +35,24 @@ struct DashedRuns {
   bool complete = true;
 };
 
+// Qt keeps the outline of each dash of a stroke, a few hundred bytes apiece,
+// until it fills them: a stroke with more dashes in sight than this, or
+// more points in its flattened visible part, is drawn solid.
+inline constexpr double kMaxDashes = 1 << 18;
+inline constexpr std::size_t kMaxDashedPoints = std::size_t{1} << 18;
+
 // The pieces of path (in destination pixels) inside box. Curves are
 // subdivided until flat within a quarter pixel where they come near the box
 // and measured by their control polygon where they do not.
-DashedRuns CutToBox(const QPainterPath& path, const QRectF& box, std::size_t maxPoints);
+DashedRuns CutToBox(const QPainterPath& path, const QRectF& box, std::size_t maxPoints = kMaxDashedPoints);
+
+enum class DashedStrokePlan {
+  Dashed,       // each run with its dash offset
+  SolidRuns,    // the runs solid: more dashes in sight than kMaxDashes
+  SolidWhole,   // the whole path solid: too many points to cut
+};
+
+// How a cut stroke whose dash pattern repeats every period pixels is drawn.
+DashedStrokePlan PlanDashedStroke(const DashedRuns& cut, double period);
 
 }  // namespace pixtrel::metafile

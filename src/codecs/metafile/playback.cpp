@@ -43,11 +43,6 @@ constexpr std::size_t kMaxSavedStates = 4096;
 constexpr double kMaxPenPixels = 4096;
 constexpr double kMaxFontPixels = 2048;
 constexpr int kMaxRegionRects = 2000;
-// A wide dashed stroke keeps the outline of each of its dashes until it is
-// filled, a few hundred bytes apiece: beyond this many dashes in sight, or
-// this many points in its flattened visible part, a stroke is drawn solid.
-constexpr double kMaxDashes = 1 << 18;
-constexpr std::size_t kMaxDashedPoints = std::size_t{1} << 18;
 
 // A colour that replaces the pen's or brush's own.
 enum class Force { None, Black, White };
@@ -685,18 +680,17 @@ void Playback::StrokeDashed(const QPainterPath& path, QPen pen) {
   const double margin = 2 * width + 2;
   reach.adjust(-margin, -margin, margin, margin);
 
-  const DashedRuns cut = CutToBox(path, reach, kMaxDashedPoints);
-  if (!cut.complete) {
-    // Too many points in sight to cut: the whole path, solid, costs memory
-    // in proportion to its records only.
+  const DashedRuns cut = CutToBox(path, reach);
+  const DashedStrokePlan plan = PlanDashedStroke(cut, period);
+  if (plan == DashedStrokePlan::SolidWhole) {
+    // Solid, the whole path costs memory in proportion to its records only.
     pen.setStyle(Qt::SolidLine);
     painter_->setPen(pen);
     painter_->drawPath(path);
     return;
   }
-  if (cut.visibleLength / period > kMaxDashes) {
-    // Dashes this many are a grey blur at any rate: the pieces are drawn
-    // solid.
+  if (plan == DashedStrokePlan::SolidRuns) {
+    // Dashes this many are a blur at any rate.
     QPainterPath pieces;
     for (const DashedRun& run : cut.runs) pieces.addPolygon(run.points);
     pen.setStyle(Qt::SolidLine);

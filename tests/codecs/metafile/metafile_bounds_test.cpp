@@ -178,6 +178,18 @@ TEST(DashedStroke, CurvesCostPointsOnlyWhereTheyAreSeen) {
   EXPECT_TRUE(capped.runs.empty());
 }
 
+TEST(DashedStroke, TooManyDashesOrPointsAreDrawnSolid) {
+  QPainterPath path(QPointF(0, 10));
+  for (int i = 0; i < 1000; ++i) path.lineTo(i % 2 ? 0 : 1000, 10 + i % 7);
+  const DashedRuns cut = CutToBox(path, QRectF(0, 0, 1000, 100));
+  ASSERT_TRUE(cut.complete);
+  EXPECT_NEAR(cut.visibleLength, 1e6, 100);
+  EXPECT_EQ(metafile::PlanDashedStroke(cut, 6), metafile::DashedStrokePlan::Dashed);
+  EXPECT_EQ(metafile::PlanDashedStroke(cut, 3), metafile::DashedStrokePlan::SolidRuns);
+  EXPECT_EQ(metafile::PlanDashedStroke(CutToBox(path, QRectF(0, 0, 1000, 100), 999), 6),
+            metafile::DashedStrokePlan::SolidWhole);
+}
+
 // A wide dashed line that runs far past the picture draws in the picture
 // exactly as Qt draws the whole line.
 TEST(DashedStroke, CutLineLooksAsTheWholeLine) {
