@@ -26,7 +26,7 @@
 #include <cmath>
 #include <new>
 
-#include "codecs/metafile/dashed_stroke.h"
+#include "codecs/metafile/path_cutting.h"
 #include "core/bitmap.h"
 #include "core/errors.h"
 #include "core/qt_support.h"
@@ -517,12 +517,12 @@ void Playback::OffsetClip(QPointF logicalOffset) {
 
 void Playback::IntersectClipRect(const QRectF& rect) {
   const QPolygonF polygon = LogicalToDestination().map(QPolygonF(rect.normalized()));
-  CombineClip(QRegion(ClampedPolygon(polygon)), 1);
+  CombineClip(PolygonRegion(polygon, Qt::OddEvenFill), 1);
 }
 
 void Playback::ExcludeClipRect(const QRectF& rect) {
   const QPolygonF polygon = LogicalToDestination().map(QPolygonF(rect.normalized()));
-  CombineClip(QRegion(ClampedPolygon(polygon)), 4);
+  CombineClip(PolygonRegion(polygon, Qt::OddEvenFill), 4);
 }
 
 QRegion Playback::DeviceRegionToDestination(const QRegion& region) const {
@@ -544,6 +544,14 @@ QRegion Playback::LogicalRegionToDestination(const QRegion& region) const {
     out += ClampedRect(t.mapRect(QRectF(r)));
   }
   return out;
+}
+
+QRegion Playback::PolygonRegion(const QPolygonF& polygon, Qt::FillRule rule) const {
+  if (!painter_) return QRegion(ClampedRect(polygon.boundingRect()));
+  // A margin of the picture's own size keeps what a later offset of the
+  // clip may bring into view.
+  const double w = painter_->device()->width(), h = painter_->device()->height();
+  return QRegion(ClampedPolygon(CutPolygonToBox(polygon, QRectF(-w, -h, 3 * w, 3 * h))), rule);
 }
 
 void Playback::ApplyClip() {
@@ -754,7 +762,7 @@ void Playback::StrokeAndFillPath() {
 void Playback::SelectClipPath(int mode) {
   inPath_ = false;
   const Qt::FillRule rule = state_.polyFillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill;
-  CombineClip(QRegion(ClampedPolygon(path_.toFillPolygon()), rule), mode);
+  CombineClip(PolygonRegion(path_.toFillPolygon(), rule), mode);
   path_ = QPainterPath();
 }
 
@@ -1205,7 +1213,7 @@ void Playback::TextOut(QPointF reference, const QString& text, std::span<const d
       painter_->fillPath(path, state_.bkColor);
     }
     if (options & 0x04)
-      painter_->setClipRegion(QRegion(ClampedPolygon(box)), state_.clip ? Qt::IntersectClip : Qt::ReplaceClip);
+      painter_->setClipRegion(PolygonRegion(box, Qt::OddEvenFill), state_.clip ? Qt::IntersectClip : Qt::ReplaceClip);
   }
   painter_->translate(origin);
   double angle = -f.escapement / 10.0;

@@ -202,6 +202,9 @@ class Playback {
   // Strokes path with a wide dashed pen, cut to what the image can show.
   void StrokeDashed(const QPainterPath& path, QPen pen);
   void ApplyClip();
+  // The region of a polygon in destination pixels, cut to a box around the
+  // image; while checking a file, only the polygon's box.
+  QRegion PolygonRegion(const QPolygonF& polygon, Qt::FillRule rule) const;
   bool SetRop2Composition();
   QPen MakePen() const;
   QBrush MakeBrush(const BrushObject& brush) const;

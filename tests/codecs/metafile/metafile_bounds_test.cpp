@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 
 #include <cmath>
 #include <cstdint>
@@ -14,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/metafile/dashed_stroke.h"
+#include "codecs/metafile/path_cutting.h"
 #include "codecs/metafile/metafile.h"
 #include "core/bitmap.h"
 #include "metafile_builders.h"
@@ -236,6 +237,43 @@ TEST(DashedStroke, FloodOfDashesBeyondThePictureIsDrawnQuickly) {
       for (int x = 0; x < 1000; x += 10) black += drawn.Pixel(x, y) == clBlack;
     EXPECT_GT(black, 0);
   }
+}
+
+TEST(ClipPolygon, CutToTheBoxFillsAsTheWholePolygonThere) {
+  // A star that crosses itself, much larger than the box, under both rules.
+  QPolygonF star;
+  for (int i = 0; i < 5; ++i) {
+    const double angle = 3.14159265358979 / 2 + i * 4 * 3.14159265358979 / 5;
+    star.append(QPointF(100 + 5000 * std::cos(angle), 60 + 5000 * std::sin(angle)));
+  }
+  const QRectF box(-20, -30, 240, 180);
+  const QPolygonF cut = metafile::CutPolygonToBox(star, box);
+  for (const QPointF& p : cut) EXPECT_TRUE(box.adjusted(-1e-9, -1e-9, 1e-9, 1e-9).contains(p)) << p.x() << "," << p.y();
+  const QRegion inBox(box.toRect());
+  for (Qt::FillRule rule : {Qt::OddEvenFill, Qt::WindingFill}) {
+    SCOPED_TRACE(rule);
+    EXPECT_EQ(QRegion(star.toPolygon(), rule).intersected(inBox), QRegion(cut.toPolygon(), rule).intersected(inBox));
+  }
+  EXPECT_TRUE(metafile::CutPolygonToBox(QPolygonF({{500, 500}, {600, 500}, {550, 600}}), box).isEmpty());
+}
+
+// Clip paths 60000 pixels tall, over and over: each clips as it should and
+// costs rows of the picture only.
+TEST(ClipPolygon, HugeClipPathsCostThePictureNotTheirSize) {
+  EmfBuilder b(192, 96);
+  for (int i = 0; i < 200; ++i) {
+    b.Record(59, {});                                    // BeginPath
+    b.Record(42, {50, 48 - 30000, 60050, 48 + 30000});  // Ellipse, its left end at x = 50
+    b.Record(60, {});                                    // EndPath
+    b.Record(67, {5});                                   // SelectClipPath, RGN_COPY
+  }
+  b.Record(39, {1, 0, test::ColorRef(255, 0, 0), 0}).Record(37, {1});  // a red brush
+  b.Record(37, {0x80000008});                                          // no pen
+  b.Record(43, {0, 0, 192, 96});                                       // Rectangle
+  const Bitmap drawn = Render(b.Finish());
+  EXPECT_EQ(drawn.Pixel(20, 48), clWhite);
+  EXPECT_EQ(drawn.Pixel(52, 48), RGB(255, 0, 0));
+  EXPECT_EQ(drawn.Pixel(150, 5), RGB(255, 0, 0));
 }
 
 // The same files through the command line under a ceiling of 1 GB of

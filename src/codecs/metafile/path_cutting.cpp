@@ -1,4 +1,4 @@
-#include "codecs/metafile/dashed_stroke.h"
+#include "codecs/metafile/path_cutting.h"
 
 #include <QLineF>
 
@@ -172,6 +172,41 @@ DashedStrokePlan PlanDashedStroke(const DashedRuns& cut, double period) {
   if (!cut.complete) return DashedStrokePlan::SolidWhole;
   if (cut.visibleLength > kMaxDashes * period) return DashedStrokePlan::SolidRuns;
   return DashedStrokePlan::Dashed;
+}
+
+QPolygonF CutPolygonToBox(const QPolygonF& polygon, const QRectF& box) {
+  // One pass per side of the box: inside(p) for the side, and where the
+  // segment a-b crosses it.
+  struct Side {
+    int axis;      // 0 for x, 1 for y
+    double bound;
+    bool keepBelow;  // the inside is at coordinates up to bound
+  };
+  const Side sides[4] = {{0, box.left(), false}, {0, box.right(), true}, {1, box.top(), false}, {1, box.bottom(), true}};
+  QPolygonF current = polygon;
+  if (!current.isEmpty() && current.front() != current.back()) current.append(current.front());
+  for (const Side& side : sides) {
+    const auto coordinate = [&](QPointF p) { return side.axis == 0 ? p.x() : p.y(); };
+    const auto inside = [&](QPointF p) {
+      return side.keepBelow ? coordinate(p) <= side.bound : coordinate(p) >= side.bound;
+    };
+    QPolygonF next;
+    for (qsizetype i = 0; i + 1 < current.size(); ++i) {
+      const QPointF a = current[i], b = current[i + 1];
+      const bool aIn = inside(a), bIn = inside(b);
+      if (aIn) next.append(a);
+      if (aIn != bIn) {
+        const double t = (side.bound - coordinate(a)) / (coordinate(b) - coordinate(a));
+        QPointF crossing = a + t * (b - a);
+        (side.axis == 0 ? crossing.rx() : crossing.ry()) = side.bound;  // exactly on the side
+        next.append(crossing);
+      }
+    }
+    if (next.isEmpty()) return {};
+    next.append(next.front());
+    current = std::move(next);
+  }
+  return current;
 }
 
 }  // namespace pixtrel::metafile

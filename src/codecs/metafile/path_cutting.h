@@ -1,5 +1,7 @@
-// Wide dashed strokes cut to the part of the picture they can reach.
+// Paths cut to the part of the picture they can reach, so that the work
+// they cost follows what is seen and not the size of their coordinates.
 //
+// Wide dashed strokes:
 // Qt's dasher walks every dash along the whole length of each subpath that
 // touches the picture, and keeps the outline of every dash until the stroke
 // is filled; a curve or line that runs far beyond the picture (a huge
@@ -54,5 +56,12 @@ enum class DashedStrokePlan {
 
 // How a cut stroke whose dash pattern repeats every period pixels is drawn.
 DashedStrokePlan PlanDashedStroke(const DashedRuns& cut, double period);
+
+// Clip paths: a region holds a rectangle per row it covers, so a polygon
+// far taller than the picture costs rows in proportion to its size. It is
+// cut to a box around the picture first (Sutherland-Hodgman): inside the box
+// every point keeps its winding number, so the fill under either rule is
+// the same there; along the box's edges the cut adds points.
+QPolygonF CutPolygonToBox(const QPolygonF& polygon, const QRectF& box);
 
 }  // namespace pixtrel::metafile
