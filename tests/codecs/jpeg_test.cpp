@@ -302,6 +302,95 @@ TEST(JPEGImage, RefusesFilesWithEndlessScans) {
   }
 }
 
+// A progressive file of width x height whose AC scans hold nothing but
+// runs of empty blocks (the longest run the format has, 32767 blocks, a
+// couple of bytes each): a scan costs its decoder a visit to every block of
+// its component for almost no bytes. The DC coefficients are never sent, so
+// the picture is flat grey. Scans go round the components in turn.
+std::vector<std::uint8_t> EmptyRunScans(int width, int height, int components, int scans) {
+  std::vector<std::uint8_t> out = {0xFF, 0xD8};
+  auto segment = [&](std::uint8_t marker, const std::vector<std::uint8_t>& body) {
+    out.insert(out.end(), {0xFF, marker, static_cast<std::uint8_t>((body.size() + 2) >> 8),
+                           static_cast<std::uint8_t>(body.size() + 2)});
+    out.insert(out.end(), body.begin(), body.end());
+  };
+  std::vector<std::uint8_t> quant(65, 1);
+  quant[0] = 0;
+  segment(0xDB, quant);
+  std::vector<std::uint8_t> frame = {8, static_cast<std::uint8_t>(height >> 8), static_cast<std::uint8_t>(height),
+                                     static_cast<std::uint8_t>(width >> 8), static_cast<std::uint8_t>(width),
+                                     static_cast<std::uint8_t>(components)};
+  for (int c = 1; c <= components; ++c) frame.insert(frame.end(), {static_cast<std::uint8_t>(c), 0x11, 0});
+  segment(0xC2, frame);
+  // Each table has one code, "0": DC difference 0, and AC run of 2^14 empty
+  // blocks plus 14 more bits.
+  for (std::uint8_t table : {0x00, 0x10}) {
+    std::vector<std::uint8_t> body = {table, 1};
+    body.resize(17, 0);
+    body.push_back(table == 0 ? 0x00 : 0xE0);
+    segment(0xC4, body);
+  }
+  const long blocks = static_cast<long>((width + 7) / 8) * ((height + 7) / 8);
+  std::vector<std::uint8_t> data;
+  // Per run: the code 0 and fourteen 1 bits, 15 bits for 32767 blocks.
+  std::uint32_t bits = 0;
+  int count = 0;
+  auto put = [&](int bit) {
+    bits = (bits << 1) | static_cast<std::uint32_t>(bit);
+    if (++count == 8) {
+      data.push_back(static_cast<std::uint8_t>(bits));
+      if (data.back() == 0xFF) data.push_back(0);
+      bits = 0;
+      count = 0;
+    }
+  };
+  for (long covered = 0; covered < blocks; covered += 32767)
+    for (int i = 0; i < 15; ++i) put(i == 0 ? 0 : 1);
+  while (count != 0) put(1);
+  for (int i = 0; i < scans; ++i) {
+    segment(0xDA, {1, static_cast<std::uint8_t>(1 + i % components), 0x00, 1, 63, 0});
+    out.insert(out.end(), data.begin(), data.end());
+  }
+  out.insert(out.end(), {0xFF, 0xD9});
+  return out;
+}
+
+std::string LoadErrorCode(const std::vector<std::uint8_t>& bytes) {
+  JPEGImage image;
+  try {
+    image.LoadFromBytes(bytes);
+  } catch (const EJPEG& error) {
+    return error.Code();
+  }
+  return "";
+}
+
+// Scans of empty runs up to the scan limit, over a picture large enough
+// that visiting every block in each costs many decodes of it: refused
+// before the work is done, as too many scans. A file of real size has no
+// more than about ten scans per component.
+TEST(JPEGImage, RefusesScanFloodsByTheWorkOfTheirScans) {
+  // 2048 x 2048 (65536 blocks a component) decodes with up to 288 such
+  // scans of its one component.
+  EXPECT_EQ(LoadErrorCode(EmptyRunScans(2048, 2048, 1, 499)), "jpeg.TooManyScans");
+  EXPECT_EQ(LoadErrorCode(EmptyRunScans(2048, 2048, 1, 280)), "");
+  // Three components share the flood out, each within its own allowance.
+  EXPECT_EQ(LoadErrorCode(EmptyRunScans(2048, 2048, 3, 499)), "");
+  EXPECT_EQ(LoadErrorCode(EmptyRunScans(4096, 2048, 3, 499)), "jpeg.TooManyScans");
+  // A small picture is only held to the count of scans.
+  EXPECT_EQ(LoadErrorCode(EmptyRunScans(320, 240, 1, 499)), "");
+  EXPECT_EQ(LoadErrorCode(EmptyRunScans(320, 240, 1, 501)), "jpeg.TooManyScans");
+}
+
+TEST(JPEGImage, ScansOfEmptyRunsDecodeToFlatGrey) {
+  JPEGImage image;
+  image.LoadFromBytes(EmptyRunScans(300, 200, 3, 40));
+  ASSERT_EQ(image.Width(), 300);
+  ASSERT_EQ(image.Height(), 200);
+  for (int y : {0, 100, 199})
+    for (int x : {0, 150, 299}) EXPECT_EQ(image.Picture().Pixel(x, y), RGB(128, 128, 128));
+}
+
 // The codec's own table of texts.
 TEST(JPEGImage, EveryCodeKeepsItsFixedText) {
   EXPECT_EQ(ErrorCode(JpegError::LibraryError), "jpeg.LibraryError");

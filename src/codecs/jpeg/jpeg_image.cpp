@@ -21,15 +21,52 @@ namespace {
 // Real progressive files have a dozen scans; thousands of tiny scans over a
 // large picture only make a small file expensive to decode.
 constexpr int kMaxScans = 500;
+// A scan costs time for every block of its components, even when its data
+// is a few bytes of end-of-block runs, so a few hundred scans over a large
+// picture cost many decodes of it. The scans of a file may visit the blocks
+// of each component this many times over (real encoders write at most ten
+// scans per component), plus an allowance that leaves pictures of a few
+// megapixels to the scan count alone.
+constexpr std::int64_t kScanVisitsPerBlock = 32;
+constexpr std::int64_t kFreeBlockVisits = std::int64_t{1} << 24;
 // Rows decoded per call for the four-component files, which pass through a
 // scratch buffer on their way to blue-green-red.
 constexpr int kCmykBatch = 16;
 
 enum class RowKind { kBgr, kCmyk, kInvertedCmyk };
 
+// The block visits of the scans read so far, per component. libjpeg calls
+// the monitor at least once per scan while it reads the scans in.
+struct ScanBudget {
+  jpeg_progress_mgr pub;  // first, so libjpeg's progress pointer is also ours
+  int countedScan = 0;
+  std::int64_t visits[MAX_COMPONENTS] = {};
+};
+
+std::int64_t BlocksOf(const jpeg_component_info& component) {
+  return std::int64_t{component.width_in_blocks} * component.height_in_blocks;
+}
+
 void LimitScans(j_common_ptr cinfo) {
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
   if (d->input_scan_number > kMaxScans) FailJpeg(cinfo, JpegError::TooManyScans);
+  auto* budget = reinterpret_cast<ScanBudget*>(cinfo->progress);
+  if (d->input_scan_number == budget->countedScan) return;
+  budget->countedScan = d->input_scan_number;
+  for (int i = 0; i < d->comps_in_scan; ++i) {
+    const jpeg_component_info* component = d->cur_comp_info[i];
+    if (component == nullptr || component->component_index < 0 || component->component_index >= MAX_COMPONENTS)
+      continue;
+    // A scan of several components runs over whole MCUs, padding included.
+    const std::int64_t blocks = d->comps_in_scan == 1
+                                    ? BlocksOf(*component)
+                                    : std::int64_t{d->MCUs_per_row} * d->MCU_rows_in_scan *
+                                          component->MCU_width * component->MCU_height;
+    std::int64_t& visits = budget->visits[component->component_index];
+    visits += blocks;
+    if (visits > kScanVisitsPerBlock * BlocksOf(*component) + kFreeBlockVisits)
+      FailJpeg(cinfo, JpegError::TooManyScans);
+  }
 }
 
 // A byte buffer that is neither zeroed nor copied on creation. On virtual
@@ -247,10 +284,10 @@ void JPEGImage::LoadFromStream(Stream& stream) {
 
 void JPEGImage::LoadFromBytes(std::span<const std::uint8_t> bytes) {
   JpegDecompressor d;
-  jpeg_progress_mgr progress{};
-  progress.progress_monitor = LimitScans;
+  ScanBudget budget;
+  budget.pub.progress_monitor = LimitScans;
   RowKind kind = RowKind::kBgr;
-  if (!CreateJpegDecompressor(d) || !ReadHeader(d, bytes.data(), bytes.size(), &progress, &kind)) {
+  if (!CreateJpegDecompressor(d) || !ReadHeader(d, bytes.data(), bytes.size(), &budget.pub, &kind)) {
     ThrowJpegError(d.errors);
   }
 

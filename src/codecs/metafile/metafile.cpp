@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 
 #include "codecs/metafile/players.h"
 #include "codecs/metafile/record_types.h"
@@ -193,7 +194,7 @@ void CheckEmfRecords(std::span<const std::uint8_t> data, Header& h, std::int64_t
 // painter.
 QImage ReadCovered(const Bitmap& bitmap, int left, int top, int w, int h, bool direct) {
   QImage image(w, h, QImage::Format_RGB32);
-  if (image.isNull()) throw EImageTooLarge();
+  if (image.isNull()) throw std::bad_alloc();
   const int bytesPerPixel = bitmap.PixelFormat() == pf24bit ? 3 : 4;
   for (int y = 0; y < h; ++y) {
     auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
@@ -283,6 +284,7 @@ void Metafile::Draw(Canvas& canvas, const Rect& rect) const {
   const bool direct = format == pf24bit || format == pf32bit || format == pfDevice;
   QImage image = ReadCovered(bitmap, left, top, w, h, direct);
   const QImage before = direct ? QImage() : image.copy();
+  if (!direct && before.isNull()) throw std::bad_alloc();
   {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, false);

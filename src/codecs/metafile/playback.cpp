@@ -24,7 +24,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
+#include "codecs/metafile/path_cutting.h"
 #include "core/bitmap.h"
 #include "core/errors.h"
 #include "core/qt_support.h"
@@ -240,7 +242,7 @@ QImage DecodeDib(std::span<const std::uint8_t> info, std::span<const std::uint8_
     bitmap.LoadFromStream(stream);
     bitmap.SetPixelFormat(pf32bit);
     QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32);
-    if (image.isNull()) return {};
+    if (image.isNull()) throw std::bad_alloc();
     for (int y = 0; y < bitmap.Height(); ++y) {
       const auto* src = reinterpret_cast<const std::uint32_t*>(bitmap.ScanLine(y));
       auto* dst = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
@@ -515,12 +517,12 @@ void Playback::OffsetClip(QPointF logicalOffset) {
 
 void Playback::IntersectClipRect(const QRectF& rect) {
   const QPolygonF polygon = LogicalToDestination().map(QPolygonF(rect.normalized()));
-  CombineClip(QRegion(ClampedPolygon(polygon)), 1);
+  CombineClip(PolygonRegion(polygon, Qt::OddEvenFill), 1);
 }
 
 void Playback::ExcludeClipRect(const QRectF& rect) {
   const QPolygonF polygon = LogicalToDestination().map(QPolygonF(rect.normalized()));
-  CombineClip(QRegion(ClampedPolygon(polygon)), 4);
+  CombineClip(PolygonRegion(polygon, Qt::OddEvenFill), 4);
 }
 
 QRegion Playback::DeviceRegionToDestination(const QRegion& region) const {
@@ -542,6 +544,14 @@ QRegion Playback::LogicalRegionToDestination(const QRegion& region) const {
     out += ClampedRect(t.mapRect(QRectF(r)));
   }
   return out;
+}
+
+QRegion Playback::PolygonRegion(const QPolygonF& polygon, Qt::FillRule rule) const {
+  if (!painter_) return QRegion(ClampedRect(polygon.boundingRect()));
+  // A margin of the picture's own size keeps what a later offset of the
+  // clip may bring into view.
+  const double w = painter_->device()->width(), h = painter_->device()->height();
+  return QRegion(ClampedPolygon(CutPolygonToBox(polygon, QRectF(-w, -h, 3 * w, 3 * h))), rule);
 }
 
 void Playback::ApplyClip() {
@@ -656,9 +666,53 @@ void Playback::PaintDestinationPath(const QPainterPath& path, bool fill, bool st
     if (rop.force) pen.setColor(*rop.force);
     painter_->setPen(pen);
     painter_->setBrush(Qt::NoBrush);
-    painter_->drawPath(path);
+    // One-pixel pens dash pixel by pixel inside the clip and need no help.
+    if (pen.style() == Qt::SolidLine || pen.isCosmetic())
+      painter_->drawPath(path);
+    else
+      StrokeDashed(path, pen);
   }
   painter_->restore();
+}
+
+void Playback::StrokeDashed(const QPainterPath& path, QPen pen) {
+  const double width = pen.widthF();
+  double pattern = 0;
+  for (double length : pen.dashPattern()) pattern += std::max(length, 0.0);
+  const double period = pattern * width;
+  // What the pen can reach: the image, or the clip's box within it, grown
+  // by the most a cap or a join adds beside the path.
+  QRectF reach(0, 0, painter_->device()->width(), painter_->device()->height());
+  if (state_.clip) reach = reach.intersected(QRectF(state_.clip->boundingRect()));
+  if (reach.isEmpty() || !(period > 0)) return;
+  const double margin = 2 * width + 2;
+  reach.adjust(-margin, -margin, margin, margin);
+
+  const DashedRuns cut = CutToBox(path, reach);
+  const DashedStrokePlan plan = PlanDashedStroke(cut, period);
+  if (plan == DashedStrokePlan::SolidWhole) {
+    // Solid, the whole path costs memory in proportion to its records only.
+    pen.setStyle(Qt::SolidLine);
+    painter_->setPen(pen);
+    painter_->drawPath(path);
+    return;
+  }
+  if (plan == DashedStrokePlan::SolidRuns) {
+    // Dashes this many are a blur at any rate.
+    QPainterPath pieces;
+    for (const DashedRun& run : cut.runs) pieces.addPolygon(run.points);
+    pen.setStyle(Qt::SolidLine);
+    painter_->setPen(pen);
+    painter_->drawPath(pieces);
+    return;
+  }
+  for (const DashedRun& run : cut.runs) {
+    QPainterPath piece;
+    piece.addPolygon(run.points);
+    pen.setDashOffset(std::fmod(run.startLength, period) / width);
+    painter_->setPen(pen);
+    painter_->drawPath(piece);
+  }
 }
 
 void Playback::Emit(const QPainterPath& logicalPath, bool fill, bool stroke) {
@@ -708,7 +762,7 @@ void Playback::StrokeAndFillPath() {
 void Playback::SelectClipPath(int mode) {
   inPath_ = false;
   const Qt::FillRule rule = state_.polyFillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill;
-  CombineClip(QRegion(ClampedPolygon(path_.toFillPolygon()), rule), mode);
+  CombineClip(PolygonRegion(path_.toFillPolygon(), rule), mode);
   path_ = QPainterPath();
 }
 
@@ -969,6 +1023,7 @@ void Playback::GradientFill(std::span<const GradientVertex> vertices,
     // Each pixel whose centre lies in the triangle takes the colours of the
     // corners weighted by its barycentric coordinates.
     QImage image(area.size(), QImage::Format_ARGB32);
+    if (image.isNull()) throw std::bad_alloc();
     image.fill(Qt::transparent);
     const QColor colors[3] = {a.color, b.color, c.color};
     for (int y = 0; y < image.height(); ++y) {
@@ -1052,6 +1107,7 @@ void Playback::StretchBlt(const QRectF& dest, const QImage* source, const QRectF
   dst = dst.normalized();
   if (flipX || flipY) {
     image = image.mirrored(flipX, flipY);
+    if (image.isNull()) throw std::bad_alloc();
     if (flipX) src.moveLeft(image.width() - src.right());
     if (flipY) src.moveTop(image.height() - src.bottom());
   }
@@ -1157,7 +1213,7 @@ void Playback::TextOut(QPointF reference, const QString& text, std::span<const d
       painter_->fillPath(path, state_.bkColor);
     }
     if (options & 0x04)
-      painter_->setClipRegion(QRegion(ClampedPolygon(box)), state_.clip ? Qt::IntersectClip : Qt::ReplaceClip);
+      painter_->setClipRegion(PolygonRegion(box, Qt::OddEvenFill), state_.clip ? Qt::IntersectClip : Qt::ReplaceClip);
   }
   painter_->translate(origin);
   double angle = -f.escapement / 10.0;

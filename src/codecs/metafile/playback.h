@@ -13,6 +13,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainterPath>
+#include <QPen>
 #include <QPolygon>
 #include <QPolygonF>
 #include <QRegion>
@@ -198,7 +199,12 @@ class Playback {
  private:
   void Emit(const QPainterPath& logicalPath, bool fill, bool stroke);
   void PaintDestinationPath(const QPainterPath& path, bool fill, bool stroke);
+  // Strokes path with a wide dashed pen, cut to what the image can show.
+  void StrokeDashed(const QPainterPath& path, QPen pen);
   void ApplyClip();
+  // The region of a polygon in destination pixels, cut to a box around the
+  // image; while checking a file, only the polygon's box.
+  QRegion PolygonRegion(const QPolygonF& polygon, Qt::FillRule rule) const;
   bool SetRop2Composition();
   QPen MakePen() const;
   QBrush MakeBrush(const BrushObject& brush) const;

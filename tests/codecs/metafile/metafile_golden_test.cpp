@@ -177,5 +177,12 @@ TEST(MetafileCrashers, ClipRegionBeyondIntRange) {
             "error metafile.RecordOutsideFile (record 8448 at offset 2672)");
 }
 
+TEST(MetafileCrashers, ClipPathFarBeyondPicture) {
+  // A clip path 60000 pixels across around a picture 50 wide: its region
+  // once cost a rectangle per row of the path, long enough for a timeout.
+  EXPECT_EQ(CrasherOutcome("clip-path-far-beyond-picture.emf"),
+            "50x1000\t32bit\t0\topaque\t54bdeb0b / 32x32\t24bit\t0\topaque\tbd8538d6");
+}
+
 }  // namespace
 }  // namespace pixtrel
