@@ -32,8 +32,9 @@ const Subcommand kSubcommands[] = {
      "  blend IN OVERLAY OUT --amount N\n"
      "                       cross-fade OVERLAY (on white) with IN and save OUT\n",
      nullptr, nullptr, BlendCommand},
-    {"draw", "  draw IN OUT SCRIPT   run the drawing calls of SCRIPT (- for standard input)\n"
-             "                       on IN and save it as OUT\n",
+    {"draw",
+     "  draw IN OUT SCRIPT   run the drawing calls of SCRIPT (- for standard input)\n"
+     "                       on IN and save it as OUT\n",
      nullptr, DrawAppendix, DrawCommand},
     {"icl",
      "  icl list FILE        list the icons of an icon library (.icl) or of a 32-bit\n"

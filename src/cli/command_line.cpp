@@ -1,5 +1,8 @@
 #include "cli/command_line.h"
 
+#include "cli/cli.h"
+#include "workspace/saving.h"
+
 #include <charconv>
 #include <iostream>
 #include <ostream>
@@ -48,6 +51,22 @@ std::optional<std::string> CommandLineInteraction::AskOnTerminal(const std::stri
   std::cerr << '\n';
   if (!got) return std::nullopt;
   return line;
+}
+
+int SaveAndReport(const Invocation& call, const std::string& target, Bitmap& image, const std::string& format,
+                  SaveOptions& options, bool echo) {
+  switch (SaveDisplayedImage(target, image, format, options, call.interaction)) {
+    case SaveOutcome::Written:
+      if (echo) call.out << target << '\n';
+      return kExitDone;
+    case SaveOutcome::Abandoned:
+      call.err << "error: the save of " << target << " was abandoned; nothing was written\n";
+      return kExitError;
+    case SaveOutcome::UnknownFormat:
+      break;
+  }
+  call.err << "error: no writer for the format \"" << format << "\"\n";
+  return kExitUsage;
 }
 
 const std::string& OptionValue(const std::vector<std::string>& args, std::size_t& i) {

@@ -12,6 +12,7 @@
 
 #include "core/byte_reader.h"
 #include "core/scripted_interaction.h"
+#include "io/image_io.h"
 
 namespace pixtrel::shapes {
 struct StampRequest;
@@ -92,6 +93,13 @@ extern const char kOverlayOptions[];
 // the request; false when args[i] is none of them. --box sets haveBox.
 bool ParseStampOption(const std::vector<std::string>& args, std::size_t& i, shapes::StampRequest& request,
                       bool& haveBox);
+
+// Saves image as target in format as the program's Save As does
+// (SaveDisplayedImage) and reports it as every command does: the target on
+// standard output once written (unless echo is off), an abandoned save or a
+// format without a writer on standard error. Returns the exit code.
+int SaveAndReport(const Invocation& call, const std::string& target, Bitmap& image, const std::string& format,
+                  SaveOptions& options, bool echo = true);
 
 // The value of the option args[i], moving i on to it; a UsageError when the
 // command line ends first.

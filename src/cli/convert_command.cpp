@@ -286,18 +286,7 @@ int ConvertCommand(const Invocation& call) {
     out << target << '\n';
     return kExitDone;
   }
-  switch (SaveDisplayedImage(target, image, format, session.conversion, interaction)) {
-    case SaveOutcome::Written:
-      out << target << '\n';
-      return kExitDone;
-    case SaveOutcome::Abandoned:
-      err << "error: the save of " << target << " was abandoned; nothing was written\n";
-      return kExitError;
-    case SaveOutcome::UnknownFormat:
-      break;
-  }
-  err << "error: no writer for the format \"" << format << "\"\n";
-  return kExitUsage;
+  return SaveAndReport(call, target, image, format, session.conversion);
 }
 
 namespace {

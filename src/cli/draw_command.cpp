@@ -100,17 +100,7 @@ int DrawCommand(const Invocation& call) {
   }
 
   SaveOptions options;
-  switch (SaveDisplayedImage(out, workspace.Image(), outExt, options, call.interaction)) {
-    case SaveOutcome::Written:
-      return kExitDone;
-    case SaveOutcome::Abandoned:
-      call.err << "error: the save of " << out << " was abandoned; nothing was written\n";
-      return kExitError;
-    case SaveOutcome::UnknownFormat:
-      break;
-  }
-  call.err << "error: no writer for the format \"" << outExt << "\"\n";
-  return kExitUsage;
+  return SaveAndReport(call, out, workspace.Image(), outExt, options, false);
 }
 
 }  // namespace pixtrel::cli

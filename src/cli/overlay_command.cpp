@@ -104,18 +104,7 @@ int RunOverlay(const Invocation& call, bool blend) {
     result = std::move(workspace.Image());
   }
   SaveOptions options;
-  switch (SaveDisplayedImage(line.out, result, outExt, options, call.interaction)) {
-    case SaveOutcome::Written:
-      call.out << line.out << '\n';
-      return kExitDone;
-    case SaveOutcome::Abandoned:
-      err << "error: the save of " << line.out << " was abandoned; nothing was written\n";
-      return kExitError;
-    case SaveOutcome::UnknownFormat:
-      break;
-  }
-  err << "error: no writer for the format \"" << outExt << "\"\n";
-  return kExitUsage;
+  return SaveAndReport(call, line.out, result, outExt, options);
 }
 
 }  // namespace

@@ -203,18 +203,7 @@ int StampCommand(const Invocation& call) {
   }
   StampShape(line.request, image);
   SaveOptions options;
-  switch (SaveDisplayedImage(line.out, image, outExt, options, call.interaction)) {
-    case SaveOutcome::Written:
-      out << line.out << '\n';
-      return kExitDone;
-    case SaveOutcome::Abandoned:
-      err << "error: the save of " << line.out << " was abandoned; nothing was written\n";
-      return kExitError;
-    case SaveOutcome::UnknownFormat:
-      break;
-  }
-  err << "error: no writer for the format \"" << outExt << "\"\n";
-  return kExitUsage;
+  return SaveAndReport(call, line.out, image, outExt, options);
 }
 
 }  // namespace pixtrel::cli

@@ -16,20 +16,11 @@
 namespace pixtrel {
 namespace {
 
-struct Result {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using Result = test::SeparateOutputs;
 
+// Runs pixtrel-cli with its standard output and standard error kept apart.
 Result RunCli(const std::string& arguments) {
-  const std::string errors = test::TempDir() + "/stderr.txt";
-  const test::CommandResult run =
-      test::RunCommand(std::string(PIXTREL_CLI_PATH) + " " + arguments + " 2>'" + errors + "'");
-  Result result{run.exitCode, run.output, std::string()};
-  std::ifstream err(errors);
-  result.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
-  return result;
+  return test::RunCommandApart(std::string(PIXTREL_CLI_PATH) + " " + arguments);
 }
 
 void WriteText(const std::string& path, const std::string& text) {

@@ -13,20 +13,11 @@
 namespace pixtrel {
 namespace {
 
-struct Result {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using Result = test::SeparateOutputs;
 
+// Runs pixtrel-cli with its standard output and standard error kept apart.
 Result RunCli(const std::string& arguments) {
-  const std::string errors = test::TempDir() + "/stderr.txt";
-  const test::CommandResult run =
-      test::RunCommand(std::string(PIXTREL_CLI_PATH) + " " + arguments + " 2>'" + errors + "'");
-  Result result{run.exitCode, run.output, std::string()};
-  std::ifstream err(errors);
-  result.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
-  return result;
+  return test::RunCommandApart(std::string(PIXTREL_CLI_PATH) + " " + arguments);
 }
 
 struct Files {
@@ -68,8 +59,7 @@ TEST(CliOverlay, PaintsAtThePlaceAndGlueWidens) {
 
 TEST(CliOverlay, BlendCrossFadesTheLayerWithTheImage) {
   Files f;
-  const Result r =
-      RunCli("blend '" + f.in + "' '" + f.over + "' '" + f.dir + "/half.bmp' --at 0,0 --amount 50");
+  const Result r = RunCli("blend '" + f.in + "' '" + f.over + "' '" + f.dir + "/half.bmp' --at 0,0 --amount 50");
   ASSERT_EQ(r.exitCode, 0) << r.err;
   Bitmap half;
   half.LoadFromFile(f.dir + "/half.bmp");

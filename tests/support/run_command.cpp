@@ -4,6 +4,10 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "support/corpus.h"
 
 namespace pixtrel::test {
 
@@ -16,6 +20,15 @@ CommandResult RunCommand(const std::string& command) {
   while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
   const int status = pclose(pipe);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+SeparateOutputs RunCommandApart(const std::string& command) {
+  const std::string errors = TempDir() + "/stderr.txt";
+  const CommandResult run = RunCommand(command + " 2>'" + errors + "'");
+  SeparateOutputs result{run.exitCode, run.output, std::string()};
+  std::ifstream err(errors);
+  result.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
   return result;
 }
 

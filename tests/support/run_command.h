@@ -14,4 +14,14 @@ struct CommandResult {
 // Runs command through the shell; "2>&1" in it joins standard error.
 CommandResult RunCommand(const std::string& command);
 
+struct SeparateOutputs {
+  int exitCode = -1;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// Runs command through the shell with its standard output and standard
+// error kept apart.
+SeparateOutputs RunCommandApart(const std::string& command);
+
 }  // namespace pixtrel::test
