@@ -508,9 +508,9 @@ class GIFReader {
     }
     CheckPixels(width, height);
     allocated_ += static_cast<std::int64_t>(width) * height;
-    // All frames together, as they are all kept.
-    const std::int64_t limit = image_.PixelLimit() > 0 ? image_.PixelLimit() : kMaxImagePixels;
-    if (allocated_ > limit) throw EImageTooLarge();
+    // All frames together, as they are all kept (one byte a pixel): the most
+    // a bitmap holds. The pixel limit is a picture's, checked frame by frame.
+    if (allocated_ > kMaxImagePixels) throw EImageTooLarge();
     frame.SetBounds(left, top, width, height);
     frame.SetInterlaced((packed & 0x40) != 0);
     if (packed & 0x80) ReadColorTable(frame.LocalColorMap(), 2 << (packed & 7));
