@@ -3,12 +3,20 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QUrl>
 #include <QWidget>
 
 #include "core/scripted_interaction.h"
 
 namespace pixtrel {
+
+std::optional<QFont> QtAppDialogs::ChooseFont(QWidget* parent, const QFont& start) {
+  bool ok = false;
+  const QFont font = QFontDialog::getFont(&ok, start, parent);
+  if (!ok) return std::nullopt;
+  return font;
+}
 
 namespace {
 
@@ -138,6 +146,14 @@ bool ScriptedAppDialogs::RunModal(QDialog& dialog) {
 }
 
 void ScriptedAppDialogs::OpenDocument(const std::string& pathOrAddress) { documents.push_back(pathOrAddress); }
+
+std::optional<QFont> ScriptedAppDialogs::ChooseFont(QWidget*, const QFont& start) {
+  requests.push_back({"font", start.family().toStdString(), std::string(), 0});
+  if (fontAnswers.empty()) return std::nullopt;
+  std::optional<QFont> answer = std::move(fontAnswers.front());
+  fontAnswers.pop_front();
+  return answer;
+}
 
 bool ReadAnswerScript(const std::vector<std::string>& lines, ScriptedAppDialogs& dialogs,
                       ScriptedInteraction& interaction, std::string& error) {
