@@ -195,6 +195,20 @@ bool ReadAnswerScript(const std::vector<std::string>& lines, ScriptedAppDialogs&
       interaction.inputs.push_back(cancelled ? std::nullopt : std::optional<std::string>(argument));
     } else if (kind == "password") {
       interaction.passwords.push_back(cancelled ? std::nullopt : std::optional<std::string>(argument));
+    } else if (kind == "color") {
+      if (cancelled) {
+        interaction.colors.push_back(std::nullopt);
+        continue;
+      }
+      // "#RRGGBB", red first.
+      const bool wellFormed = argument.size() == 7 && argument[0] == '#' &&
+                              argument.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos;
+      if (!wellFormed) {
+        error = raw;
+        return false;
+      }
+      const unsigned long rgb = std::stoul(argument.substr(1), nullptr, 16);
+      interaction.colors.push_back(RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
     } else {
       error = raw;
       return false;

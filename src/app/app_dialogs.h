@@ -110,7 +110,7 @@ class ScriptedAppDialogs : public AppDialogs {
 // Fills scripted answers from the lines of an answer script, one answer a
 // line, in the order they will be asked:
 //   open PATH | save INDEX PATH | folder PATH | modal ok | modal cancel
-//   confirm yes | confirm no | input TEXT | password TEXT
+//   confirm yes | confirm no | input TEXT | password TEXT | color #RRGGBB
 // A kind with nothing after it ("open", "input") is a cancelled answer.
 // Blank lines and lines starting with "#" are skipped. Returns false, with
 // the offending line in error, for a line it does not understand.
