@@ -78,7 +78,6 @@ bool SamePixels(const Bitmap& a, const Bitmap& b) {
 }
 
 TEST_F(ShapeTest, F3ShowsTheShapeAndItsToolBarAtItsPlace) {
-  imagePath_ = WriteImage("black.bmp", Qt::black, 300, 260);
   PixtrelF& window = Start();
   ShowActive();
   ShapeActions& s = *window.Shapes();
@@ -101,6 +100,12 @@ TEST_F(ShapeTest, F3ShowsTheShapeAndItsToolBarAtItsPlace) {
   EXPECT_FALSE(s.Widget()->isVisible());
   EXPECT_FALSE(s.ToolBar()->isVisible());
   EXPECT_EQ(window.CurrentShape().Caption(), "kept");
+  // With no image open, stamping and the overlay have nothing to work on.
+  ASSERT_TRUE(window.CurrentWorkspace().Image().Empty());
+  QTest::keyClick(&window, Qt::Key_F9);
+  QTest::keyClick(&window, Qt::Key_F9, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(window.CurrentWorkspace().Image().Empty());
+  EXPECT_TRUE(window.Compositions()->CurrentOverlay().Image().Empty());
 }
 
 TEST_F(ShapeTest, F9StampsAtTheShapesBoxAndUndoDoesNotRemoveIt) {
