@@ -69,9 +69,7 @@ ShapeMenuItem* ShapeController::Item(const std::string& caption) {
   return nullptr;
 }
 
-void ShapeController::BuildImages() {
-  images_ = shapes::BuildImages(BrushColor, GradientColor, BackColor, UserShapes);
-}
+void ShapeController::BuildImages() { images_ = shapes::BuildImages(BrushColor, GradientColor, BackColor, UserShapes); }
 
 void ShapeController::BuildMenu() {
   items_.clear();
@@ -335,12 +333,24 @@ void ShapeController::AlignSelected(int how) {
   for (std::size_t i = 1; i < SelectedShapes.size(); ++i) {
     ZepShape& s = *SelectedShapes[i];
     switch (how) {
-      case 0: s.SetTop(first.Top()); break;
-      case 1: s.SetLeft(first.Left()); break;
-      case 2: s.SetLeft(first.Left() + first.Width() - s.Width()); break;
-      case 3: s.SetTop(first.Top() + first.Height() - s.Height()); break;
-      case 4: s.SetHeight(first.Height()); break;
-      case 5: s.SetWidth(first.Width()); break;
+      case 0:
+        s.SetTop(first.Top());
+        break;
+      case 1:
+        s.SetLeft(first.Left());
+        break;
+      case 2:
+        s.SetLeft(first.Left() + first.Width() - s.Width());
+        break;
+      case 3:
+        s.SetTop(first.Top() + first.Height() - s.Height());
+        break;
+      case 4:
+        s.SetHeight(first.Height());
+        break;
+      case 5:
+        s.SetWidth(first.Width());
+        break;
     }
   }
 }

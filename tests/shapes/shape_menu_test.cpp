@@ -22,11 +22,11 @@ TEST(ShapeMenu, BuildMenuListsEveryItemInOrderWithImages) {
   EXPECT_FALSE(c.MouseModeController);
   EXPECT_EQ(c.MouseMode, mmfixed);
   EXPECT_EQ(Captions(c.Items()),
-            (std::vector<std::string>{"Shape Style", "GradientStyle", "Gradient", "Gradient Color...",
-                                      "Brush Color...", "Brush Style", "Pen", "Caption", "Mouse Mode", "ActiveMouse",
-                                      "Align/Size", "GroupName", "ConnectorN", "ConnectorE", "ConnectorS",
-                                      "ConnectorW", "PolyLineMode", "-", "BringToFront", "SendToBack",
-                                      "Delete Object"}));
+            (std::vector<std::string>{
+                "Shape Style",  "GradientStyle", "Gradient",     "Gradient Color...", "Brush Color...", "Brush Style",
+                "Pen",          "Caption",       "Mouse Mode",   "ActiveMouse",       "Align/Size",     "GroupName",
+                "ConnectorN",   "ConnectorE",    "ConnectorS",   "ConnectorW",        "PolyLineMode",   "-",
+                "BringToFront", "SendToBack",    "Delete Object"}));
   ASSERT_EQ(c.Images().size(), 76u + 26u);
   for (const Bitmap& image : c.Images()) {
     EXPECT_EQ(image.Width(), 16);
@@ -38,9 +38,9 @@ TEST(ShapeMenu, BuildMenuListsEveryItemInOrderWithImages) {
   EXPECT_EQ(kinds.items[75].image, 75);
   EXPECT_EQ(c.Items()[1].items[25].caption, "zgdLeftRight");
   EXPECT_EQ(c.Items()[1].items[25].image, 101);
-  EXPECT_EQ(Captions(c.Items()[5].items), (std::vector<std::string>{"bsSolid", "bsClear", "bsHorizontal", "bsVertical",
-                                                                     "bsFDiagonal", "bsBDiagonal", "bsCross",
-                                                                     "bsDiagCross"}));
+  EXPECT_EQ(Captions(c.Items()[5].items),
+            (std::vector<std::string>{"bsSolid", "bsClear", "bsHorizontal", "bsVertical", "bsFDiagonal", "bsBDiagonal",
+                                      "bsCross", "bsDiagCross"}));
   EXPECT_EQ(Captions(c.Items()[6].items), (std::vector<std::string>{"Style", "Color...", "Size..."}));
   EXPECT_EQ(Captions(c.Items()[6].items[0].items),
             (std::vector<std::string>{"psSolid", "psDash", "psDot", "psDashDot", "psDashDotDot", "psClear",
@@ -107,9 +107,9 @@ TEST(ShapeMenu, PromptsUseTheirCaptionsAndCancelChangesNothing) {
   EXPECT_EQ(shape.Caption(), "caption one");
   EXPECT_EQ(shape.GroupName(), "grp");
   EXPECT_EQ(shape.ConnectorN(), "north");
-  EXPECT_EQ(ui.prompts, (std::vector<std::string>{"Shape Controller: Enter Caption", "Shape Controller: Enter Caption",
-                                                  "ShapeController: Enter Groupname",
-                                                  "ShapeController: Enter ConnectorN"}));
+  EXPECT_EQ(ui.prompts,
+            (std::vector<std::string>{"Shape Controller: Enter Caption", "Shape Controller: Enter Caption",
+                                      "ShapeController: Enter Groupname", "ShapeController: Enter ConnectorN"}));
   // onCaptionEdit replaces the prompt.
   c.onCaptionEdit = [](ShapeController&, std::string& caption) {
     caption += "!";

@@ -237,9 +237,9 @@ TEST_F(ShapeTest, PopUpMenuIsBuiltTrimmedAndSynced) {
   }
   EXPECT_EQ(visible, QStringList({"Shape Style", "GradientStyle", "Gradient", "Gradient Color...", "Brush Color...",
                                   "Brush Style", "Pen", "Caption"}));
-  EXPECT_EQ(all.mid(8), QStringList({"Mouse Mode", "ActiveMouse", "Align/Size", "GroupName", "ConnectorN",
-                                     "ConnectorE", "ConnectorS", "ConnectorW", "PolyLineMode", "BringToFront",
-                                     "SendToBack", "Delete Object"}));
+  EXPECT_EQ(all.mid(8),
+            QStringList({"Mouse Mode", "ActiveMouse", "Align/Size", "GroupName", "ConnectorN", "ConnectorE",
+                         "ConnectorS", "ConnectorW", "PolyLineMode", "BringToFront", "SendToBack", "Delete Object"}));
   EXPECT_FALSE(Popup({"Caption", "Caption..."})->isVisible());
   EXPECT_FALSE(Popup({"Caption", "Font..."})->isVisible());
   EXPECT_TRUE(Popup({"Caption", "Centered"})->isVisible());
