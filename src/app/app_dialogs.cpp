@@ -3,12 +3,20 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QUrl>
 #include <QWidget>
 
 #include "core/scripted_interaction.h"
 
 namespace pixtrel {
+
+std::optional<QFont> QtAppDialogs::ChooseFont(QWidget* parent, const QFont& start) {
+  bool ok = false;
+  const QFont font = QFontDialog::getFont(&ok, start, parent);
+  if (!ok) return std::nullopt;
+  return font;
+}
 
 namespace {
 
@@ -139,6 +147,14 @@ bool ScriptedAppDialogs::RunModal(QDialog& dialog) {
 
 void ScriptedAppDialogs::OpenDocument(const std::string& pathOrAddress) { documents.push_back(pathOrAddress); }
 
+std::optional<QFont> ScriptedAppDialogs::ChooseFont(QWidget*, const QFont& start) {
+  requests.push_back({"font", start.family().toStdString(), std::string(), 0});
+  if (fontAnswers.empty()) return std::nullopt;
+  std::optional<QFont> answer = std::move(fontAnswers.front());
+  fontAnswers.pop_front();
+  return answer;
+}
+
 bool ReadAnswerScript(const std::vector<std::string>& lines, ScriptedAppDialogs& dialogs,
                       ScriptedInteraction& interaction, std::string& error) {
   for (const std::string& raw : lines) {
@@ -179,6 +195,20 @@ bool ReadAnswerScript(const std::vector<std::string>& lines, ScriptedAppDialogs&
       interaction.inputs.push_back(cancelled ? std::nullopt : std::optional<std::string>(argument));
     } else if (kind == "password") {
       interaction.passwords.push_back(cancelled ? std::nullopt : std::optional<std::string>(argument));
+    } else if (kind == "color") {
+      if (cancelled) {
+        interaction.colors.push_back(std::nullopt);
+        continue;
+      }
+      // "#RRGGBB", red first.
+      const bool wellFormed = argument.size() == 7 && argument[0] == '#' &&
+                              argument.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos;
+      if (!wellFormed) {
+        error = raw;
+        return false;
+      }
+      const unsigned long rgb = std::stoul(argument.substr(1), nullptr, 16);
+      interaction.colors.push_back(RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
     } else {
       error = raw;
       return false;

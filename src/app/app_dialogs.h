@@ -4,6 +4,7 @@
 // script, answer from queues, so nothing modal ever blocks a test.
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -46,6 +47,8 @@ class AppDialogs {
   virtual bool RunModal(QDialog& dialog) = 0;
   // Asks the desktop to open a document or address with its registered handler.
   virtual void OpenDocument(const std::string& pathOrAddress) = 0;
+  // The font dialog starting at start; nothing when cancelled.
+  virtual std::optional<QFont> ChooseFont(QWidget* parent, const QFont& start) = 0;
 };
 
 // "Graphic Files|*.bmp;*.ico|GIF Images|*.gif" as Qt name filters
@@ -66,6 +69,7 @@ class QtAppDialogs : public AppDialogs {
                                           const std::string& startFolder) override;
   bool RunModal(QDialog& dialog) override;
   void OpenDocument(const std::string& pathOrAddress) override;
+  std::optional<QFont> ChooseFont(QWidget* parent, const QFont& start) override;
 };
 
 // Answers from queues and records what was asked. An empty queue answers
@@ -84,15 +88,17 @@ class ScriptedAppDialogs : public AppDialogs {
   // controls) and returns its result; rejects when none is queued.
   bool RunModal(QDialog& dialog) override;
   void OpenDocument(const std::string& pathOrAddress) override;
+  std::optional<QFont> ChooseFont(QWidget* parent, const QFont& start) override;
 
   std::deque<std::optional<std::string>> openAnswers;
   std::deque<std::vector<std::string>> openManyAnswers;
   std::deque<std::optional<SaveDialogChoice>> saveAnswers;
   std::deque<std::optional<std::string>> folderAnswers;
   std::deque<std::function<bool(QDialog&)>> modalAnswers;
+  std::deque<std::optional<QFont>> fontAnswers;
 
   struct Request {
-    std::string kind;  // "open", "open many", "save", "folder", "modal"
+    std::string kind;  // "open", "open many", "save", "folder", "modal", "font"
     std::string text;  // the filter, the title or the window caption
     std::string startFolder;
     int filterIndex = 0;
@@ -104,7 +110,7 @@ class ScriptedAppDialogs : public AppDialogs {
 // Fills scripted answers from the lines of an answer script, one answer a
 // line, in the order they will be asked:
 //   open PATH | save INDEX PATH | folder PATH | modal ok | modal cancel
-//   confirm yes | confirm no | input TEXT | password TEXT
+//   confirm yes | confirm no | input TEXT | password TEXT | color #RRGGBB
 // A kind with nothing after it ("open", "input") is a cancelled answer.
 // Blank lines and lines starting with "#" are skipped. Returns false, with
 // the offending line in error, for a line it does not understand.

@@ -28,6 +28,7 @@
 #include "app/jpeg_preview_window.h"
 #include "app/overlay_actions.h"
 #include "app/qt_interaction.h"
+#include "app/shape_actions.h"
 #include "app/workspace_view.h"
 #include "core/errors.h"
 #include "io/batch.h"
@@ -117,6 +118,8 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   edits_ = std::make_unique<EditActions>(workspace_, selection_, effectSettings_, UI(), view_, this);
   compositions_ =
       std::make_unique<CompositionActions>(workspace_, shape_, session_, UI(), dialogs_, view_, browser_, pages_, this);
+  // The shape over the workspace, its tool bar above the image.
+  shapes_ = std::make_unique<ShapeActions>(shape_, workspace_, *compositions_, UI(), dialogs_, view_, imageArea_, this);
   batch_ = new BatchF(dialogs_, this);
   // The icon manager: created now, shown on demand; images travel between
   // it and the workspace.
@@ -158,6 +161,7 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
 }
 
 PixtrelF::~PixtrelF() {
+  shapes_.reset();
   compositions_.reset();
   edits_.reset();
   // The windows that hold the workspace go before it does.
@@ -180,7 +184,14 @@ void PixtrelF::BuildLayout() {
 
   auto* imagePage = new QSplitter(Qt::Vertical);
   imagePage->setObjectName(QStringLiteral("imagePage"));
-  imagePage->addWidget(view_);
+  // The shape tool bar joins the workspace view at the top of this area.
+  auto* imageArea = new QWidget;
+  imageArea->setObjectName(QStringLiteral("imageArea"));
+  imageArea_ = new QVBoxLayout(imageArea);
+  imageArea_->setContentsMargins(0, 0, 0, 0);
+  imageArea_->setSpacing(0);
+  imageArea_->addWidget(view_);
+  imagePage->addWidget(imageArea);
   imagePage->addWidget(pngmemo_);
   imagePage->setStretchFactor(0, 1);
   imagePage->setStretchFactor(1, 0);
@@ -252,7 +263,9 @@ void PixtrelF::BuildMenus() {
   edit->addAction(e.resizeImage);
   edit->addAction(e.makeSquare);
   edit->addAction(e.crop);
+  edit->addAction(shapes_->paintShape);
   edit->addAction(compositions_->paintOverlay);
+  edit->addAction(shapes_->shapeAsOverlay);
   edit->addAction(e.turn);
   edit->addSeparator();
   edit->addAction(e.copyToClipboard);
@@ -270,6 +283,7 @@ void PixtrelF::BuildMenus() {
   connect(giftrans_, &QAction::toggled, this, [this](bool checked) { session_.conversion.gifTransparent = checked; });
   options->addAction(e.showImageInfo);
   options->addMenu(e.colorDepth);
+  options->addAction(shapes_->viewShape);
   options->addAction(compositions_->viewOverlay);
   command(options, "View &Batch directory", "ViewBatchdirectory1", nullptr, &PixtrelF::ViewBatchDirectory);
 

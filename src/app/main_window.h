@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -36,6 +37,7 @@ class EditActions;
 class FileBrowser;
 class IconaLibF;
 class QtInteraction;
+class ShapeActions;
 class WorkspaceView;
 
 // The open dialog's filter, from the format table.
@@ -101,6 +103,8 @@ class PixtrelF : public QMainWindow {
   CompositionActions* Compositions() const { return compositions_.get(); }
   // The shape drawn over the workspace, which the PNG tab turns into a mask.
   shapes::ZepShape& CurrentShape() { return shape_; }
+  // The shape's widget, pop-up menu, tool bar and commands.
+  ShapeActions* Shapes() const { return shapes_.get(); }
   WorkspaceView* View() const { return view_; }
   BatchF* BatchWindow() const { return batch_; }
   IconaLibF* IconManagerWindow() const { return iconaLib_; }
@@ -169,6 +173,8 @@ class PixtrelF : public QMainWindow {
   QLabel* status_[2] = {nullptr, nullptr};
   std::unique_ptr<EditActions> edits_;
   std::unique_ptr<CompositionActions> compositions_;
+  std::unique_ptr<ShapeActions> shapes_;
+  QBoxLayout* imageArea_ = nullptr;
   BatchF* batch_ = nullptr;
   IconaLibF* iconaLib_ = nullptr;
   QMenu* directoriesMenu_ = nullptr;

@@ -42,7 +42,8 @@ TEST(ReadAnswerScript, QueuesEveryKindOfAnswerInOrder) {
   std::string error;
   ASSERT_TRUE(
       ReadAnswerScript({"# comment", "", "open /a b.png", "open", "save 3 /o/x y.gif", "folder /out", "modal ok",
-                        "modal cancel", "confirm yes", "confirm no", "input 300", "input", "password secret\r"},
+                        "modal cancel", "confirm yes", "confirm no", "input 300", "input", "password secret\r",
+                        "color #FF8000", "color"},
                        dialogs, interaction, error))
       << error;
   ASSERT_EQ(dialogs.openAnswers.size(), 2u);
@@ -62,10 +63,14 @@ TEST(ReadAnswerScript, QueuesEveryKindOfAnswerInOrder) {
   EXPECT_EQ(*interaction.inputs[0], "300");
   EXPECT_FALSE(interaction.inputs[1]);
   EXPECT_EQ(*interaction.passwords.at(0), "secret");
+  ASSERT_EQ(interaction.colors.size(), 2u);
+  EXPECT_EQ(*interaction.colors[0], RGB(255, 128, 0));
+  EXPECT_FALSE(interaction.colors[1]);
 }
 
 TEST(ReadAnswerScript, RejectsWhatItDoesNotUnderstand) {
-  for (const char* line : {"save /no/index.png", "save 0 /x.png", "save 3", "modal maybe", "confirm", "click 1 2"}) {
+  for (const char* line : {"save /no/index.png", "save 0 /x.png", "save 3", "modal maybe", "confirm", "click 1 2",
+                           "color red", "color #12345", "color #12345G"}) {
     ScriptedAppDialogs dialogs;
     ScriptedInteraction interaction;
     std::string error;

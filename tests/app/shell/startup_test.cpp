@@ -69,11 +69,11 @@ TEST_F(ShellTest, CommandMapInMenuOrder) {
             QStringList({"&File", "&Edit", "&Options", "&Effects", "&Selection", "&Tools", "&Directories", "&Help"}));
   EXPECT_EQ(Captions(window.MenuNamed("&File")), QStringList({"&New...", "&Open...", "O&verlay...", "Save &As..."}));
   EXPECT_EQ(Captions(window.MenuNamed("&Edit")),
-            QStringList({"&Undo last", "Resize &Image...", "Make &Square", "&Crop to Selection", "Paint &Overlay",
-                         "&Turn", "Copy to Clipboard", "Copy Selection to Clipboard", "Paste from Clipboard",
-                         "&Append to Icon Library"}));
+            QStringList({"&Undo last", "Resize &Image...", "Make &Square", "&Crop to Selection", "Paint Shape",
+                         "Paint &Overlay", "Shape as Overlay", "&Turn", "Copy to Clipboard",
+                         "Copy Selection to Clipboard", "Paste from Clipboard", "&Append to Icon Library"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Options")),
-            QStringList({"Transparent GIF", "Show Image Info", "&Color Depth", "View &Overlay",
+            QStringList({"Transparent GIF", "Show Image Info", "&Color Depth", "&View Shape", "View &Overlay",
                          "View &Batch directory"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Selection")),
             QStringList({"Select &None", "&1  16x16", "&2  32x32", "&3  64x64", "&4 All", "View as Icon"}));
@@ -88,6 +88,10 @@ TEST_F(ShellTest, CommandMapInMenuOrder) {
   EXPECT_EQ(Item(window.MenuNamed("&Tools"), "&Refresh Files")->shortcut(), QKeySequence("F12"));
   EXPECT_EQ(Item(window.MenuNamed("&Edit"), "Paint &Overlay")->shortcut(), QKeySequence("Shift+F9"));
   EXPECT_EQ(Item(window.MenuNamed("&Options"), "View &Overlay")->shortcut(), QKeySequence("F4"));
+  EXPECT_EQ(Item(window.MenuNamed("&Edit"), "Paint Shape")->shortcut(), QKeySequence("F9"));
+  EXPECT_EQ(Item(window.MenuNamed("&Edit"), "Shape as Overlay")->shortcut(), QKeySequence("Ctrl+Shift+F9"));
+  EXPECT_EQ(Item(window.MenuNamed("&Options"), "&View Shape")->shortcut(), QKeySequence("F3"));
+  EXPECT_TRUE(Item(window.MenuNamed("&Options"), "&View Shape")->isCheckable());
   EXPECT_EQ(Item(window.MenuNamed("&Help"), "&Contents")->shortcut(), QKeySequence("F1"));
   EXPECT_FALSE(Item(window.MenuNamed("&Edit"), "&Undo last")->isEnabled());
   QAction* giftrans = Item(window.MenuNamed("&Options"), "Transparent GIF");
