@@ -6,12 +6,12 @@
 #include <iterator>
 #include <optional>
 #include <ostream>
-#include <thread>
 
 #include "cli/cli.h"
 #include "cli/command_line.h"
 #include "codecs/png/png_object.h"
 #include "core/bitmap.h"
+#include "core/cores.h"
 #include "core/errors.h"
 #include "core/stream.h"
 #include "effects/effect_settings.h"
@@ -309,8 +309,8 @@ int ConvertCommand(const Invocation& call) {
 
 namespace {
 
-// One job per core, within --jobs' range.
-int DefaultBatchJobs() { return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 64); }
+// One job per core the process may use, within --jobs' range.
+int DefaultBatchJobs() { return std::clamp(UsableCores(), 1, 64); }
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "codecs/png/png_errors.h"
+#include "core/cores.h"
 
 namespace pixtrel {
 
@@ -181,7 +182,7 @@ class PiecePool {
 
 }  // namespace
 
-int DefaultDeflateThreads() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+int DefaultDeflateThreads() { return UsableCores(); }
 
 void DeflatePieces(std::size_t size, const DeflateSource& source, const DeflateSink& sink, int level, int threads) {
   if (threads <= 0) threads = DefaultDeflateThreads();

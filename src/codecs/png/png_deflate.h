@@ -29,7 +29,7 @@ using DeflateSource = std::function<void(std::size_t begin, std::size_t end, std
 using DeflateSink = std::function<void(std::span<const std::uint8_t> bytes)>;
 
 // Deflates size bytes of source into one zlib stream passed to sink, on
-// threads threads (0: one per core). Throws EPNGZLIBError when zlib fails,
+// threads threads (0: one per usable core). Throws EPNGZLIBError when zlib fails,
 // and passes on what source or sink throws; no thread outlives the call.
 void DeflatePieces(std::size_t size, const DeflateSource& source, const DeflateSink& sink, int level, int threads);
 
