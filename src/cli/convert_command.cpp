@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <exception>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -13,11 +14,13 @@
 #include "cli/command_line.h"
 #include "codecs/png/png_object.h"
 #include "core/bitmap.h"
+#include "core/cores.h"
 #include "core/errors.h"
 #include "core/stream.h"
 #include "effects/effect_settings.h"
 #include "gif/color_reduction.h"
 #include "io/batch.h"
+#include "io/batch_manifest.h"
 #include "io/formats.h"
 #include "io/image_io.h"
 #include "io/session.h"
@@ -68,7 +71,13 @@ const char kBatchOptions[] =
     "Options of batch:\n"
     "  --overwrite          replace existing targets (default: skip them)\n"
     "  --jobs N             convert on N threads (1 to 64) with the result of one job\n"
-    "                       (default 1)\n"
+    "                       (default: one per core)\n"
+    "  --shard K/N          convert only the K-th (1 to N) of N slices of the files;\n"
+    "                       the N runs of the same FILE list convert each file once\n"
+    "                       (files with one target stay in one slice)\n"
+    "  --manifest FILE      write one JSON line per file reached: source, target,\n"
+    "                       status (written, skipped, failed), bytes and sha256 of\n"
+    "                       the target, message\n"
     "  --jpeg-quality, --gif-reduction, --gif-dither, --gif-bits, --gif-transparent,\n"
     "  --password-file      as for convert\n"
     "  --png-text TEXT      the text of every PNG target; default: each target carries\n"
@@ -327,6 +336,9 @@ class StopOnSignals {
 
 struct BatchStopped {};
 
+// One job per core the process may use, within --jobs' range.
+int DefaultBatchJobs() { return std::clamp(UsableCores(), 1, 64); }
+
 }  // namespace
 
 // pixtrel-cli batch: the batch window's choices from options, the selected
@@ -339,7 +351,10 @@ int BatchCommand(const Invocation& call) {
   BatchSettings settings;
   std::optional<std::string> to;
   std::optional<std::string> dest;
-  int jobs = 1;
+  int jobs = DefaultBatchJobs();
+  int shard = 1;
+  int shards = 1;
+  std::optional<std::string> manifestPath;
   std::vector<std::string> files;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -357,6 +372,14 @@ int BatchCommand(const Invocation& call) {
       settings.overwrite = true;
     } else if (arg == "--jobs") {
       jobs = ParseInt(value(), arg, 1, 64);
+    } else if (arg == "--shard") {
+      const std::string& text = value();
+      const std::size_t slash = text.find('/');
+      if (slash == std::string::npos) throw UsageError{"--shard takes K/N"};
+      shards = ParseInt(text.substr(slash + 1), arg, 1, 1000000);
+      shard = ParseInt(text.substr(0, slash), arg, 1, shards);
+    } else if (arg == "--manifest") {
+      manifestPath = value();
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError{"unknown option " + arg};
     } else {
@@ -381,6 +404,26 @@ int BatchCommand(const Invocation& call) {
     const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
     for (std::string& path : BatchWorkList(folder.empty() ? "/" : folder, {name})) workList.push_back(std::move(path));
   }
+  if (shards > 1) workList = BatchShard(workList, settings.destination, settings.format, shard, shards);
+
+  std::ofstream manifest;
+  if (manifestPath) {
+    manifest.open(*manifestPath, std::ios::binary | std::ios::trunc);
+    if (!manifest) throw EFCreateError(*manifestPath);
+  }
+  // Lines go out as files finish, so that a run that stops leaves the
+  // manifest of the files it reached.
+  auto record = [&](const std::string& source, const std::string& target, const char* status,
+                    const std::string& message) {
+    if (!manifestPath) return;
+    manifest << BatchManifestLine(source, target, status, message) << '\n' << std::flush;
+    if (!manifest) {
+      EWriteError error;
+      error.SetFile(*manifestPath);
+      throw error;
+    }
+  };
+  std::size_t reached = 0;
   int stoppedBy = 0;
   {
     const StopOnSignals stopOnSignals;
@@ -388,12 +431,22 @@ int BatchCommand(const Invocation& call) {
       RunBatch(
           workList, settings, session.conversion,
           [&](const BatchFileResult& result) {
+            reached = result.index + 1;
             out << (result.written ? "written " : "skipped ") << result.target << '\n' << std::flush;
+            record(workList[result.index], result.target, result.written ? "written" : "skipped", "");
             if (stopSignal != 0) throw BatchStopped{};
           },
           jobs, options.pngText);
     } catch (const BatchStopped&) {
       stoppedBy = stopSignal;
+    } catch (const std::exception& e) {
+      // The file after the last one reported is the one that failed.
+      if (manifestPath && manifest && reached < workList.size())
+        manifest << BatchManifestLine(workList[reached],
+                                      BatchTargetName(settings.destination, workList[reached], settings.format),
+                                      "failed", ErrorTextWithFile(e))
+                 << '\n' << std::flush;
+      throw;
     }
   }
   if (stoppedBy != 0) {

@@ -4,10 +4,12 @@
 #include <atomic>
 #include <cctype>
 #include <condition_variable>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <thread>
 #include <unordered_map>
 
@@ -120,8 +122,15 @@ class ParallelBatch {
         ext_("." + UpperCase(FormatName(settings.format))),
         base_(options) {
     static std::atomic<unsigned> batchNumber{0};
-    const std::string prefix =
-        ".~batch-" + std::to_string(::getpid()) + "-" + std::to_string(batchNumber.fetch_add(1)) + "-";
+    // Shards of one batch on other machines may write into the same shared
+    // folder with the same process id (containers start from 1): a random
+    // part keeps their temporary names apart.
+    std::random_device device;
+    const std::uint64_t nonce = (std::uint64_t{device()} << 32) ^ device();
+    char nonceText[17];
+    std::snprintf(nonceText, sizeof nonceText, "%016llx", static_cast<unsigned long long>(nonce));
+    const std::string prefix = ".~batch-" + std::to_string(::getpid()) + "-" + nonceText + "-" +
+                               std::to_string(batchNumber.fetch_add(1)) + "-";
     files_.resize(workList.size());
     // The last earlier file writing each target.
     std::unordered_map<std::string, std::size_t> writers;

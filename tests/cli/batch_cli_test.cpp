@@ -2,7 +2,9 @@
 // it passes over, and the first error.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "core/bitmap.h"
 #include "core/stream.h"
@@ -45,6 +47,8 @@ TEST(CliBatch, UsageErrors) {
   EXPECT_EQ(RunCli("batch --to PNG --dest " + dir).exitCode, 2);
   EXPECT_EQ(RunCli("batch --to PNG --dest " + dir + " --jobs 0 " + file).exitCode, 2);
   EXPECT_EQ(RunCli("batch --to PNG --dest " + dir + " --format .gif " + file).exitCode, 2);
+  for (const char* shard : {"0/2", "3/2", "2", "1/0", "a/b", "/2"})
+    EXPECT_EQ(RunCli("batch --to PNG --dest " + dir + " --shard " + shard + " " + file).exitCode, 2) << shard;
   const Result missing = RunCli("batch --to PNG --dest");
   EXPECT_EQ(missing.exitCode, 2);
   EXPECT_NE(missing.output.find("--dest needs a value"), std::string::npos);
@@ -184,7 +188,7 @@ TEST(CliBatch, TwoJobsEqualOneJob) {
     SCOPED_TRACE(format);
     const std::string one = test::TempDir();
     const std::string two = test::TempDir();
-    const Result a = RunCli(std::string("batch --to ") + format + " --dest " + one + files);
+    const Result a = RunCli(std::string("batch --jobs 1 --to ") + format + " --dest " + one + files);
     const Result b = RunCli(std::string("batch --jobs 2 --to ") + format + " --dest " + two + files);
     EXPECT_EQ(a.exitCode, b.exitCode);
     std::string aNamed = a.output, bNamed = b.output;
@@ -201,6 +205,137 @@ TEST(CliBatch, TwoJobsEqualOneJob) {
     EXPECT_EQ(compared, static_cast<std::size_t>(std::distance(fs::directory_iterator(two), {})));
     EXPECT_GT(compared, 20u);
   }
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+std::string ReadText(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// The help names the default of --jobs, and a run without --jobs gives the
+// report and files of one job.
+TEST(CliBatch, AllCoresByDefault) {
+  EXPECT_NE(RunCli("--help").output.find("(default: one per core)"), std::string::npos);
+  const std::string in = test::TempDir();
+  std::string files;
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp"}) files += " " + SolidBmp(in, name, clTeal);
+  files += " " + Copy("jpeg/gen-baseline-444-castle.jpg", in, "castle.jpg");
+  const std::string one = test::TempDir();
+  const std::string all = test::TempDir();
+  const Result a = RunCli("batch --jobs 1 --to PNG --dest " + one + files);
+  const Result b = RunCli("batch --to PNG --dest " + all + files);
+  ASSERT_EQ(a.exitCode, 0) << a.output;
+  ASSERT_EQ(b.exitCode, 0) << b.output;
+  std::string named = b.output;
+  for (std::size_t p; (p = named.find(all)) != std::string::npos;) named.replace(p, all.size(), one);
+  EXPECT_EQ(named, a.output);
+  for (const char* name : {"/a.png", "/d.png", "/castle.png"})
+    EXPECT_EQ(ReadFileBytes(one + name), ReadFileBytes(all + name)) << name;
+}
+
+// The shards of one file list convert each file once, with the files and
+// manifest lines of one unsharded run, also where two sources share a target
+// and where a target exists already.
+TEST(CliBatch, ShardsTogetherEqualOneRun) {
+  const std::string in = test::TempDir();
+  std::string files;
+  for (int i = 0; i < 9; ++i) files += " " + SolidBmp(in, "p" + std::to_string(i) + ".bmp", RGB(i * 20, 40, 90));
+  files += " " + Copy("jpeg/gen-baseline-444-castle.jpg", in, "same.jpg");
+  files += " " + Copy("png/libpng-pngsuite-basn2c16.png", in, "same.png");
+  files += " " + Copy("gif/gen-89a-interlaced-castle.gif", in, "anim.gif");
+  files += " " + in + "/notes.txt";
+  const std::string out = test::TempDir();
+  const std::string manifests = test::TempDir();
+  auto prepare = [&] {
+    fs::remove_all(out);
+    fs::create_directory(out);
+    SolidBmp(out, "p4.png", clRed);  // an existing target: skipped
+  };
+
+  prepare();
+  Result whole = RunCli("batch --jobs 2 --to PNG --dest " + out + " --manifest " + manifests + "/all.jsonl" + files);
+  ASSERT_EQ(whole.exitCode, 0) << whole.output;
+  std::vector<std::string> expected = Lines(ReadText(manifests + "/all.jsonl"));
+  std::map<std::string, std::vector<std::uint8_t>> written;
+  for (const auto& entry : fs::directory_iterator(out))
+    written[entry.path().filename().string()] = ReadFileBytes(entry.path().string());
+  ASSERT_EQ(expected.size(), 12u);
+  std::size_t skipped = 0;
+  for (const std::string& line : expected) {
+    EXPECT_EQ(line.rfind("{\"source\":\"" + in + "/", 0), 0u) << line;
+    if (line.find("\"status\":\"skipped\"") != std::string::npos) ++skipped;
+  }
+  EXPECT_EQ(skipped, 2u);  // p4.png existed; same.png follows same.jpg
+  std::sort(expected.begin(), expected.end());
+
+  for (const int count : {2, 3, 5}) {
+    SCOPED_TRACE(count);
+    prepare();
+    std::vector<std::string> union_;
+    std::size_t reported = 0;
+    for (int k = 1; k <= count; ++k) {
+      const std::string manifest = manifests + "/" + std::to_string(k) + ".jsonl";
+      const Result shard = RunCli("batch --jobs 1 --shard " + std::to_string(k) + "/" + std::to_string(count) +
+                                  " --to PNG --dest " + out + " --manifest " + manifest + files);
+      ASSERT_EQ(shard.exitCode, 0) << shard.output;
+      reported += Lines(shard.output).size() - 1;
+      for (const std::string& line : Lines(ReadText(manifest))) union_.push_back(line);
+    }
+    std::sort(union_.begin(), union_.end());
+    EXPECT_EQ(union_, expected);
+    EXPECT_EQ(reported, expected.size());
+    for (const auto& [name, bytes] : written) EXPECT_EQ(ReadFileBytes(out + "/" + name), bytes) << name;
+  }
+}
+
+TEST(CliBatch, ManifestDescribesEveryFileReached) {
+  const std::string in = test::TempDir();
+  const std::string out = test::TempDir();
+  WriteFileBytes(in + "/broken.gif", std::vector<std::uint8_t>(40, 'x'));
+  SolidBmp(out, "old.png", clRed);
+  const std::string manifest = out + "/run \"1\".jsonl";
+  const Result result = RunCli("batch --to PNG --dest " + out + " --manifest '" + manifest + "' " +
+                               SolidBmp(in, "new.bmp", clBlue) + " " + SolidBmp(in, "old.bmp", clBlue) + " " + in +
+                               "/broken.gif " + SolidBmp(in, "never.bmp", clBlue));
+  EXPECT_EQ(result.exitCode, 1);
+  const std::vector<std::string> lines = Lines(ReadText(manifest));
+  ASSERT_EQ(lines.size(), 3u) << ReadText(manifest);
+  const Result sum = Shell("sha256sum " + out + "/new.png " + out + "/old.png");
+  const std::vector<std::string> sums = Lines(sum.output);
+  ASSERT_EQ(sums.size(), 2u);
+  EXPECT_EQ(lines[0], "{\"source\":\"" + in + "/new.bmp\",\"target\":\"" + out + "/new.png\",\"status\":\"written\"," +
+                          "\"bytes\":" + std::to_string(fs::file_size(out + "/new.png")) + ",\"sha256\":\"" +
+                          sums[0].substr(0, 64) + "\",\"message\":\"\"}");
+  // A skipped file describes the target it left alone.
+  EXPECT_EQ(lines[1], "{\"source\":\"" + in + "/old.bmp\",\"target\":\"" + out + "/old.png\",\"status\":\"skipped\"," +
+                          "\"bytes\":" + std::to_string(fs::file_size(out + "/old.png")) + ",\"sha256\":\"" +
+                          sums[1].substr(0, 64) + "\",\"message\":\"\"}");
+  EXPECT_EQ(lines[2].rfind("{\"source\":\"" + in + "/broken.gif\",\"target\":\"" + out +
+                               "/broken.png\",\"status\":\"failed\",\"bytes\":null,\"sha256\":null,\"message\":\"",
+                           0),
+            0u)
+      << lines[2];
+  // Every line is JSON a peer reads.
+  if (Shell("command -v python3").exitCode == 0) {
+    EXPECT_EQ(Shell("python3 -c 'import json,sys; [json.loads(l) for l in open(sys.argv[1])]' '" + manifest + "'")
+                  .exitCode,
+              0);
+  }
+  // A manifest that cannot be created stops the run before any file.
+  const std::string other = test::TempDir();
+  EXPECT_EQ(RunCli("batch --to PNG --dest " + other + " --manifest " + other + "/no/such/dir.jsonl " + in + "/new.bmp")
+                .exitCode,
+            1);
+  EXPECT_FALSE(fs::exists(other + "/new.png"));
 }
 
 }  // namespace

@@ -179,6 +179,10 @@ class PNGObject : public Graphic {
   // For the fuzz target: skip CRC checks so mutations reach the image data.
   void SetCheckCRC(bool check) { checkCRC_ = check; }
 
+  // The threads that deflate the image data when it is saved (0: one per
+  // core). The file's bytes do not depend on it.
+  void SetDeflateThreads(int threads) { deflateThreads_ = threads; }
+
   // Writer settings, fixed for the system.
   static constexpr int kCompressionLevel = 7;
   static constexpr std::size_t kMaxIDATSize = 65535;
@@ -193,6 +197,7 @@ class PNGObject : public Graphic {
   std::array<std::uint8_t, 256> gamma_{};
   std::array<std::uint8_t, 256> inverseGamma_{};
   bool checkCRC_ = true;
+  int deflateThreads_ = 0;
 };
 
 // The CRC-32 of a chunk's type and data.

@@ -1,9 +1,10 @@
 // Writing a PNG: the chunks in list order, and at the IDAT's place the image
-// data, converted to PNG sample order, Sub-filtered and deflated row by row.
-#include <zlib.h>
-
+// data, converted to PNG sample order, Sub-filtered and deflated in pieces on
+// several threads (png_deflate.h).
+#include <algorithm>
 #include <cstring>
 
+#include "codecs/png/png_deflate.h"
 #include "codecs/png/png_object.h"
 #include "core/byte_reader.h"
 #include "core/stream.h"
@@ -28,55 +29,31 @@ void WriteChunk(Stream& stream, const std::string& type, std::span<const std::ui
   stream.Write(tail, sizeof tail);
 }
 
-class ZlibDeflater {
- public:
-  ZlibDeflater() {
-    std::memset(&z_, 0, sizeof z_);
-    const int result = deflateInit(&z_, PNGObject::kCompressionLevel);
-    if (result != Z_OK) throw EPNGZLIBError(result);
-  }
-  ~ZlibDeflater() { deflateEnd(&z_); }
-  ZlibDeflater(const ZlibDeflater&) = delete;
-  ZlibDeflater& operator=(const ZlibDeflater&) = delete;
-  z_stream& Z() { return z_; }
-
- private:
-  z_stream z_;
-};
-
-// Collects the compressor's output and writes every full 65535 bytes as one
+// Collects the compressed stream and writes every full 65535 bytes as one
 // IDAT chunk.
 class IDATWriter {
  public:
   explicit IDATWriter(Stream& stream) : stream_(stream), buffer_(PNGObject::kMaxIDATSize) {}
 
-  void Compress(const std::uint8_t* data, std::size_t n, int flush) {
-    z_stream& z = deflater_.Z();
-    z.next_in = const_cast<Bytef*>(data);
-    z.avail_in = static_cast<uInt>(n);
-    for (;;) {
-      z.next_out = buffer_.data() + used_;
-      z.avail_out = static_cast<uInt>(buffer_.size() - used_);
-      const int result = deflate(&z, flush);
-      if (result == Z_STREAM_ERROR) throw EPNGZLIBError(result);
-      used_ = buffer_.size() - z.avail_out;
+  void Write(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+      const std::size_t n = std::min(bytes.size(), buffer_.size() - used_);
+      std::memcpy(buffer_.data() + used_, bytes.data(), n);
+      used_ += n;
+      bytes = bytes.subspan(n);
       if (used_ == buffer_.size()) {
         WriteChunk(stream_, "IDAT", buffer_);
         used_ = 0;
-        continue;
       }
-      if (flush == Z_FINISH ? result == Z_STREAM_END : z.avail_in == 0) break;
     }
   }
 
   void Finish() {
-    Compress(nullptr, 0, Z_FINISH);
     if (used_ > 0) WriteChunk(stream_, "IDAT", std::span<const std::uint8_t>(buffer_.data(), used_));
   }
 
  private:
   Stream& stream_;
-  ZlibDeflater deflater_;
   std::vector<std::uint8_t> buffer_;
   std::size_t used_ = 0;
 };
@@ -105,13 +82,11 @@ void PNGObject::WriteImageData(Stream& stream) const {
       rowBytes = (CheckedMul(width, raster.BitCount()) + 7) / 8;
       break;
   }
-  // One filter type byte (Sub) and the filtered row.
-  std::vector<std::uint8_t> line(rowBytes + 1);
-  line[0] = 1;
-  std::uint8_t* out = line.data() + 1;
-
-  IDATWriter writer(stream);
-  for (int y = 0; y < h.height; ++y) {
+  // Row y as the stream holds it: one filter type byte (Sub) and the
+  // filtered row, in PNG sample order.
+  auto filterRow = [&](int y, std::uint8_t* line) {
+    line[0] = 1;
+    std::uint8_t* out = line + 1;
     const std::uint8_t* src = raster.ScanLine(y);
     const std::uint8_t* alpha = alphaPlane ? alphaPlane + static_cast<std::size_t>(y) * width : nullptr;
     switch (h.colorType) {
@@ -165,9 +140,31 @@ void PNGObject::WriteImageData(Stream& stream) const {
         break;
       }
     }
-    out = line.data() + 1;
-    writer.Compress(line.data(), line.size(), Z_NO_FLUSH);
-  }
+  };
+
+  // The deflate threads ask for byte ranges of the filtered image; each
+  // filters the rows it needs itself, so no copy of the whole image is made.
+  const std::size_t stride = rowBytes + 1;
+  const std::size_t size = CheckedMul(stride, static_cast<std::size_t>(h.height));
+  auto source = [&](std::size_t begin, std::size_t end, std::uint8_t* out) {
+    std::vector<std::uint8_t> line(stride);
+    for (std::size_t y = begin / stride; y * stride < end; ++y) {
+      const std::size_t rowBegin = y * stride;
+      const std::size_t from = std::max(begin, rowBegin);
+      const std::size_t to = std::min(end, rowBegin + stride);
+      if (from == rowBegin && to == rowBegin + stride) {
+        filterRow(static_cast<int>(y), out + (from - begin));
+      } else {
+        filterRow(static_cast<int>(y), line.data());
+        std::memcpy(out + (from - begin), line.data() + (from - rowBegin), to - from);
+      }
+    }
+  };
+
+  IDATWriter writer(stream);
+  DeflatePieces(
+      size, source, [&](std::span<const std::uint8_t> bytes) { writer.Write(bytes); }, kCompressionLevel,
+      deflateThreads_);
   writer.Finish();
 }
 
