@@ -15,6 +15,7 @@
 #include <exception>
 
 #include "app/app_dialogs.h"
+#include "app/commands.h"
 #include "app/file_browser.h"
 #include "app/guarded.h"
 #include "core/qimage_bitmap.h"
@@ -212,11 +213,7 @@ IconaLibF::~IconaLibF() {
 void IconaLibF::BuildMenus() {
   const auto command = [this](QMenu* menu, const char* caption, const char* name, const char* shortcut,
                               void (IconaLibF::*run)()) {
-    QAction* action = menu->addAction(QString::fromUtf8(caption));
-    action->setObjectName(QString::fromLatin1(name));
-    if (shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
-    connect(action, &QAction::triggered, this, [this, run] { (this->*run)(); });
-    return action;
+    return AddCommand(menu, this, caption, name, shortcut, run);
   };
 
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -379,7 +376,9 @@ void IconaLibF::ButtonEditIconImageClick() {
 void IconaLibF::ButtonSizeSortClick() { manager_.SortSize(); }
 void IconaLibF::ButtonColorSortClick() { manager_.SortColors(); }
 void IconaLibF::btncopyIcoImageClick() { manager_.CopyImage(); }
-void IconaLibF::btnAddIcoImageClick() { Guarded([&] { manager_.PasteAppend(); }); }
+void IconaLibF::btnAddIcoImageClick() {
+  Guarded([&] { manager_.PasteAppend(); });
+}
 void IconaLibF::ButtonDeleteIconImageClick() { manager_.DeleteImage(); }
 
 void IconaLibF::AcceptImageDropsOn(QWidget* viewport, std::function<bool(QPoint)> coversImage) {

@@ -20,6 +20,7 @@
 
 #include "app/app_dialogs.h"
 #include "app/batch_window.h"
+#include "app/commands.h"
 #include "app/edit_actions.h"
 #include "app/file_browser.h"
 #include "app/gif_optimize_window.h"
@@ -243,13 +244,7 @@ QMenu* PixtrelF::MenuNamed(const QString& caption) const {
 void PixtrelF::BuildMenus() {
   EditActions& e = *edits_;
   const auto command = [this](QMenu* menu, const char* caption, const char* name, const char* shortcut,
-                              void (PixtrelF::*run)()) {
-    QAction* action = menu->addAction(QString::fromUtf8(caption));
-    action->setObjectName(QString::fromLatin1(name));
-    if (shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
-    connect(action, &QAction::triggered, this, [this, run] { (this->*run)(); });
-    return action;
-  };
+                              void (PixtrelF::*run)()) { return AddCommand(menu, this, caption, name, shortcut, run); };
 
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->addAction(e.newImage);

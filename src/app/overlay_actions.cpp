@@ -4,6 +4,7 @@
 
 #include "app/app_dialogs.h"
 #include "app/blender_page.h"
+#include "app/commands.h"
 #include "app/file_browser.h"
 #include "app/gif_optimize_window.h"
 #include "app/guarded.h"
@@ -14,16 +15,7 @@
 
 namespace pixtrel {
 
-namespace {
-
-QAction* Command(QObject* parent, const char* caption, const char* name, const char* shortcut = nullptr) {
-  auto* action = new QAction(QString::fromUtf8(caption), parent);
-  action->setObjectName(QString::fromLatin1(name));
-  if (shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
-  return action;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 CompositionActions::CompositionActions(Workspace& workspace, shapes::ZepShape& shape, Session& session,
                                        UserInteraction& ui, AppDialogs& dialogs, WorkspaceView* view,
@@ -38,17 +30,17 @@ CompositionActions::CompositionActions(Workspace& workspace, shapes::ZepShape& s
       browser_(browser),
       pages_(pages),
       window_(window) {
-  openOverlay = Command(this, "O&verlay...", "Overlay1");
-  listOverlay = Command(this, "&Overlay", "Overlay2");
-  paintOverlay = Command(this, "Paint &Overlay", "PaintOverlay1", "Shift+F9");
-  viewOverlay = Command(this, "View &Overlay", "ViewOverlay1", "F4");
+  openOverlay = NewCommand(this, "O&verlay...", "Overlay1");
+  listOverlay = NewCommand(this, "&Overlay", "Overlay2");
+  paintOverlay = NewCommand(this, "Paint &Overlay", "PaintOverlay1", "Shift+F9");
+  viewOverlay = NewCommand(this, "View &Overlay", "ViewOverlay1", "F4");
   viewOverlay->setCheckable(true);
-  gifOptimize = Command(this, "&GIF optimize", "GIF1");
-  pngTransparency = Command(this, "&PNG Transparency", "PNGTransparency1");
-  popupPaint = Command(this, "&Paint", "Paint1");
-  popupGlue = Command(this, "&Glue", "Glue1");
-  popupSwap = Command(this, "&Swap", "Swap1");
-  popupInvert = Command(this, "&Invert", "Invert1");
+  gifOptimize = NewCommand(this, "&GIF optimize", "GIF1");
+  pngTransparency = NewCommand(this, "&PNG Transparency", "PNGTransparency1");
+  popupPaint = NewCommand(this, "&Paint", "Paint1");
+  popupGlue = NewCommand(this, "&Glue", "Glue1");
+  popupSwap = NewCommand(this, "&Swap", "Swap1");
+  popupInvert = NewCommand(this, "&Invert", "Invert1");
 
   overlayView_ = new OverlayView(overlay_, view_->Canvas());
   overlayView_->PopupMenu()->addActions({popupPaint, popupGlue, popupSwap, popupInvert});

@@ -9,6 +9,7 @@
 #include <QPixmap>
 
 #include "app/app_dialogs.h"
+#include "app/commands.h"
 #include "app/guarded.h"
 #include "app/overlay_actions.h"
 #include "app/workspace_view.h"
@@ -17,13 +18,6 @@
 namespace pixtrel {
 
 namespace {
-
-QAction* Command(QObject* parent, const char* caption, const char* name, const char* shortcut) {
-  auto* action = new QAction(QString::fromUtf8(caption), parent);
-  action->setObjectName(QString::fromLatin1(name));
-  if (shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
-  return action;
-}
 
 Color ToColor(const QColor& c) { return RGB(c.red(), c.green(), c.blue()); }
 
@@ -159,10 +153,10 @@ ShapeActions::ShapeActions(shapes::ZepShape& shape, Workspace& workspace, Compos
       dialogs_(dialogs),
       view_(view),
       window_(window) {
-  viewShape = Command(this, "&View Shape", "ViewShape1", "F3");
+  viewShape = NewCommand(this, "&View Shape", "ViewShape1", "F3");
   viewShape->setCheckable(true);
-  paintShape = Command(this, "Paint Shape", "PaintShape1", "F9");
-  shapeAsOverlay = Command(this, "Shape as Overlay", "ShapeasOverlay1", "Ctrl+Shift+F9");
+  paintShape = NewCommand(this, "Paint Shape", "PaintShape1", "F9");
+  shapeAsOverlay = NewCommand(this, "Shape as Overlay", "ShapeasOverlay1", "Ctrl+Shift+F9");
 
   // The form's zepShape1 and its controller, whose menu the window trims.
   shapes::LoadMainFormShape(shape_);
