@@ -3,11 +3,13 @@
 # given): the overlay dragged over a photo (overlay.png), the "Blender" tab
 # at 50 (blender.png), the "PNG" tab in shape mode on its checkerboard
 # (png-tab.png) and the GIF Optimizer after "Convert" (gif-optimizer.png).
-# The desktop program runs on a virtual display (Xvfb); xdotool clicks and
+# The desktop program runs on a virtual display (Xvfb, with twm as window
+# manager when it is installed); xdotool clicks and
 # drags as a user would, and an answer script answers the overlay's open
 # dialog. Needs a build (scripts/build.sh) and the packages of scripts/setup.sh.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$root/scripts/screen-lib.sh"
 build="${PIXTREL_BUILD_DIR:-$root/build}"
 program="${PIXTREL_PROGRAM:-$build/pixtrel}"
 cli="$build/pixtrel-cli"
@@ -22,7 +24,9 @@ fi
 
 # The photo, the overlay and the settings in a folder of their own.
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+start_window_manager "$work"
 cp "$program" "$work/pixtrel"
 cp "$root/samples/sunset.jpg" "$work/sunset.jpg"
 # The overlay: a shape with a caption on white, which is left out when drawn.
@@ -50,12 +54,7 @@ xdotool key alt+f
 sleep 0.3
 xdotool key v
 sleep 0.5
-xdotool mousemove $((ox + 260)) $((oy + 230)) mousedown 1
-for step in 1 2 3 4 5; do
-  xdotool mousemove $((ox + 260 - step * 22)) $((oy + 230 - step * 24))
-  sleep 0.1
-done
-xdotool mouseup 1
+drag $((ox + 260)) $((oy + 230)) -22 -24
 sleep 0.5
 import -window "$wid" "$out/overlay.png"
 

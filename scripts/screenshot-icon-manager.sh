@@ -5,6 +5,7 @@
 # Needs a build (scripts/build.sh) and the packages of scripts/setup.sh.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$root/scripts/screen-lib.sh"
 build="${PIXTREL_BUILD_DIR:-$root/build}"
 library="${2:-$root/../shared/corpus/icl/own-icl-named-shift4-shared.icl}"
 out="${1:-$root/docs/icon-manager.png}"
@@ -23,14 +24,7 @@ pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$build/pixtrel" "$work/pixtrel"
 cp -r "$build/icons" "$work/icons"
-if command -v twm > /dev/null; then
-  # twm's default fonts are often missing; "fixed" always is.
-  printf 'TitleFont "fixed"\nResizeFont "fixed"\nMenuFont "fixed"\nIconFont "fixed"\nIconManagerFont "fixed"\nNoGrabServer\nRandomPlacement\nUsePPosition "on"\n' \
-    > "$work/twmrc"
-  twm -f "$work/twmrc" > /dev/null 2>&1 &
-  pids+=($!)
-  sleep 1
-fi
+start_window_manager "$work"
 # A library given on the command line opens in the icon manager.
 "$work/pixtrel" "$library" 2>/dev/null &
 pids+=($!)

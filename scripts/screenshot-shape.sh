@@ -11,6 +11,7 @@
 # scripts/setup.sh.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$root/scripts/screen-lib.sh"
 build="${PIXTREL_BUILD_DIR:-$root/build}"
 program="${PIXTREL_PROGRAM:-$build/pixtrel}"
 out="${1:-$root/docs}"
@@ -27,14 +28,7 @@ pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$program" "$work/pixtrel"
 cp "$root/samples/sunset.jpg" "$work/sunset.jpg"
-if command -v twm > /dev/null; then
-  # twm's default fonts are often missing; "fixed" always is.
-  printf 'TitleFont "fixed"\nResizeFont "fixed"\nMenuFont "fixed"\nIconFont "fixed"\nIconManagerFont "fixed"\nNoGrabServer\nRandomPlacement\nUsePPosition "on"\n' \
-    > "$work/twmrc"
-  twm -f "$work/twmrc" > /dev/null 2>&1 &
-  pids+=($!)
-  sleep 1
-fi
+start_window_manager "$work"
 # The answers, in the order they are asked: the caption, the font colour,
 # the brush colour, the gradient colour, the pen size.
 printf 'input Sunset\ncolor #FFF4D0\ncolor #FFE070\ncolor #D04010\ninput 3\n' > "$work/answers.txt"
@@ -119,20 +113,10 @@ sleep 0.4
 # "Resize shape": the bottom-right corner dragged out to 180 x 110; "Move
 # shape": the shape dragged to (82, 48); Shift-click selects it.
 button 334
-xdotool mousemove $((ox + 292)) $((oy + 148)) mousedown 1
-for step in 1 2 3 4 5; do
-  xdotool mousemove $((ox + 292 + step * 23)) $((oy + 148 + step * 9))
-  sleep 0.1
-done
-xdotool mouseup 1
+drag $((ox + 292)) $((oy + 148)) 23 9
 sleep 0.3
 button 292
-xdotool mousemove $((ox + 250)) $((oy + 100)) mousedown 1
-for step in 1 2 3 4 5; do
-  xdotool mousemove $((ox + 250 - step * 30)) $((oy + 100 - step * 8))
-  sleep 0.1
-done
-xdotool mouseup 1
+drag $((ox + 250)) $((oy + 100)) -30 -8
 sleep 0.3
 xdotool mousemove $((ox + 172)) $((oy + 103)) keydown shift click 1 keyup shift
 sleep 0.6
@@ -144,12 +128,7 @@ xdotool key F9
 sleep 0.4
 xdotool mousemove $((ox + 172)) $((oy + 103)) keydown shift click 1 keyup shift
 sleep 0.2
-xdotool mousemove $((ox + 172)) $((oy + 103)) mousedown 1
-for step in 1 2 3 4 5 6; do
-  xdotool mousemove $((ox + 172 + step * 20)) $((oy + 103 + step * 15))
-  sleep 0.1
-done
-xdotool mouseup 1
+drag $((ox + 172)) $((oy + 103)) 20 15 6
 sleep 0.6
 import -window "$wid" "$out/shape-stamped.png"
 echo "screenshot: wrote $out/shape.png $out/shape-menu.png $out/shape-stamped.png"
