@@ -37,6 +37,11 @@ std::string ConfigHome() {
   return WithSeparator(HomeFolder()) + ".config";
 }
 
+std::string DataHome() {
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data && data[0] == '/') return data;
+  return WithSeparator(HomeFolder()) + ".local/share";
+}
+
 std::string FileNameOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -70,6 +75,26 @@ std::string SettingsFolder(const std::string& programFolder) {
   if (::access(folder.c_str(), W_OK | X_OK) == 0) return folder;
   const std::string fallback = WithSeparator(ConfigHome()) + "pixtrel/";
   // A folder that cannot be made shows up as a FileError at the first write.
+  std::error_code ec;
+  std::filesystem::create_directories(fallback, ec);
+  return fallback;
+}
+
+std::string ShippedDataFolder(const std::string& programFolder) {
+  const std::string folder = WithSeparator(programFolder);
+  std::error_code ec;
+  // A build folder or an unpacked program keeps its data beside the program.
+  if (std::filesystem::is_directory(folder + "wizards", ec)) return folder;
+  const std::filesystem::path installed =
+      std::filesystem::path(folder).parent_path().parent_path() / "share" / "pixtrel";
+  if (std::filesystem::is_directory(installed, ec)) return WithSeparator(installed.string());
+  return folder;
+}
+
+std::string WritableDataFolder(const std::string& programFolder) {
+  const std::string folder = WithSeparator(programFolder);
+  if (::access(folder.c_str(), W_OK | X_OK) == 0) return folder;
+  const std::string fallback = WithSeparator(DataHome()) + "pixtrel/";
   std::error_code ec;
   std::filesystem::create_directories(fallback, ec);
   return fallback;

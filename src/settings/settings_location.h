@@ -14,6 +14,16 @@ std::string ProgramFolder(const std::string& programPath);
 // (~/.config/pixtrel/ when that is unset), created on demand. Ends with the
 // separator.
 std::string SettingsFolder(const std::string& programFolder);
+// Where the files shipped with the program are found (preview pages, wizards,
+// the manual, icons): the program folder when it holds them, else
+// <prefix>/share/pixtrel/ for an installed program in <prefix>/bin. Ends with
+// the separator.
+std::string ShippedDataFolder(const std::string& programFolder);
+// Where the program writes files of its own that are not settings (browser
+// previews): the program folder when it is writable, else
+// $XDG_DATA_HOME/pixtrel/ (~/.local/share/pixtrel/ when that is unset),
+// created on demand. Ends with the separator.
+std::string WritableDataFolder(const std::string& programFolder);
 // <settings folder>/<program file name>.ini ("pixtrel.ini").
 std::string SettingsFilePath(const std::string& programPath);
 // <settings folder>/PixtrelCC.txt.

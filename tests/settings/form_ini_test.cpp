@@ -140,6 +140,36 @@ TEST(SettingsLocation, ReadOnlyProgramFolderMovesSettingsToTheUserConfigFolder) 
   EXPECT_FALSE(std::filesystem::exists(program + "/pixtrel.ini"));
 }
 
+TEST(SettingsLocation, ShippedDataBesideTheProgramOrInItsShareFolder) {
+  const std::string prefix = test::TempDir();
+  std::filesystem::create_directories(prefix + "/bin");
+  // Nothing shipped anywhere: the program folder is the answer.
+  EXPECT_EQ(ShippedDataFolder(prefix + "/bin"), prefix + "/bin/");
+  std::filesystem::create_directories(prefix + "/share/pixtrel/wizards");
+  EXPECT_EQ(ShippedDataFolder(prefix + "/bin/"), prefix + "/share/pixtrel/");
+  // A build folder holding the data itself wins over an installed copy.
+  std::filesystem::create_directories(prefix + "/bin/wizards");
+  EXPECT_EQ(ShippedDataFolder(prefix + "/bin"), prefix + "/bin/");
+
+  const std::string program = test::TempDir();
+  EXPECT_EQ(WritableDataFolder(program), program + "/");
+  ::chmod(program.c_str(), 0555);
+  const std::string data = test::TempDir();
+  ::chmod(data.c_str(), 0777);
+  const int code = test::InChild(
+      [&] {
+        ::setenv("XDG_DATA_HOME", (data + "/xdg").c_str(), 1);
+        if (WritableDataFolder(program) != data + "/xdg/pixtrel/") return 2;
+        if (!std::filesystem::is_directory(data + "/xdg/pixtrel")) return 3;
+        ::unsetenv("XDG_DATA_HOME");
+        ::setenv("HOME", data.c_str(), 1);
+        if (WritableDataFolder(program) != data + "/.local/share/pixtrel/") return 4;
+        return 0;
+      },
+      true);
+  EXPECT_EQ(code, 0);
+}
+
 TEST(CustomColors, RoundTripAndFileForm) {
   const std::string path = test::TempDir() + "/PixtrelCC.txt";
   std::vector<Color> colors;
