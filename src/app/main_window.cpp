@@ -151,6 +151,7 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   // "batchDir" is kept as read and written back at exit.
   ini.ReadSetting("Settings", "batchDir", batchDir_);
   session_.maxPixels = ini.ReadPixelLimit(session_.maxPixels);
+  workspace_.SetPixelLimit(session_.maxPixels);
 
   // The placement, the favourites, and the "Image" tab in front.
   LoadPlacement();

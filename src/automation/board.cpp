@@ -223,6 +223,7 @@ BoardStatus Board::Clear() {
 BoardStatus Board::NewImage(const Variant& width, const Variant& height) {
   return Guard([&] {
     const int w = width.ToInteger(), h = height.ToInteger();
+    workspace_.CheckResultSize(w, h);
     Bitmap white(w, h, pf24bit);
     white.Fill(clWhite);
     workspace_.PrepareEdit();

@@ -276,6 +276,7 @@ int ConvertCommand(const Invocation& call) {
   if (!options.effects.empty()) {
     Workspace workspace;
     workspace.SetKeepsUndo(false);
+    workspace.SetPixelLimit(call.maxPixels);
     workspace.Image() = std::move(image);
     for (const auto& [command, argument] : options.effects)
       RunEffectCommand(workspace, settings, *command, interaction, argument);

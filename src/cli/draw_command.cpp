@@ -83,6 +83,7 @@ int DrawCommand(const Invocation& call) {
   }
 
   Workspace workspace;
+  workspace.SetPixelLimit(call.maxPixels);
   {
     Bitmap image;
     LoadImageFile(in, image, call.interaction, call.maxPixels);

@@ -84,6 +84,7 @@ int RunOverlay(const Invocation& call, bool blend) {
   }
   Workspace workspace;
   workspace.SetKeepsUndo(false);
+  workspace.SetPixelLimit(call.maxPixels);
   LoadImageFile(line.in, workspace.Image(), call.interaction, call.maxPixels);
   Overlay overlay;
   LoadOverlay(line.overlay, overlay, call.interaction, call.maxPixels);

@@ -354,6 +354,10 @@ const std::uint8_t* Bitmap::ScanLine(int y) const {
   return pixels_.data() + static_cast<std::size_t>(y) * stride_;
 }
 
+void Bitmap::RowAsBGR(int y, std::uint8_t* out) const {
+  RowToBGR(ScanLine(y), format_, palette_, width_, out);
+}
+
 void Bitmap::SetPalette(pixtrel::Palette palette) {
   if (palette.size() > 256) palette.resize(256);
   palette_ = std::move(palette);

@@ -62,6 +62,9 @@ class Bitmap : public Graphic {
 
   std::uint8_t* ScanLine(int y);
   const std::uint8_t* ScanLine(int y) const;
+  // Row y as blue, green, red triplets, Width() of them, whatever the format:
+  // what the row would hold after SetPixelFormat(pf24bit).
+  void RowAsBGR(int y, std::uint8_t* out) const;
   std::size_t RowStride() const { return stride_; }
   int BitCount() const { return BitsPerPixel(format_); }
 

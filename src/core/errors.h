@@ -142,6 +142,14 @@ class EImageTooLarge : public Exception {
     SetContext(std::to_string(width) + " x " + std::to_string(height) + " = " + std::to_string(width * height) +
                " pixels, over the limit of " + std::to_string(limit) + " pixels");
   }
+  // The same for a picture whose decoder must also hold buffers of its own
+  // as large as extraPixels pixels (a progressive JPEG's coefficients).
+  EImageTooLarge(std::int64_t width, std::int64_t height, std::int64_t extraPixels, std::int64_t limit)
+      : Exception("core.OverPixelLimit", "Image is too large") {
+    SetContext(std::to_string(width) + " x " + std::to_string(height) + " = " + std::to_string(width * height) +
+               " pixels and buffers of as many as " + std::to_string(extraPixels) +
+               " more to decode them, over the limit of " + std::to_string(limit) + " pixels");
+  }
 };
 
 // A writer whose format keeps the size in 16 bits was given a larger image:

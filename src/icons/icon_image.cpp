@@ -20,10 +20,25 @@ std::uint32_t ReadU32(const std::uint8_t* p) {
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-IconPicture DecodePng(std::span<const std::uint8_t> data) {
+IconPicture DecodePng(std::span<const std::uint8_t> data, std::int64_t pixelLimit) {
+  // The colour plane and the mask come beside the decoded picture: a size
+  // the header declares is checked before anything is decoded.
+  const auto checkSize = [pixelLimit](std::int64_t width, std::int64_t height) {
+    const std::int64_t pixels = width * height;
+    if (pixelLimit > 0 && pixels * 3 > pixelLimit) throw EImageTooLarge(width, height, pixels * 2, pixelLimit);
+  };
+  if (data.size() >= 24 && std::memcmp(data.data() + 12, "IHDR", 4) == 0) {
+    const auto big = [&](std::size_t at) {
+      return static_cast<std::int64_t>(data[at]) << 24 | data[at + 1] << 16 | data[at + 2] << 8 | data[at + 3];
+    };
+    if (big(16) <= kMaxImageDimension && big(20) <= kMaxImageDimension) checkSize(big(16), big(20));
+  }
   PNGObject png;
+  png.SetPixelLimit(pixelLimit);
   try {
     png.LoadFromBytes(data);
+  } catch (const EImageTooLarge&) {
+    throw;
   } catch (const Exception&) {
     throw InvalidIconBitmap();
   }
@@ -31,10 +46,9 @@ IconPicture DecodePng(std::span<const std::uint8_t> data) {
   const int width = png.Width();
   const int height = png.Height();
   CheckImageSize(width, height);
-  Bitmap raster;
-  png.AssignTo(raster);
-  raster.SetPixelFormat(pf32bit);
-  const bool alpha = png.Header() && png.Header()->HasAlpha();
+  checkSize(width, height);
+  const Bitmap& raster = png.Header()->Pixels();
+  const bool alpha = png.Header()->HasAlpha();
   const ChunktRNS* trns = png.Transparency();
   const bool single = png.TransparencyMode() == ptmSingleColor;
   const Color key = single ? png.TransparentColor() : 0;
@@ -42,23 +56,23 @@ IconPicture DecodePng(std::span<const std::uint8_t> data) {
   picture.andMask.assign(static_cast<std::size_t>(width) * height, 0);
   picture.hasAlpha = true;
   const bool paletteAlpha = trns && !single && png.TransparencyMode() == ptmPartial && !alpha;
-  Bitmap indices;
-  if (paletteAlpha) png.AssignTo(indices);
+  std::vector<std::uint8_t> bgr(static_cast<std::size_t>(width) * 3);
   for (int y = 0; y < height; ++y) {
-    const std::uint8_t* src = raster.ScanLine(y);
+    raster.RowAsBGR(y, bgr.data());
+    const std::uint8_t* src = bgr.data();
     std::uint8_t* dst = picture.color.ScanLine(y);
     const std::uint8_t* a = alpha ? png.AlphaRow(y) : nullptr;
     for (int x = 0; x < width; ++x) {
-      dst[4 * x] = src[4 * x];
-      dst[4 * x + 1] = src[4 * x + 1];
-      dst[4 * x + 2] = src[4 * x + 2];
+      dst[4 * x] = src[3 * x];
+      dst[4 * x + 1] = src[3 * x + 1];
+      dst[4 * x + 2] = src[3 * x + 2];
       std::uint8_t coverage = 255;
       if (a) {
         coverage = a[x];
       } else if (single) {
-        if (RGB(src[4 * x + 2], src[4 * x + 1], src[4 * x]) == key) coverage = 0;
-      } else if (paletteAlpha && indices.BitCount() <= 8) {
-        const int index = indices.PixelIndex(x, y);
+        if (RGB(src[3 * x + 2], src[3 * x + 1], src[3 * x]) == key) coverage = 0;
+      } else if (paletteAlpha && raster.BitCount() <= 8) {
+        const int index = raster.PixelIndex(x, y);
         if (index >= 0 && static_cast<std::size_t>(index) < trns->bytes.size()) coverage = trns->bytes[index];
       }
       dst[4 * x + 3] = coverage;
@@ -73,8 +87,8 @@ bool IsPngData(std::span<const std::uint8_t> data) {
   return data.size() >= 8 && std::memcmp(data.data(), kPngSignature, 8) == 0;
 }
 
-IconPicture DecodeIconData(std::span<const std::uint8_t> data) {
-  if (IsPngData(data)) return DecodePng(data);
+IconPicture DecodeIconData(std::span<const std::uint8_t> data, std::int64_t pixelLimit) {
+  if (IsPngData(data)) return DecodePng(data, pixelLimit);
   ByteReader reader(data);
   if (data.size() < 40) throw InvalidIconBitmap();
   const std::uint32_t headerSize = reader.U32LE();
@@ -507,7 +521,7 @@ void HiResIcon::LoadFromBytes(std::span<const std::uint8_t> bytes) {
   const std::uint32_t size = ReadU32(e.data() + 8);
   const std::uint32_t offset = ReadU32(e.data() + 12);
   if (offset > bytes.size() || size > bytes.size() - offset) throw EIconInvalid();
-  auto picture = std::make_shared<const IconPicture>(DecodeIconData(bytes.subspan(offset, size)));
+  auto picture = std::make_shared<const IconPicture>(DecodeIconData(bytes.subspan(offset, size), PixelLimit()));
   picture_ = std::move(picture);
   width_ = e[0] == 0 ? 256 : e[0];
   height_ = e[1] == 0 ? 256 : e[1];

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/bitmap.h"
+#include "core/byte_reader.h"
 #include "core/errors.h"
 #include "core/graphic.h"
 #include "icons/icon_errors.h"
@@ -35,8 +36,10 @@ struct IconPicture {
 
 // Decodes icon resource bits: a BITMAPINFOHEADER (height twice the image's),
 // palette, XOR rows and AND rows, or a PNG stream. Throws EInvalidGraphic for
-// data that is no icon image.
-IconPicture DecodeIconData(std::span<const std::uint8_t> data);
+// data that is no icon image. A PNG stream larger than pixelLimit allows
+// (counting the colour and mask planes it is decoded into) is refused with
+// EImageTooLarge.
+IconPicture DecodeIconData(std::span<const std::uint8_t> data, std::int64_t pixelLimit = kDefaultMaxPixels);
 // True when the data starts with the PNG signature.
 bool IsPngData(std::span<const std::uint8_t> data);
 

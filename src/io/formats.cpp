@@ -151,7 +151,7 @@ std::string WithCrLf(const std::string& text) {
 // A non-empty text box becomes a tEXt "description" chunk before IEND.
 SaveOutcome SavePng(const std::string& path, const Bitmap& source, const SaveOptions& options) {
   PNGObject image;
-  image.Assign(source);
+  image.AssignView(source);
   if (!options.pngText.empty()) image.AddTextChunk("description", WithCrLf(options.pngText));
   image.SaveToFile(path);
   return SaveOutcome::Written;

@@ -30,7 +30,7 @@ Item RadioItem(std::string caption, Run run) {
 
 Item Separator() {
   Item item;
-  item.caption = "-";
+  item.caption = std::string(1, '-');
   item.kind = Item::Separator;
   return item;
 }

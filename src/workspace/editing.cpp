@@ -54,6 +54,7 @@ bool NewImage(Workspace& workspace, UserInteraction& ui) {
   const auto height = AskDimension(ui, "Enter image height:", width->first);
   if (!height) return false;
   if (width->second <= 10 || height->second <= 10) return false;
+  workspace.CheckResultSize(width->second, height->second);
   Bitmap image(width->second, height->second, pf24bit);
   image.Fill(clWhite);
   workspace.PrepareEdit();

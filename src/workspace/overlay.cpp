@@ -60,12 +60,14 @@ void PaintOverlay(Workspace& workspace, Overlay& overlay) {
 }
 
 void GlueOverlay(Workspace& workspace, Overlay& overlay) {
-  workspace.PrepareEdit();
-  Bitmap& work = workspace.WorkBitmap();
   // Only the right and bottom edges grow: an overlay hanging off the left or
   // the top is cut there.
   const int right = overlay.Position().X + overlay.Image().Width();
   const int bottom = overlay.Position().Y + overlay.Image().Height();
+  workspace.CheckResultSize(std::max(workspace.Image().Width(), right),
+                            std::max(std::abs(workspace.Image().Height()), bottom));
+  workspace.PrepareEdit();
+  Bitmap& work = workspace.WorkBitmap();
   work.SetSize(std::max(work.Width(), right), std::max(work.Height(), bottom));
   workspace.CommitEdit();
   PaintOverlay(workspace, overlay);

@@ -1,5 +1,8 @@
 #include "workspace/workspace.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "core/canvas.h"
 #include "effects/geometric.h"
 #include "effects/resample.h"
@@ -38,11 +41,14 @@ void Workspace::Undo() {
 
 void Workspace::ResampleImageTo(int width, int height) {
   if (width < 11 || height < 11) return;
+  CheckResultSize(width, height);
   pixtrel::ResampleImageTo(image_, width, height);
   Changed();
 }
 
 void Workspace::MakeSquare() {
+  const std::int64_t side = std::max(image_.Width(), std::abs(image_.Height()));
+  CheckResultSize(side, side);
   pixtrel::MakeSquare(image_);
   Changed();
 }

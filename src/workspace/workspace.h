@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "core/bitmap.h"
+#include "core/byte_reader.h"
 
 namespace pixtrel {
 
@@ -45,6 +46,15 @@ class Workspace {
   // is empty until the commit) and the commit moves it back.
   void SetKeepsUndo(bool keeps) { keepsUndo_ = keeps; }
 
+  // The pixel limit of the program (the user's, or its default), which the
+  // results of commands that make a larger picture are held to as files are.
+  std::int64_t PixelLimit() const { return pixelLimit_; }
+  void SetPixelLimit(std::int64_t limit) { pixelLimit_ = limit; }
+  // Throws EImageTooLarge when a result of width x height would exceed it.
+  void CheckResultSize(std::int64_t width, std::int64_t height) const {
+    CheckImageSize(width, height, pixelLimit_);
+  }
+
   // Called after every change of the displayed image (the desktop repaints).
   std::function<void()> imageChanged;
   // For code that drew straight onto Image() (the automation object).
@@ -58,6 +68,7 @@ class Workspace {
   Bitmap work_;
   bool undoEnabled_ = false;
   bool keepsUndo_ = true;
+  std::int64_t pixelLimit_ = kDefaultMaxPixels;
 };
 
 // ResampleImageTo on any image (the icon save resamples the displayed image).

@@ -304,7 +304,8 @@ TEST_F(BoardTest, AFailingStepStopsTheMemberAndReportsItsMessage) {
 
   const BoardStatus huge = board.NewImage(Variant(100000), Variant(100000));
   EXPECT_FALSE(huge);
-  EXPECT_EQ(huge.message, "Image is too large");
+  // The workspace's pixel limit, named with both figures.
+  EXPECT_EQ(huge.message, "Image is too large (100000 x 100000 = 10000000000 pixels, over the limit of 178956970 pixels)");
   EXPECT_FALSE(workspace.UndoEnabled());  // no snapshot before the failure
   EXPECT_EQ(workspace.Image().Width(), 100);
   EXPECT_FALSE(board.NewImage(Variant(10), Variant(1e12)));

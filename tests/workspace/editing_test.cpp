@@ -7,6 +7,7 @@
 
 #include <limits>
 
+#include "core/errors.h"
 #include "core/scripted_interaction.h"
 #include "io/image_io.h"
 #include "support/corpus.h"
@@ -72,6 +73,27 @@ TEST(NewImage, MakesAWhiteImageAfterASnapshot) {
   EXPECT_TRUE(ws.UndoEnabled());
   ws.Undo();
   EXPECT_TRUE(SamePixels(ws.Image(), before));
+}
+
+// Commands that make a larger picture are held to the pixel limit as files
+// are: refused before anything changes.
+TEST(PixelLimit, NewSquareAndResizeRefuseLargerResults) {
+  Workspace ws;
+  ws.SetPixelLimit(100 * 100);
+  ws.SetImage(Picture(20, 120));
+  ScriptedInteraction ui;
+  ui.inputs = {std::string("101"), std::string("100")};
+  EXPECT_THROW(NewImage(ws, ui), EImageTooLarge);
+  EXPECT_THROW(ws.MakeSquare(), EImageTooLarge);
+  EXPECT_THROW(ws.ResampleImageTo(200, 60), EImageTooLarge);
+  EXPECT_EQ(ws.Image().Width(), 20);
+  EXPECT_EQ(ws.Image().Height(), 120);
+  EXPECT_FALSE(ws.UndoEnabled());
+  ws.ResampleImageTo(40, 60);
+  EXPECT_EQ(ws.Image().Width(), 40);
+  ws.SetPixelLimit(0);  // none but the largest picture there can be
+  ws.MakeSquare();
+  EXPECT_EQ(ws.Image().Width(), 60);
 }
 
 TEST(NewImage, InvalidTextIsShownAndCancelStops) {

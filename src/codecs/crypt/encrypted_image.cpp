@@ -26,7 +26,7 @@ std::vector<std::uint8_t> BuildInnerImage(const Bitmap& source, ContainerKind ki
       return CompressJPEG(source, options.jpegQuality, false);
     case ContainerKind::PNG: {
       PNGObject png;
-      png.Assign(source);
+      png.AssignView(source);
       return png.SaveToBytes();
     }
     case ContainerKind::GIF:

@@ -282,6 +282,37 @@ void JPEGImage::LoadFromStream(Stream& stream) {
   LoadFromBytes(std::span<const std::uint8_t>(bytes.data(), got));
 }
 
+namespace {
+
+// A file of several scans (progressive, or sequential with its components in
+// separate scans) is decoded from coefficients held for the whole picture, two
+// bytes a sample beside the picture itself. They count against the pixel limit
+// as pixels of the 24-bit picture, so that no small file makes the decoder
+// hold more than the limit allows.
+void CheckCoefficientMemory(jpeg_decompress_struct& cinfo, std::int64_t limit) {
+  if (limit <= 0 || !jpeg_has_multiple_scans(&cinfo)) return;
+  const std::int64_t width = cinfo.image_width, height = cinfo.image_height;
+  int maxH = 1, maxV = 1;
+  for (int c = 0; c < cinfo.num_components; ++c) {
+    maxH = std::max(maxH, cinfo.comp_info[c].h_samp_factor);
+    maxV = std::max(maxV, cinfo.comp_info[c].v_samp_factor);
+  }
+  std::int64_t bytes = 0;
+  for (int c = 0; c < cinfo.num_components; ++c) {
+    const jpeg_component_info& comp = cinfo.comp_info[c];
+    const std::int64_t h = std::max(comp.h_samp_factor, 1), v = std::max(comp.v_samp_factor, 1);
+    std::int64_t blocksWide = (width * h + maxH * 8 - 1) / (maxH * 8);
+    std::int64_t blocksHigh = (height * v + maxV * 8 - 1) / (maxV * 8);
+    blocksWide = (blocksWide + h - 1) / h * h;
+    blocksHigh = (blocksHigh + v - 1) / v * v;
+    bytes += blocksWide * blocksHigh * static_cast<std::int64_t>(sizeof(JBLOCK));
+  }
+  const std::int64_t extra = (bytes + 2) / 3;
+  if (width * height + extra > limit) throw EImageTooLarge(width, height, extra, limit);
+}
+
+}  // namespace
+
 void JPEGImage::LoadFromBytes(std::span<const std::uint8_t> bytes) {
   JpegDecompressor d;
   ScanBudget budget;
@@ -294,6 +325,7 @@ void JPEGImage::LoadFromBytes(std::span<const std::uint8_t> bytes) {
   const int width = static_cast<int>(d.cinfo.output_width);
   const int height = static_cast<int>(d.cinfo.output_height);
   CheckImageSize(width, height, PixelLimit());
+  CheckCoefficientMemory(d.cinfo, PixelLimit());
 
   Bitmap picture(width, height, pf24bit);
   std::vector<JSAMPROW> rows(static_cast<std::size_t>(height));

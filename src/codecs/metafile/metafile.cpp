@@ -281,7 +281,11 @@ void Metafile::Draw(Canvas& canvas, const Rect& rect) const {
   const int w = right - left, h = bottom - top;
 
   const PixelFormat format = bitmap.PixelFormat();
-  const bool direct = format == pf24bit || format == pf32bit || format == pfDevice;
+  if (format == pf32bit || format == pfDevice) {
+    DrawInPlace(bitmap, rect, left, top, w, h);
+    return;
+  }
+  const bool direct = format == pf24bit;
   QImage image = ReadCovered(bitmap, left, top, w, h, direct);
   const QImage before = direct ? QImage() : image.copy();
   if (!direct && before.isNull()) throw std::bad_alloc();
@@ -293,6 +297,53 @@ void Metafile::Draw(Canvas& canvas, const Rect& rect) const {
     Play(painter, rect, left, top);
   }
   WriteCovered(bitmap, left, top, image, before, direct);
+}
+
+// A 32-bit bitmap is painted where it lies, with no copy of the picture: its
+// rows are what the painter's RGB32 format holds but for the fourth byte,
+// which the painter wants opaque. That byte is set for the painting and put
+// back afterwards (one value for the whole area when it has one, else a plane
+// of them), so the result is what painting a copy would give.
+void Metafile::DrawInPlace(Bitmap& bitmap, const Rect& rect, int left, int top, int w, int h) const {
+  const auto fourth = [&](int y) { return bitmap.ScanLine(top + y) + static_cast<std::size_t>(left) * 4 + 3; };
+  const std::uint8_t first = *fourth(0);
+  bool uniform = true;
+  for (int y = 0; y < h && uniform; ++y) {
+    const std::uint8_t* p = fourth(y);
+    for (int x = 0; x < w; ++x, p += 4)
+      if (*p != first) {
+        uniform = false;
+        break;
+      }
+  }
+  std::vector<std::uint8_t> kept;
+  if (!uniform) kept.resize(static_cast<std::size_t>(w) * h);
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* p = fourth(y);
+    for (int x = 0; x < w; ++x, p += 4) {
+      if (!uniform) kept[static_cast<std::size_t>(y) * w + x] = *p;
+      *p = 0xFF;
+    }
+  }
+  const auto restore = [&] {
+    for (int y = 0; y < h; ++y) {
+      std::uint8_t* p = fourth(y);
+      for (int x = 0; x < w; ++x, p += 4) *p = uniform ? first : kept[static_cast<std::size_t>(y) * w + x];
+    }
+  };
+  try {
+    QImage image(bitmap.ScanLine(top) + static_cast<std::size_t>(left) * 4, w, h,
+                 static_cast<qsizetype>(bitmap.RowStride()), QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    Play(painter, rect, left, top);
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
 }
 
 void Metafile::Play(QPainter& painter, const Rect& rect, int imageLeft, int imageTop) const {

@@ -53,6 +53,7 @@ class Metafile : public Graphic {
   // Plays the records onto painter's image, whose top-left pixel is
   // (imageLeft, imageTop) of the destination, stretched to rect.
   void Play(QPainter& painter, const Rect& rect, int imageLeft, int imageTop) const;
+  void DrawInPlace(Bitmap& bitmap, const Rect& rect, int left, int top, int w, int h) const;
 
   std::vector<std::uint8_t> bytes_;
   bool enhanced_ = false;

@@ -253,7 +253,8 @@ void PNGObject::AssignTo(Bitmap& target) const {
     target = Bitmap();
     return;
   }
-  target = header->raster;
+  target = header->Pixels();
+  if (header->view) target.SetPixelFormat(pf24bit);
   target.SetTransparent(false);
   target.SetTransparentMode(tmAuto);
   if (TransparencyMode() == ptmSingleColor) {
@@ -267,7 +268,8 @@ Bitmap PNGObject::TakeBitmap() {
   if (!header) return Bitmap();
   const bool single = TransparencyMode() == ptmSingleColor;
   const Color color = single ? TransparentColor() : clBlack;
-  Bitmap result = std::move(header->raster);
+  Bitmap result = header->view ? *header->view : std::move(header->raster);
+  if (header->view) result.SetPixelFormat(pf24bit);
   chunks_.clear();
   ResetGamma();
   result.SetTransparent(false);
@@ -279,7 +281,11 @@ Bitmap PNGObject::TakeBitmap() {
   return result;
 }
 
-void PNGObject::Assign(const Bitmap& source) {
+void PNGObject::Assign(const Bitmap& source) { AssignFrom(source, false); }
+
+void PNGObject::AssignView(const Bitmap& source) { AssignFrom(source, true); }
+
+void PNGObject::AssignFrom(const Bitmap& source, bool view) {
   const bool transparent = source.Transparent();
   const Color transparentColor = source.TransparentColor();
   const int bits = source.BitCount();
@@ -298,6 +304,8 @@ void PNGObject::Assign(const Bitmap& source) {
     Palette palette = source.Palette();
     palette.resize(std::size_t{1} << bits, clBlack);
     header->raster.SetPalette(palette);
+  } else if (view) {
+    header->view = &source;
   } else if (source.PixelFormat() == pf24bit) {
     header->raster = source;
   } else {

@@ -62,6 +62,10 @@ class ChunkIHDR : public Chunk {
   // and for colour types 4 and 6 the alpha plane, width x height bytes.
   Bitmap raster;
   std::vector<std::uint8_t> alpha;
+  // Set by AssignView: the caller's RGB bitmap, written in place of raster
+  // (which then stays empty), in whatever direct-colour format it holds.
+  const Bitmap* view = nullptr;
+  const Bitmap& Pixels() const { return view ? *view : raster; }
 
   // Bytes per complete pixel of the stored samples (at least 1) and bytes per
   // stored row of width pixels.
@@ -142,6 +146,10 @@ class PNGObject : public Graphic {
   // Rebuilds the image from a bitmap: 1-, 4- and 8-bit bitmaps become palette
   // PNGs, every other format 8-bit RGB; a transparent bitmap gets tRNS.
   void Assign(const Bitmap& source);
+  // The same chunks as Assign, but a direct-colour source is not copied: the
+  // image refers to it, so it must outlive this object and stay unchanged
+  // while the image is saved. Writes the bytes Assign would have written.
+  void AssignView(const Bitmap& source);
 
   // The raster at its own bit count; single-colour transparency sets the
   // bitmap's transparent colour and flag. The alpha plane is not applied.
@@ -191,6 +199,7 @@ class PNGObject : public Graphic {
   friend class PNGDecoder;
   void ResetGamma();
   void SetGamma(std::uint32_t value);
+  void AssignFrom(const Bitmap& source, bool view);
   void WriteImageData(Stream& stream) const;
 
   PNGList chunks_;

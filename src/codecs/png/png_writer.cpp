@@ -62,7 +62,10 @@ class IDATWriter {
 
 void PNGObject::WriteImageData(Stream& stream) const {
   const ChunkIHDR& h = *Header();
-  const Bitmap& raster = h.raster;
+  const Bitmap& raster = h.Pixels();
+  // A viewed bitmap in another direct-colour format is read a row at a time
+  // as it would be after conversion to 24 bits.
+  const bool convertRows = (h.colorType == 2 || h.colorType == 6) && raster.PixelFormat() != pf24bit;
   const int width = h.width;
   const auto& inverse = inverseGamma_;
   const std::uint8_t* alphaPlane = h.alpha.empty() ? nullptr : h.alpha.data();
@@ -84,10 +87,15 @@ void PNGObject::WriteImageData(Stream& stream) const {
   }
   // Row y as the stream holds it: one filter type byte (Sub) and the
   // filtered row, in PNG sample order.
-  auto filterRow = [&](int y, std::uint8_t* line) {
+  auto filterRow = [&](int y, std::uint8_t* line, std::vector<std::uint8_t>& bgr) {
     line[0] = 1;
     std::uint8_t* out = line + 1;
     const std::uint8_t* src = raster.ScanLine(y);
+    if (convertRows) {
+      bgr.resize(static_cast<std::size_t>(width) * 3);
+      raster.RowAsBGR(y, bgr.data());
+      src = bgr.data();
+    }
     const std::uint8_t* alpha = alphaPlane ? alphaPlane + static_cast<std::size_t>(y) * width : nullptr;
     switch (h.colorType) {
       case 2: {
@@ -148,14 +156,15 @@ void PNGObject::WriteImageData(Stream& stream) const {
   const std::size_t size = CheckedMul(stride, static_cast<std::size_t>(h.height));
   auto source = [&](std::size_t begin, std::size_t end, std::uint8_t* out) {
     std::vector<std::uint8_t> line(stride);
+    std::vector<std::uint8_t> bgr;
     for (std::size_t y = begin / stride; y * stride < end; ++y) {
       const std::size_t rowBegin = y * stride;
       const std::size_t from = std::max(begin, rowBegin);
       const std::size_t to = std::min(end, rowBegin + stride);
       if (from == rowBegin && to == rowBegin + stride) {
-        filterRow(static_cast<int>(y), out + (from - begin));
+        filterRow(static_cast<int>(y), out + (from - begin), bgr);
       } else {
-        filterRow(static_cast<int>(y), line.data());
+        filterRow(static_cast<int>(y), line.data(), bgr);
         std::memcpy(out + (from - begin), line.data() + (from - rowBegin), to - from);
       }
     }

@@ -147,6 +147,37 @@ TEST(MetafileGolden, RecordsNoCorpusFileHolds) {
   }
 }
 
+// A 32-bit picture is drawn on where it lies: the colours are those drawn on
+// a 24-bit copy, and the fourth bytes stay as they were, uniform or not.
+TEST(MetafileDrawing, OnA32BitPictureInPlaceAsOnACopy) {
+  for (const auto& bytes : {EmfWithoutCorpusRecords(), WmfWithoutCorpusRecords()}) {
+    Metafile metafile;
+    metafile.LoadFromBytes(bytes);
+    for (const bool uniform : {true, false}) {
+      Bitmap deep(120, 80, pf32bit);
+      Bitmap copy(120, 80, pf24bit);
+      for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 120; ++x) {
+          const Color c = RGB(x * 2, y * 3, (x ^ y) & 0xFF);
+          deep.SetPixel(x, y, c);
+          copy.SetPixel(x, y, c);
+          deep.ScanLine(y)[4 * x + 3] = uniform ? 7 : static_cast<std::uint8_t>(x + y);
+        }
+      const Rect rect{10, 5, 110, 75};
+      deep.Canvas().StretchDraw(rect, metafile);
+      copy.Canvas().StretchDraw(rect, metafile);
+      bool sameColours = true, fourthKept = true;
+      for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 120; ++x) {
+          sameColours &= deep.Pixel(x, y) == copy.Pixel(x, y);
+          fourthKept &= deep.ScanLine(y)[4 * x + 3] == (uniform ? 7 : static_cast<std::uint8_t>(x + y));
+        }
+      EXPECT_TRUE(sameColours);
+      EXPECT_TRUE(fourthKept);
+    }
+  }
+}
+
 // The crash files: each once brought the reader down. A test per file pins
 // what opening it gives: the error's code and the record it names, or the
 // picture it draws, at its own size and onto a small bitmap partly off its

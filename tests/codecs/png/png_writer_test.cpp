@@ -155,6 +155,31 @@ TEST(PngWriter, DeepBitmapsBecomeEightBitRgb) {
   }
 }
 
+// Saving without a copy of the picture writes the bytes a copy would, for
+// every format, large enough for several deflate pieces, with transparency
+// and an alpha channel added afterwards.
+TEST(PngWriter, AViewOfTheBitmapWritesWhatACopyWrites) {
+  for (const auto format : {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit}) {
+    SCOPED_TRACE(format);
+    Bitmap bitmap = Noise(331, 517, format, 11);
+    for (const bool transparent : {false, true}) {
+      bitmap.SetTransparent(transparent);
+      PNGObject copied, viewed;
+      copied.Assign(bitmap);
+      viewed.AssignView(bitmap);
+      EXPECT_EQ(copied.SaveToBytes(), viewed.SaveToBytes());
+      copied.AddAlphaChannel();
+      viewed.AddAlphaChannel();
+      EXPECT_EQ(copied.SaveToBytes(), viewed.SaveToBytes());
+      Bitmap fromCopy, fromView;
+      fromCopy.Assign(copied);
+      fromView.Assign(viewed);
+      EXPECT_EQ(RgbOf(fromCopy), RgbOf(fromView));
+      EXPECT_EQ(fromView.PixelFormat(), fromCopy.PixelFormat());
+    }
+  }
+}
+
 TEST(PngWriter, TransparentBitmapsGetTRNS) {
   Bitmap indexed = Noise(8, 8, pf8bit, 4);
   indexed.SetTransparentColor(indexed.Palette()[5]);
