@@ -1,5 +1,6 @@
 #include "acquire/capture_frame.h"
 
+#include <QRectF>
 #include <cmath>
 
 namespace pixtrel::acquire {
@@ -50,6 +51,16 @@ QRect CaptureRect(const FrameSize& size, QPoint clientOrigin) {
   const int height = (size.height - b) - size.TopBand();
   if (width <= 0 || height <= 0) return QRect();
   return QRect(clientOrigin.x(), clientOrigin.y() + 5, width, height);
+}
+
+QRect DesktopPictureCut(const QRect& area, const QRect& desktop, QSize picture) {
+  if (area.isEmpty() || desktop.isEmpty() || picture.isEmpty()) return QRect();
+  const double sx = static_cast<double>(picture.width()) / desktop.width();
+  const double sy = static_cast<double>(picture.height()) / desktop.height();
+  const QPointF from = QPointF(area.topLeft() - desktop.topLeft());
+  const QRect cut =
+      QRectF(from.x() * sx, from.y() * sy, area.width() * sx, area.height() * sy).toAlignedRect();
+  return cut.intersected(QRect(QPoint(0, 0), picture));
 }
 
 }  // namespace pixtrel::acquire

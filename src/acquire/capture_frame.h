@@ -62,4 +62,10 @@ QRect CaptureHole(const FrameSize& size);
 // screen. Empty when the frame is too small to have a hole.
 QRect CaptureRect(const FrameSize& size, QPoint clientOrigin);
 
+// Where area (desktop coordinates) lies in a picture of the whole desktop
+// whose bounds are desktop and whose size is picture (device pixels, so a
+// scaled desktop gives a larger picture); cut to the picture, empty when
+// area lies outside it.
+QRect DesktopPictureCut(const QRect& area, const QRect& desktop, QSize picture);
+
 }  // namespace pixtrel::acquire

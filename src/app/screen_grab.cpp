@@ -6,11 +6,12 @@
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QRandomGenerator>
-#include <QRectF>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
 #include <QVariantMap>
+
+#include "acquire/capture_frame.h"
 
 namespace pixtrel {
 
@@ -69,12 +70,7 @@ QImage PortalScreenArea(const QRect& area) {
   const QImage desktop = PortalScreenshot();
   const QScreen* primary = QGuiApplication::primaryScreen();
   if (desktop.isNull() || !primary) return {};
-  // The picture covers the whole desktop, in device pixels.
-  const QRect virtualDesktop = primary->virtualGeometry();
-  const double scale = static_cast<double>(desktop.width()) / virtualDesktop.width();
-  const QRect cut = QRectF(QPointF(area.topLeft() - virtualDesktop.topLeft()) * scale, QSizeF(area.size()) * scale)
-                        .toAlignedRect()
-                        .intersected(desktop.rect());
+  const QRect cut = acquire::DesktopPictureCut(area, primary->virtualGeometry(), desktop.size());
   return cut.isEmpty() ? QImage() : desktop.copy(cut);
 }
 

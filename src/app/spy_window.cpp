@@ -89,6 +89,12 @@ void SpyF::showEvent(QShowEvent* event) {
   activateWindow();
 }
 
+void SpyF::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  // The title band shows whether the frame has the keyboard.
+  if (event->type() == QEvent::ActivationChange) update();
+}
+
 void SpyF::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   Recut();

@@ -82,5 +82,19 @@ TEST(CaptureRect, IsEmptyWithoutAHole) {
   EXPECT_TRUE(CaptureRect(FrameSize{}, QPoint(0, 0)).isEmpty());
 }
 
+TEST(DesktopPictureCut, MapsTheAreaIntoAPictureOfTheWholeDesktop) {
+  const QRect desktop(0, 0, 1920, 1080);
+  EXPECT_EQ(DesktopPictureCut(QRect(100, 50, 30, 20), desktop, QSize(1920, 1080)), QRect(100, 50, 30, 20));
+  // A desktop scaled by 2 gives a picture twice as large.
+  EXPECT_EQ(DesktopPictureCut(QRect(100, 50, 30, 20), desktop, QSize(3840, 2160)), QRect(200, 100, 60, 40));
+  // A desktop whose left screen lies left of the primary one.
+  EXPECT_EQ(DesktopPictureCut(QRect(-100, 10, 50, 50), QRect(-1280, 0, 3200, 1080), QSize(3200, 1080)),
+            QRect(1180, 10, 50, 50));
+  // Half outside: cut to the picture; wholly outside: nothing.
+  EXPECT_EQ(DesktopPictureCut(QRect(1900, 1070, 50, 50), desktop, QSize(1920, 1080)), QRect(1900, 1070, 20, 10));
+  EXPECT_TRUE(DesktopPictureCut(QRect(2000, 0, 50, 50), desktop, QSize(1920, 1080)).isEmpty());
+  EXPECT_TRUE(DesktopPictureCut(QRect(0, 0, 50, 50), desktop, QSize()).isEmpty());
+}
+
 }  // namespace
 }  // namespace pixtrel::acquire
