@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # on-virtual-display.sh COMMAND [ARGUMENTS...]: runs the command on a virtual
 # display of its own (Xvfb, 1024x768, 24 bits) under a window manager (twm,
-# when installed), with QT_QPA_PLATFORM=xcb, and ends both afterwards.
+# when installed), with QT_QPA_PLATFORM=xcb and, when there is none, a D-Bus
+# session bus of its own; ends them all afterwards.
 # Exits with the command's status, or 77 when no X server can start here.
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -32,4 +33,10 @@ fi
 export DISPLAY=":$(head -n 1 "$folder/display")"
 export QT_QPA_PLATFORM=xcb
 start_window_manager "$folder"
-"$@"
+# Without a session bus, D-Bus clients on an X display try to start one
+# through the display (and the attempt leaks memory in libdbus).
+bus=()
+if [[ -z ${DBUS_SESSION_BUS_ADDRESS:-} ]] && command -v dbus-run-session > /dev/null; then
+  bus=(dbus-run-session --)
+fi
+"${bus[@]}" "$@"

@@ -64,8 +64,15 @@ QRect SpyF::CaptureRectOnScreen() const {
 }
 
 void SpyF::done(int result) {
+  // The portal answers through the event loop, where a second close could
+  // arrive; the first one captures.
+  if (capturing_) return;
   // The hole still shows what lies beneath, and the rectangle lies within it.
-  if (isVisible()) capture_ = GrabScreenArea(CaptureRectOnScreen());
+  if (isVisible()) {
+    capturing_ = true;
+    capture_ = GrabScreenArea(CaptureRectOnScreen());
+    capturing_ = false;
+  }
   drag_ = Drag::None;
   QDialog::done(result);
 }

@@ -58,6 +58,7 @@ class SpyF : public QDialog {
   int titleHeight_ = 0;
   QToolButton* closeButton_ = nullptr;
   QImage capture_;
+  bool capturing_ = false;
   Drag drag_ = Drag::None;
   Qt::Edges dragEdges_;
   QPoint dragStart_;
