@@ -58,8 +58,7 @@ QRect DesktopPictureCut(const QRect& area, const QRect& desktop, QSize picture) 
   const double sx = static_cast<double>(picture.width()) / desktop.width();
   const double sy = static_cast<double>(picture.height()) / desktop.height();
   const QPointF from = QPointF(area.topLeft() - desktop.topLeft());
-  const QRect cut =
-      QRectF(from.x() * sx, from.y() * sy, area.width() * sx, area.height() * sy).toAlignedRect();
+  const QRect cut = QRectF(from.x() * sx, from.y() * sy, area.width() * sx, area.height() * sy).toAlignedRect();
   return cut.intersected(QRect(QPoint(0, 0), picture));
 }
 

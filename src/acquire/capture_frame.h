@@ -24,9 +24,9 @@ inline constexpr QRect kCaptureDesignBounds{240, 194, 210, 198};
 QRect CaptureFrameStartBounds(int dotsPerInch);
 
 struct FrameSize {
-  int width = 0;  // W
-  int height = 0;  // H
-  int clientWidth = 0;  // CW
+  int width = 0;         // W
+  int height = 0;        // H
+  int clientWidth = 0;   // CW
   int clientHeight = 0;  // CH
 
   int Border() const { return (width - clientWidth) / 2; }

@@ -48,9 +48,9 @@ QImage PortalScreenshot() {
   if (!bus.connect(service, request, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"),
                    &response, SLOT(Response(uint, QVariantMap))))
     return {};
-  QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/portal/desktop"),
-                                                     QStringLiteral("org.freedesktop.portal.Screenshot"),
-                                                     QStringLiteral("Screenshot"));
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/portal/desktop"),
+                                     QStringLiteral("org.freedesktop.portal.Screenshot"), QStringLiteral("Screenshot"));
   QVariantMap options;
   options.insert(QStringLiteral("handle_token"), token);
   options.insert(QStringLiteral("interactive"), false);

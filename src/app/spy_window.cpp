@@ -28,8 +28,7 @@ bool OnWayland() { return QGuiApplication::platformName() == QStringLiteral("way
 
 }  // namespace
 
-SpyF::SpyF(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+SpyF::SpyF(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("SpyF"));
   setWindowTitle(QString::fromLatin1(kCaption));
   QPalette black = palette();
@@ -205,9 +204,12 @@ void SpyF::mouseMoveEvent(QMouseEvent* event) {
     bounds.translate(delta);
   } else {
     const QSize least = minimumSize();
-    if (dragEdges_ & Qt::LeftEdge) bounds.setLeft(std::min(bounds.left() + delta.x(), bounds.right() + 1 - least.width()));
-    if (dragEdges_ & Qt::RightEdge) bounds.setRight(std::max(bounds.right() + delta.x(), bounds.left() - 1 + least.width()));
-    if (dragEdges_ & Qt::TopEdge) bounds.setTop(std::min(bounds.top() + delta.y(), bounds.bottom() + 1 - least.height()));
+    if (dragEdges_ & Qt::LeftEdge)
+      bounds.setLeft(std::min(bounds.left() + delta.x(), bounds.right() + 1 - least.width()));
+    if (dragEdges_ & Qt::RightEdge)
+      bounds.setRight(std::max(bounds.right() + delta.x(), bounds.left() - 1 + least.width()));
+    if (dragEdges_ & Qt::TopEdge)
+      bounds.setTop(std::min(bounds.top() + delta.y(), bounds.bottom() + 1 - least.height()));
     if (dragEdges_ & Qt::BottomEdge)
       bounds.setBottom(std::max(bounds.bottom() + delta.y(), bounds.top() - 1 + least.height()));
   }

@@ -30,9 +30,9 @@ TEST(CaptureFrameRegion, IsTheWindowLessTheHoleAtEverySize) {
   const FrameSize sizes[] = {
       {168, 158, 158, 122},  // the drawn frame at 96 dpi
       {211, 199, 201, 162},  // odd sizes: the seam and the middles round down
-      {300, 90, 292, 60},  // a 4-pixel border, as a system frame may have
-      {40, 60, 40, 60},  // no border and no title: all hole
-      {30, 31, 20, 6},  // a hole of one row
+      {300, 90, 292, 60},    // a 4-pixel border, as a system frame may have
+      {40, 60, 40, 60},      // no border and no title: all hole
+      {30, 31, 20, 6},       // a hole of one row
   };
   for (const FrameSize& size : sizes) {
     SCOPED_TRACE(testing::Message() << size.width << "x" << size.height << " client " << size.clientWidth << "x"
@@ -50,7 +50,7 @@ TEST(CaptureFrameRegion, IsTheWindowLessTheHoleAtEverySize) {
   }
 }
 
-// The drawn frame's border is 5 pixels, so the spec'd rectangle (5 below the
+// The drawn frame's border is 5 pixels, so the rectangle read (5 below the
 // client's top, (W - b) - b by (H - b) - T) is the hole exactly, wherever the
 // window is and whatever its size and title height.
 TEST(CaptureRect, IsTheHoleOfTheDrawnFrame) {

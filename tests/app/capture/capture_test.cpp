@@ -146,8 +146,7 @@ TEST_F(ShellTest, CaptureTakesTheSnapshotBeforeTheFrameOpens) {
   bool snapshotFirst = false;
   dialogs_.modalAnswers.push_back([&](QDialog&) {
     snapshotFirst = window.CurrentWorkspace().UndoEnabled() &&
-                    SamePixels(window.CurrentWorkspace().UndoBitmap(), before) &&
-                    window.Edits()->undo->isEnabled();
+                    SamePixels(window.CurrentWorkspace().UndoBitmap(), before) && window.Edits()->undo->isEnabled();
     return false;
   });
   FileCommand(window, "Capture1")->trigger();
@@ -227,7 +226,8 @@ class CaptureOnScreen : public ::testing::Test {
   // the frame's grey in the 5-pixel border beside and below it. Counts the
   // pixels that are otherwise.
   int ScreenMismatches(const SpyF& spy) const {
-    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage screen =
+        QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
     const QPoint origin = spy.mapToGlobal(QPoint());
     const QRect hole = acquire::CaptureHole(spy.Frame()).translated(origin);
     int wrong = PatternMismatches(screen.copy(hole), hole);
@@ -327,8 +327,7 @@ void RegisterOnScreen(const char* name, int line) {
 const bool kOnScreenRegistered = [] {
   if (qEnvironmentVariableIsEmpty("PIXTREL_CAPTURE_ON_SCREEN")) return false;
   RegisterOnScreen<PatternComesBackAndUndoRestores>("ThePatternBeneathTheHoleComesBackAndUndoRestores", __LINE__);
-  RegisterOnScreen<ResizingKeepsTheBorderAndTheCaptureFollows>("ResizingKeepsTheBorderAndTheCaptureFollows",
-                                                               __LINE__);
+  RegisterOnScreen<ResizingKeepsTheBorderAndTheCaptureFollows>("ResizingKeepsTheBorderAndTheCaptureFollows", __LINE__);
   return true;
 }();
 
