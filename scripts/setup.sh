@@ -16,8 +16,9 @@ packages=(
   # peers for tests and benchmarks
   imagemagick libvips-tools pngcheck gifsicle libtiff-tools icoutils netpbm hyperfine
   python3-pil
-  # headless runs (xdotool types into the desktop program in its end-to-end test)
-  xvfb xauth xdotool
+  # headless runs (xdotool types into the desktop program in its end-to-end test;
+  # the capture frame's tests read the screen of an Xvfb under twm)
+  xvfb xauth xdotool twm
   # the drawing object on a session bus of its own in tests: dbus-run-session,
   # dbus-send and gdbus
   dbus-daemon dbus-session-bus-common dbus-bin libglib2.0-bin

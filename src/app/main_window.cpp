@@ -30,8 +30,10 @@
 #include "app/overlay_actions.h"
 #include "app/qt_interaction.h"
 #include "app/shape_actions.h"
+#include "app/spy_window.h"
 #include "app/workspace_view.h"
 #include "core/errors.h"
+#include "core/qimage_bitmap.h"
 #include "io/batch.h"
 #include "io/formats.h"
 #include "io/image_io.h"
@@ -122,6 +124,7 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   // The shape over the workspace, its tool bar above the image.
   shapes_ = std::make_unique<ShapeActions>(shape_, workspace_, *compositions_, UI(), dialogs_, view_, imageArea_, this);
   batch_ = new BatchF(dialogs_, this);
+  spy_ = new SpyF(this);
   // The icon manager: created now, shown on demand; images travel between
   // it and the workspace.
   iconaLib_ = new IconaLibF(dialogs_, UI(), options.programPath, this);
@@ -249,6 +252,7 @@ void PixtrelF::BuildMenus() {
 
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->addAction(e.newImage);
+  command(file, "&Capture...", "Capture1", nullptr, &PixtrelF::Capture1Click);
   command(file, "&Open...", "Open1", "Ctrl+O", &PixtrelF::Open1Click);
   file->addAction(compositions_->openOverlay);
   command(file, "Save &As...", "SaveAs1", nullptr, &PixtrelF::SaveAs1Click);
@@ -342,6 +346,15 @@ void PixtrelF::LoadIntoWorkspace(const std::string& path) {
 void PixtrelF::Open1Click() {
   const std::optional<std::string> path = dialogs_.OpenFileName(this, kOpenFilter, browser_->Folder().toStdString());
   if (path) LoadIntoWorkspace(*path);
+}
+
+void PixtrelF::Capture1Click() {
+  workspace_.PrepareEdit();
+  view_->Refresh();
+  dialogs_.RunModal(*spy_);
+  const QImage captured = spy_->TakeCapture();
+  if (!captured.isNull()) workspace_.SetImage(QImageToBitmap(captured));
+  view_->Refresh();
 }
 
 void PixtrelF::filesDblClick(const QString& path) {

@@ -38,6 +38,7 @@ class FileBrowser;
 class IconaLibF;
 class QtInteraction;
 class ShapeActions;
+class SpyF;
 class WorkspaceView;
 
 // The open dialog's filter, from the format table.
@@ -76,6 +77,8 @@ class PixtrelF : public QMainWindow {
 
   // The commands.
   void Open1Click();
+  // File "&Capture...": the snapshot, then the capture frame, modally.
+  void Capture1Click();
   void SaveAs1Click();
   void filesDblClick(const QString& path);
   void BatchNow1Click();
@@ -107,6 +110,7 @@ class PixtrelF : public QMainWindow {
   ShapeActions* Shapes() const { return shapes_.get(); }
   WorkspaceView* View() const { return view_; }
   BatchF* BatchWindow() const { return batch_; }
+  SpyF* CaptureWindow() const { return spy_; }
   IconaLibF* IconManagerWindow() const { return iconaLib_; }
   QPlainTextEdit* PngMemo() const { return pngmemo_; }
   QTabWidget* Pages() const { return pages_; }
@@ -176,6 +180,7 @@ class PixtrelF : public QMainWindow {
   std::unique_ptr<ShapeActions> shapes_;
   QBoxLayout* imageArea_ = nullptr;
   BatchF* batch_ = nullptr;
+  SpyF* spy_ = nullptr;
   IconaLibF* iconaLib_ = nullptr;
   QMenu* directoriesMenu_ = nullptr;
   QAction* giftrans_ = nullptr;
