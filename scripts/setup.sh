@@ -18,6 +18,11 @@ packages=(
   python3-pil
   # headless runs (xdotool types into the desktop program in its end-to-end test)
   xvfb xauth xdotool
+  # a window manager on the virtual display (tests that need one, screenshots)
+  twm
+  # the install check and the Debian package: the menu entry's validator, the
+  # MIME package's, CPack's dependency scan, and a fresh root to install into
+  desktop-file-utils libxml2-utils dpkg-dev fakeroot file debootstrap
   # the drawing object on a session bus of its own in tests: dbus-run-session,
   # dbus-send and gdbus
   dbus-daemon dbus-session-bus-common dbus-bin libglib2.0-bin
