@@ -59,9 +59,14 @@ set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "Pixtrel developers <pixtrel@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "image converter and light image editor")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Converts images between GIF, JPEG, PNG, TIFF, BMP, ICO, Targa and older\n formats, edits them lightly (effects, resizing, colour depth, shapes,\n overlays) and converts many files in one batch. pixtrel-cli runs the same\n conversions from the command line.")
+    "Converts images between GIF, JPEG, PNG, TIFF, BMP, ICO, Targa and older\nformats, edits them lightly (effects, resizing, colour depth, shapes,\noverlays) and converts many files in one batch. pixtrel-cli runs the same\nconversions from the command line.")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Beside the libraries the scan finds: Qt's platform plugins, without which
+# the desktop program cannot open a window, and the desktop's opener for the
+# manual and the web page.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -181,8 +181,10 @@ void DesktopActions::OpenNeighbour(int step) {
   // The open file when it is in the list, else the list's selection.
   std::string current;
   const QFileInfo open(Q(openFile_));
-  if (!openFile_.empty() && open.absolutePath() == browser_->Folder()) current = open.fileName().toStdString();
-  else if (!browser_->SelectedNames().isEmpty()) current = browser_->SelectedNames().front().toStdString();
+  if (!openFile_.empty() && open.absolutePath() == browser_->Folder())
+    current = open.fileName().toStdString();
+  else if (!browser_->SelectedNames().isEmpty())
+    current = browser_->SelectedNames().front().toStdString();
   const std::string next = NeighbourFile(names, current, step, &IsPicture);
   if (next.empty()) return;
   OpenInBrowser(browser_->PathOf(Q(next)));

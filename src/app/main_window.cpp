@@ -136,8 +136,9 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
     return view_->CanvasRect(view_->ShownImage().rect()).translated(view_->Canvas()->pos()).contains(at);
   });
   openIconLibrary = [this](const std::string& path) { iconaLib_->ShowLibrary(path); };
-  desktop_ = std::make_unique<DesktopActions>(this, workspace_, view_, browser_, statusBar(), UI(), FormIni(settingsFile_),
-                                              [this](const QString& path) { filesDblClick(path); });
+  desktop_ =
+      std::make_unique<DesktopActions>(this, workspace_, view_, browser_, statusBar(), UI(), FormIni(settingsFile_),
+                                       [this](const QString& path) { filesDblClick(path); });
   BuildMenus();
   connect(edits_->JpegWindow(), &JpegPreviewWindow::qualityChanged, this,
           [this](int quality) { session_.conversion.jpegQuality = quality; });
@@ -422,17 +423,17 @@ void PixtrelF::BatchNow1Click() {
   bool completed = false;
   Guarded([&] {
     try {
-    RunBatch(
-        workList, settings, session_.conversion,
-        [this](const BatchFileResult& result) {
-          // Every load leaves its text in the text box.
-          session_.conversion.pngText = result.pngText;
-          status_[0]->setText(Q(result.target));
-          status_[1]->setText(QStringLiteral("%1 of %2").arg(result.index + 1).arg(result.count));
-          QCoreApplication::processEvents();
-        },
-        jobs);
-    completed = true;
+      RunBatch(
+          workList, settings, session_.conversion,
+          [this](const BatchFileResult& result) {
+            // Every load leaves its text in the text box.
+            session_.conversion.pngText = result.pngText;
+            status_[0]->setText(Q(result.target));
+            status_[1]->setText(QStringLiteral("%1 of %2").arg(result.index + 1).arg(result.count));
+            QCoreApplication::processEvents();
+          },
+          jobs);
+      completed = true;
     } catch (const Exception& error) {
       // The file the batch stopped at names the message box.
       if (error.File().empty()) throw;

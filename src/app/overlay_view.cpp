@@ -54,8 +54,8 @@ void OverlayView::paintEvent(QPaintEvent*) {
 void OverlayView::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   // The grab point within the overlay, in image pixels.
-  const QPoint p = view_.ImagePoint(mapToParent(event->position().toPoint())) -
-                   QPoint(overlay_.Position().X, overlay_.Position().Y);
+  const QPoint p =
+      view_.ImagePoint(mapToParent(event->position().toPoint())) - QPoint(overlay_.Position().X, overlay_.Position().Y);
   overlay_.Grab(p.x(), p.y());
 }
 

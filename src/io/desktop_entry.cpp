@@ -60,7 +60,8 @@ std::vector<std::string> OpenedExtensions() {
 }
 
 std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return text;
 }
 
@@ -96,13 +97,18 @@ std::string DesktopEntryText(const std::string& exec) {
          "Name=Pixtrel 11\n"
          "GenericName=Image Converter\n"
          "Comment=Convert images between formats and make light changes to them\n"
-         "Exec=" + exec + " %f\n"
-         "TryExec=" + exec + "\n"
+         "Exec=" +
+         exec +
+         " %f\n"
+         "TryExec=" +
+         exec +
+         "\n"
          "Icon=pixtrel\n"
          "Terminal=false\n"
          "Categories=Graphics;2DGraphics;RasterGraphics;Viewer;Qt;\n"
          "Keywords=image;picture;photo;convert;icon;gif;png;jpeg;\n"
-         "MimeType=" + mime + "\n";
+         "MimeType=" +
+         mime + "\n";
 }
 
 std::string MimePackageText() {

@@ -1,9 +1,9 @@
 #include "io/library_versions.h"
 
-#include <QtGlobal>
-#include <cstdio>
 #include <cryptopp/cryptlib.h>
 #include <zlib.h>
+#include <QtGlobal>
+#include <cstdio>
 
 // jpeglib.h needs the standard library's FILE and size_t first.
 #include <jpeglib.h>

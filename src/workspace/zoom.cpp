@@ -38,7 +38,8 @@ bool LargerThanView(int imageWidth, int imageHeight, int viewWidth, int viewHeig
 
 double FitZoom(int imageWidth, int imageHeight, int viewWidth, int viewHeight) {
   if (imageWidth <= 0 || imageHeight <= 0 || viewWidth <= 0 || viewHeight <= 0) return 1.0;
-  const double zoom = std::min(static_cast<double>(viewWidth) / imageWidth, static_cast<double>(viewHeight) / imageHeight);
+  const double zoom =
+      std::min(static_cast<double>(viewWidth) / imageWidth, static_cast<double>(viewHeight) / imageHeight);
   // Rounded down to a factor whose zoomed size is not a pixel over the view.
   double fitted = std::clamp(zoom, kMinZoom, kMaxZoom);
   while (fitted > kMinZoom &&
@@ -52,9 +53,7 @@ int ZoomedLength(int imageLength, double zoom) {
   return std::max(1, static_cast<int>(std::lround(imageLength * zoom)));
 }
 
-int ImagePixelAt(int viewPosition, double zoom) {
-  return static_cast<int>(std::floor(viewPosition / zoom + 1e-9));
-}
+int ImagePixelAt(int viewPosition, double zoom) { return static_cast<int>(std::floor(viewPosition / zoom + 1e-9)); }
 
 int ViewPositionOf(int imagePixel, double zoom) { return static_cast<int>(std::lround(imagePixel * zoom)); }
 

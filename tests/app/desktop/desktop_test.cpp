@@ -4,14 +4,14 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QInputDialog>
-#include <QLineEdit>
-#include <QTimer>
-#include <QTreeView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 #include <QWheelEvent>
 
@@ -127,7 +127,8 @@ TEST_F(DesktopTest, LargePhotoOpensFittedSmallGifAtFullSizeAndKeysZoom) {
   QTest::keyClick(&window, Qt::Key_9, Qt::ControlModifier);
   EXPECT_GT(view->Zoom(), 5.0);
   Close();
-  EXPECT_TRUE(ReadText(SettingsFile()).contains("[View]\nFitLargeImages=1\n")) << ReadText(SettingsFile()).toStdString();
+  EXPECT_TRUE(ReadText(SettingsFile()).contains("[View]\nFitLargeImages=1\n"))
+      << ReadText(SettingsFile()).toStdString();
 }
 
 TEST_F(DesktopTest, ActualSizeChoiceSurvivesARestart) {
@@ -213,8 +214,8 @@ TEST_F(DesktopTest, OverlayDragsInImagePixelsWhenZoomed) {
   EXPECT_EQ(shown->geometry(), QRect(400, 400, 20, 20));
   // Grabbed at its image pixel (1, 1) and dragged 20 canvas pixels right.
   QTest::mousePress(shown, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
-  QMouseEvent move(QEvent::MouseMove, QPointF(22, 2), shown->mapToGlobal(QPointF(22, 2)), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, QPointF(22, 2), shown->mapToGlobal(QPointF(22, 2)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
   QApplication::sendEvent(shown, &move);
   EXPECT_EQ(shown->geometry(), QRect(420, 400, 20, 20));
 }
@@ -232,7 +233,8 @@ TEST_F(DesktopTest, CaptionNamesTheFileAndMarksAnEdit) {
   while (FilterIndexToExt(bmp) != ".BMP" && bmp < 50) ++bmp;
   dialogs_.saveAnswers.push_back(SaveDialogChoice{(images_ + "/copy.bmp").toStdString(), bmp});
   window.SaveAs1Click();
-  EXPECT_TRUE(window.windowTitle().endsWith(QString::fromUtf8(" \u2014 Pixtrel 11"))) << window.windowTitle().toStdString();
+  EXPECT_TRUE(window.windowTitle().endsWith(QString::fromUtf8(" \u2014 Pixtrel 11")))
+      << window.windowTitle().toStdString();
   EXPECT_FALSE(window.windowTitle().contains('*')) << window.windowTitle().toStdString();
   EXPECT_TRUE(window.windowTitle().startsWith("copy.")) << window.windowTitle().toStdString();
   // Undo is an edit too.
@@ -250,8 +252,9 @@ TEST_F(DesktopTest, RecentFilesAreKeptNewestFirstAndAGoneOneLeaves) {
   DoubleClick(first, "c.gif");
   DoubleClick(first, "a.png");
   Close();
-  EXPECT_TRUE(ReadText(SettingsFile()).contains("[Recent Files]\nFile1=" + a.toUtf8() + "\nFile2=" + c.toUtf8() +
-                                                "\nFile3=" + b.toUtf8() + "\nFile4=\n"))
+  EXPECT_TRUE(ReadText(SettingsFile())
+                  .contains("[Recent Files]\nFile1=" + a.toUtf8() + "\nFile2=" + c.toUtf8() + "\nFile3=" + b.toUtf8() +
+                            "\nFile4=\n"))
       << ReadText(SettingsFile()).toStdString();
 
   PixtrelF& window = StartShown();
@@ -348,7 +351,8 @@ TEST_F(DesktopTest, HelpOpensTheManualAndAboutNamesTheLibraries) {
   ShowActive();
   QTest::keyClick(&window, Qt::Key_F1);
   ASSERT_EQ(dialogs_.documents.size(), 1u);
-  EXPECT_EQ(dialogs_.documents[0], QUrl::fromLocalFile(program_ + "/Pixtrel.html").toString().toStdString() + "#Pixtrel");
+  EXPECT_EQ(dialogs_.documents[0],
+            QUrl::fromLocalFile(program_ + "/Pixtrel.html").toString().toStdString() + "#Pixtrel");
   // The web page; when no browser takes it, its address is shown.
   dialogs_.openDocuments = false;
   window.HelpOnTheWeb();
