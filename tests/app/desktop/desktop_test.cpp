@@ -19,6 +19,7 @@
 #include "app/desktop_actions.h"
 #include "app/edit_actions.h"
 #include "app/icona_lib_window.h"
+#include "app/shape_actions.h"
 #include "app/shell/shell_fixture.h"
 #include "app/workspace_view.h"
 #include "io/formats.h"
@@ -218,6 +219,28 @@ TEST_F(DesktopTest, OverlayDragsInImagePixelsWhenZoomed) {
                    Qt::NoModifier);
   QApplication::sendEvent(shown, &move);
   EXPECT_EQ(shown->geometry(), QRect(420, 400, 20, 20));
+}
+
+TEST_F(DesktopTest, ShapeShowsZoomedAndMovesInImagePixels) {
+  WriteImage("base.bmp", Qt::white, 400, 300);
+  PixtrelF& window = StartShown();
+  DoubleClick(window, "base.bmp");
+  QTest::keyClick(&window, Qt::Key_F3);  // View Shape
+  ShapeView* shape = window.Shapes()->Widget();
+  ASSERT_TRUE(shape->isVisible());
+  shapes::ZepShape& model = window.CurrentShape();
+  const QRect image(model.Left(), model.Top(), model.Width(), model.Height());
+  window.View()->SetZoom(2.0, QPoint(0, 0));
+  EXPECT_EQ(shape->geometry(), QRect(image.topLeft() * 2, image.size() * 2));
+  // A drag of 54 screen pixels moves the shape 27 image pixels.
+  QTest::mousePress(shape, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+  QMouseEvent move(QEvent::MouseMove, QPointF(64, 10), shape->mapToGlobal(QPointF(64, 10)), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(shape, &move);
+  QTest::mouseRelease(shape, Qt::LeftButton, Qt::NoModifier, QPoint(64, 10));
+  EXPECT_EQ(model.Left(), image.left() + 27);
+  EXPECT_EQ(model.Top(), image.top());
+  EXPECT_EQ(shape->geometry().topLeft(), QPoint(2 * (image.left() + 27), 2 * image.top()));
 }
 
 TEST_F(DesktopTest, CaptionNamesTheFileAndMarksAnEdit) {
