@@ -191,8 +191,11 @@ void DesktopActions::OpenNeighbour(int step) {
 }
 
 void DesktopActions::OpenDropped(const QStringList& paths) {
+  // The first picture of the kinds the file list shows; other files (a text
+  // dragged along) are passed over.
   for (const QString& path : paths) {
-    if (QFileInfo(path).isFile()) {
+    const QFileInfo file(path);
+    if (file.isFile() && MatchesFileListMask(file.fileName())) {
       OpenInBrowser(path);
       return;
     }

@@ -63,7 +63,8 @@ class DesktopActions : public QObject {
 
   // Opens the next (step 1) or previous (step -1) picture of the file list.
   void OpenNeighbour(int step);
-  // Opens the first of the dropped files that exists.
+  // Opens the first of the dropped files that exists and is of a kind the
+  // file list shows.
   void OpenDropped(const QStringList& paths);
 
   // The zoom choice and the recent files, in sections of their own.

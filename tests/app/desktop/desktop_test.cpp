@@ -306,7 +306,8 @@ TEST_F(DesktopTest, DroppedFilesOpenTheFirstThatExists) {
   const QString green = WriteImage("green.png", Qt::green);
   PixtrelF& window = StartShown();
   window.Browser()->SetFolder(home_.path());
-  DropFiles(window.View()->viewport(), {images_ + "/missing.png", green, red}, QPoint(50, 50));
+  WriteText(images_ + "/notes.txt", "dragged along");
+  DropFiles(window.View()->viewport(), {images_ + "/missing.png", images_ + "/notes.txt", green, red}, QPoint(50, 50));
   EXPECT_EQ(window.CurrentWorkspace().Image().Pixel(0, 0), RGB(0, 255, 0));
   EXPECT_EQ(window.Browser()->Folder(), images_);
   EXPECT_EQ(window.Browser()->SelectedNames(), QStringList({"green.png"}));
