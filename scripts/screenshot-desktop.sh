@@ -70,9 +70,16 @@ stop() {
   unset 'pids[-1]'
 }
 
-# The window with its frame and title bar as twm draws it.
+# The window with its frame and title bar as twm draws it, and the menus
+# open over it: that area of the screen.
 shoot() {
-  import -frame -window "$wid" "$1"
+  local frame x y w h
+  frame="$(xwininfo -tree -id "$wid" | awk '/Parent window id:/ {print $4}')"
+  x="$(xwininfo -id "$frame" | awk '/Absolute upper-left X:/ {print $4}')"
+  y="$(xwininfo -id "$frame" | awk '/Absolute upper-left Y:/ {print $4}')"
+  w="$(xwininfo -id "$frame" | awk '/Width:/ {print $2}')"
+  h="$(xwininfo -id "$frame" | awk '/Height:/ {print $2}')"
+  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$1"
   echo "screenshot: wrote $1"
 }
 

@@ -19,7 +19,7 @@ packages=(
   # headless runs (xdotool types into the desktop program in its end-to-end test)
   xvfb xauth xdotool
   # a window manager on the virtual display (tests that need one, screenshots)
-  twm
+  twm x11-utils
   # the install check and the Debian package: the menu entry's validator, the
   # MIME package's, CPack's dependency scan, and a fresh root to install into
   desktop-file-utils libxml2-utils dpkg-dev fakeroot file debootstrap
