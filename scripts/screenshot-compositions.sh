@@ -38,7 +38,7 @@ printf 'open %s\n' "$work/overlay.bmp" >"$work/answers.txt"
 
 PIXTREL_ANSWERS="$work/answers.txt" "$work/pixtrel" "$work/sunset.jpg" 2>/dev/null &
 pid=$!
-wid="$(timeout 30 xdotool search --sync --onlyvisible --name '^Pixtrel 11$' | head -n 1)"
+wid="$(timeout 30 xdotool search --sync --onlyvisible --name 'Pixtrel 11$' | head -n 1)"
 sleep 1.5
 xdotool windowsize "$wid" 1000 640 windowmove "$wid" 40 30
 sleep 0.5

@@ -35,7 +35,7 @@ printf 'input Sunset\ncolor #FFF4D0\ncolor #FFE070\ncolor #D04010\ninput 3\n' > 
 
 PIXTREL_ANSWERS="$work/answers.txt" "$work/pixtrel" "$work/sunset.jpg" 2>"${SCREENSHOT_LOG:-/dev/null}" &
 pids+=($!)
-wid="$(timeout 30 xdotool search --sync --onlyvisible --name '^Pixtrel 11$' | head -n 1)"
+wid="$(timeout 30 xdotool search --sync --onlyvisible --name 'Pixtrel 11$' | head -n 1)"
 sleep 1.5
 xdotool windowsize "$wid" 1000 640 windowmove "$wid" 40 30
 sleep 0.5

@@ -16,9 +16,14 @@ packages=(
   # peers for tests and benchmarks
   imagemagick libvips-tools pngcheck gifsicle libtiff-tools icoutils netpbm hyperfine
   python3-pil
-  # headless runs (xdotool types into the desktop program in its end-to-end test;
-  # the capture frame's tests read the screen of an Xvfb under twm)
-  xvfb xauth xdotool twm
+  # headless runs (xdotool types into the desktop program in its end-to-end test)
+  xvfb xauth xdotool
+  # a window manager on the virtual display (the capture frame's tests read the
+  # screen under it; other tests and screenshots need one too)
+  twm x11-utils
+  # the install check and the Debian package: the menu entry's validator, the
+  # MIME package's, CPack's dependency scan, and a fresh root to install into
+  desktop-file-utils libxml2-utils dpkg-dev fakeroot file debootstrap
   # the drawing object on a session bus of its own in tests: dbus-run-session,
   # dbus-send and gdbus
   dbus-daemon dbus-session-bus-common dbus-bin libglib2.0-bin

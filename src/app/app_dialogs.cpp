@@ -92,10 +92,10 @@ std::optional<std::string> QtAppDialogs::SelectFolder(QWidget* parent, const std
 
 bool QtAppDialogs::RunModal(QDialog& dialog) { return dialog.exec() == QDialog::Accepted; }
 
-void QtAppDialogs::OpenDocument(const std::string& pathOrAddress) {
+bool QtAppDialogs::OpenDocument(const std::string& pathOrAddress) {
   const QString text = ToQt(pathOrAddress);
   const QUrl url = text.contains(QStringLiteral("://")) ? QUrl(text) : QUrl::fromLocalFile(text);
-  QDesktopServices::openUrl(url);
+  return QDesktopServices::openUrl(url);
 }
 
 namespace {
@@ -145,7 +145,10 @@ bool ScriptedAppDialogs::RunModal(QDialog& dialog) {
   return answer ? answer(dialog) : false;
 }
 
-void ScriptedAppDialogs::OpenDocument(const std::string& pathOrAddress) { documents.push_back(pathOrAddress); }
+bool ScriptedAppDialogs::OpenDocument(const std::string& pathOrAddress) {
+  documents.push_back(pathOrAddress);
+  return openDocuments;
+}
 
 std::optional<QFont> ScriptedAppDialogs::ChooseFont(QWidget*, const QFont& start) {
   requests.push_back({"font", start.family().toStdString(), std::string(), 0});

@@ -45,8 +45,9 @@ class AppDialogs {
                                                   const std::string& startFolder) = 0;
   // Shows a window modally; true when it was closed with OK.
   virtual bool RunModal(QDialog& dialog) = 0;
-  // Asks the desktop to open a document or address with its registered handler.
-  virtual void OpenDocument(const std::string& pathOrAddress) = 0;
+  // Asks the desktop to open a document or address with its registered
+  // handler; false when no handler took it.
+  virtual bool OpenDocument(const std::string& pathOrAddress) = 0;
   // The font dialog starting at start; nothing when cancelled.
   virtual std::optional<QFont> ChooseFont(QWidget* parent, const QFont& start) = 0;
 };
@@ -68,7 +69,7 @@ class QtAppDialogs : public AppDialogs {
   std::optional<std::string> SelectFolder(QWidget* parent, const std::string& title,
                                           const std::string& startFolder) override;
   bool RunModal(QDialog& dialog) override;
-  void OpenDocument(const std::string& pathOrAddress) override;
+  bool OpenDocument(const std::string& pathOrAddress) override;
   std::optional<QFont> ChooseFont(QWidget* parent, const QFont& start) override;
 };
 
@@ -87,7 +88,7 @@ class ScriptedAppDialogs : public AppDialogs {
   // Runs the next modal answer on the dialog (it may set the dialog's
   // controls) and returns its result; rejects when none is queued.
   bool RunModal(QDialog& dialog) override;
-  void OpenDocument(const std::string& pathOrAddress) override;
+  bool OpenDocument(const std::string& pathOrAddress) override;
   std::optional<QFont> ChooseFont(QWidget* parent, const QFont& start) override;
 
   std::deque<std::optional<std::string>> openAnswers;
@@ -105,6 +106,7 @@ class ScriptedAppDialogs : public AppDialogs {
   };
   std::vector<Request> requests;
   std::vector<std::string> documents;
+  bool openDocuments = true;  // what OpenDocument answers
 };
 
 // Fills scripted answers from the lines of an answer script, one answer a

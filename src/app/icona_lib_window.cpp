@@ -20,6 +20,7 @@
 #include "app/guarded.h"
 #include "core/qimage_bitmap.h"
 #include "io/image_io.h"
+#include "settings/settings_location.h"
 
 namespace pixtrel {
 
@@ -292,7 +293,8 @@ void IconaLibF::showEvent(QShowEvent* event) {
     keepLibraryOnShow_ = false;
     return;
   }
-  Guarded([&] { manager_.LoadFromProgram(programPath_); });
+  // The program's icons are with its shipped data (beside it in a build).
+  Guarded([&] { manager_.LoadFromProgram(programPath_, ShippedDataFolder(programFolder_) + "icons"); });
 }
 
 void IconaLibF::ShowLibrary(const std::string& fileName) {

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -58,6 +59,10 @@ class ReportingInteraction : public pixtrel::ScriptedInteraction {
   void ShowMessage(const std::string& text) override {
     Report("message", text);
     ScriptedInteraction::ShowMessage(text);
+  }
+  void ShowTitledMessage(const std::string& title, const std::string& text) override {
+    Report("title", title);
+    ScriptedInteraction::ShowTitledMessage(title, text);
   }
   bool Confirm(const std::string& text) override {
     Report("question", text);
@@ -141,6 +146,18 @@ int main(int argc, char** argv) {
       }
     }
     window.show();
+    // PIXTREL_SELF_CHECK: report where the manual is and what the caption
+    // says once the window runs, then close it as the user would (the
+    // install check runs the installed program so).
+    if (const char* check = std::getenv("PIXTREL_SELF_CHECK"); check && *check) {
+      QTimer::singleShot(0, &window, [&window] {
+        const QString manual = QString::fromStdString(window.ManualPath());
+        std::printf("manual: %s\ncaption: %s\n", QFileInfo::exists(manual) ? qPrintable(manual) : "(none)",
+                    qPrintable(window.windowTitle()));
+        std::fflush(stdout);
+        window.close();
+      });
+    }
     status = app.exec();
     app.handler = nullptr;
   }

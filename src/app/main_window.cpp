@@ -21,6 +21,7 @@
 #include "app/app_dialogs.h"
 #include "app/batch_window.h"
 #include "app/commands.h"
+#include "app/desktop_actions.h"
 #include "app/edit_actions.h"
 #include "app/file_browser.h"
 #include "app/gif_optimize_window.h"
@@ -37,6 +38,7 @@
 #include "io/batch.h"
 #include "io/formats.h"
 #include "io/image_io.h"
+#include "io/library_versions.h"
 #include "settings/settings_location.h"
 #include "workspace/icon_transfer.h"
 #include "workspace/saving.h"
@@ -134,9 +136,12 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   };
   iconaLib_->sessionOptions = [this] { return session_.conversion; };
   iconaLib_->AcceptImageDropsOn(view_->viewport(), [this](QPoint at) {
-    return QRect(view_->Canvas()->pos(), view_->ShownImage().size()).contains(at);
+    return view_->CanvasRect(view_->ShownImage().rect()).translated(view_->Canvas()->pos()).contains(at);
   });
   openIconLibrary = [this](const std::string& path) { iconaLib_->ShowLibrary(path); };
+  desktop_ =
+      std::make_unique<DesktopActions>(this, workspace_, view_, browser_, statusBar(), UI(), FormIni(settingsFile_),
+                                       [this](const QString& path) { filesDblClick(path); });
   BuildMenus();
   connect(edits_->JpegWindow(), &JpegPreviewWindow::qualityChanged, this,
           [this](int quality) { session_.conversion.jpegQuality = quality; });
@@ -166,6 +171,7 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
 }
 
 PixtrelF::~PixtrelF() {
+  desktop_.reset();
   shapes_.reset();
   compositions_.reset();
   edits_.reset();
@@ -256,6 +262,8 @@ void PixtrelF::BuildMenus() {
   command(file, "&Open...", "Open1", "Ctrl+O", &PixtrelF::Open1Click);
   file->addAction(compositions_->openOverlay);
   command(file, "Save &As...", "SaveAs1", nullptr, &PixtrelF::SaveAs1Click);
+  file->addSeparator();
+  file->addMenu(desktop_->recentMenu);
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   edit->addAction(e.undo);
@@ -309,6 +317,8 @@ void PixtrelF::BuildMenus() {
   directoriesMenu_ = menuBar()->addMenu(QStringLiteral("&Directories"));
   directoriesMenu_->setObjectName(QStringLiteral("Directories1"));
 
+  menuBar()->addMenu(desktop_->viewMenu);
+
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   command(help, "&Contents", "Contents1", "F1", &PixtrelF::HelpContents);
   command(help, "&About", "About1", nullptr, &PixtrelF::HelpAbout);
@@ -325,7 +335,10 @@ void PixtrelF::BuildMenus() {
 
 UserInteraction& PixtrelF::UI() { return externalInteraction_ ? *externalInteraction_ : *interaction_; }
 
-QString PixtrelF::StatusText(int panel) const { return panel >= 0 && panel < 2 ? status_[panel]->text() : QString(); }
+QString PixtrelF::StatusText(int panel) const {
+  if (panel == 2) return desktop_->zoomPanel->text();
+  return panel >= 0 && panel < 2 ? status_[panel]->text() : QString();
+}
 
 void PixtrelF::ShowPngText() {
   const QSignalBlocker block(pngmemo_);
@@ -337,10 +350,15 @@ void PixtrelF::LoadIntoWorkspace(const std::string& path) {
   // empties; a PNG then shows its first text.
   selection_.Clear();
   session_.conversion.pngText.clear();
-  Guarded(
-      [&] { session_.conversion.pngText = LoadImageFile(path, workspace_.Image(), UI(), session_.maxPixels).pngText; });
+  bool opened = false;
+  Guarded([&] {
+    const LoadResult result = LoadImageFile(path, workspace_.Image(), UI(), session_.maxPixels);
+    session_.conversion.pngText = result.pngText;
+    opened = result.known;
+  });
   view_->Refresh();
   ShowPngText();
+  if (opened) desktop_->Opened(path);
 }
 
 void PixtrelF::Open1Click() {
@@ -376,8 +394,9 @@ void PixtrelF::SaveAs1Click() {
   if (QFileInfo::exists(Q(target)) && !UI().Confirm("This file allready exists. Do yo want to overwrite it?")) return;
   Guarded([&] {
     // Any save that was not abandoned shows in the file list at once.
-    if (SaveDisplayedImage(target, workspace_.Image(), ext, session_.conversion, UI()) != SaveOutcome::Abandoned)
-      browser_->RefreshFiles();
+    const SaveOutcome outcome = SaveDisplayedImage(target, workspace_.Image(), ext, session_.conversion, UI());
+    if (outcome != SaveOutcome::Abandoned) browser_->RefreshFiles();
+    if (outcome == SaveOutcome::Written) desktop_->Saved(target);
   });
   // An icon save may have resampled and reduced the displayed image.
   view_->Refresh();
@@ -417,17 +436,23 @@ void PixtrelF::BatchNow1Click() {
   SetBusy(true);
   bool completed = false;
   Guarded([&] {
-    RunBatch(
-        workList, settings, session_.conversion,
-        [this](const BatchFileResult& result) {
-          // Every load leaves its text in the text box.
-          session_.conversion.pngText = result.pngText;
-          status_[0]->setText(Q(result.target));
-          status_[1]->setText(QStringLiteral("%1 of %2").arg(result.index + 1).arg(result.count));
-          QCoreApplication::processEvents();
-        },
-        jobs);
-    completed = true;
+    try {
+      RunBatch(
+          workList, settings, session_.conversion,
+          [this](const BatchFileResult& result) {
+            // Every load leaves its text in the text box.
+            session_.conversion.pngText = result.pngText;
+            status_[0]->setText(Q(result.target));
+            status_[1]->setText(QStringLiteral("%1 of %2").arg(result.index + 1).arg(result.count));
+            QCoreApplication::processEvents();
+          },
+          jobs);
+      completed = true;
+    } catch (const Exception& error) {
+      // The file the batch stopped at names the message box.
+      if (error.File().empty()) throw;
+      UI().ShowTitledMessage(error.File(), ErrorText(error));
+    }
   });
   SetBusy(false);
 
@@ -481,19 +506,26 @@ void PixtrelF::FavouriteClick(int position) {
   browser_->SetFolder(Q(FavouriteFolder(favourites_[static_cast<std::size_t>(position)])));
 }
 
+std::string PixtrelF::ManualPath() const { return ShippedDataFolder(programFolder_) + "Pixtrel.html"; }
+
 void PixtrelF::HelpContents() {
-  const QString path = Q(programFolder_) + QStringLiteral("Pixtrel.hlp");
+  // The manual is shipped with the program as HTML under the help file's name.
+  const QString path = Q(ManualPath());
   if (!QFileInfo::exists(path)) {
     UI().ShowMessage("Cannot find the help file \"" + path.toStdString() + "\"");
     return;
   }
   QUrl url = QUrl::fromLocalFile(path);
   url.setFragment(QStringLiteral("Pixtrel"));
-  dialogs_.OpenDocument(url.toString().toStdString());
+  if (!dialogs_.OpenDocument(url.toString().toStdString()))
+    UI().ShowMessage("Cannot open the help file \"" + path.toStdString() + "\": no program to show it was found");
 }
 
 void PixtrelF::HelpAbout() {
-  UI().ShowMessage(std::string(kCaption) + "\nImage converter and light image editor.\nQt " + qVersion());
+  std::string text = std::string(kCaption) + "\nVersion " + QCoreApplication::applicationVersion().toStdString() +
+                     "\nImage converter and light image editor.\n\nBuilt on:";
+  for (const auto& [library, version] : LibraryVersions()) text += "\n" + library + " " + version;
+  UI().ShowMessage(text);
 }
 
 void PixtrelF::IconManager1Click() {
@@ -506,7 +538,11 @@ void PixtrelF::Appendassubicon1Click() {
   Guarded([&] { AppendToIconLibrary(workspace_.Image(), iconaLib_->Manager()); });
 }
 
-void PixtrelF::HelpOnTheWeb() { dialogs_.OpenDocument(kWebAddress); }
+void PixtrelF::HelpOnTheWeb() {
+  // Without a browser to hand the address to, the user at least learns it.
+  if (!dialogs_.OpenDocument(kWebAddress))
+    UI().ShowMessage(std::string("The project's page is ") + kWebAddress + "\nNo web browser was found to open it.");
+}
 
 void PixtrelF::LoadPlacement() {
   FormPlacement placement{false, x(), y(), width(), height()};
@@ -550,6 +586,7 @@ void PixtrelF::SaveSettings() {
     ini.WriteSetting("Settings", "lastDir", browser_->Folder().toStdString());
     ini.WriteSetting("Settings", "batchDir", batchDir_);
     ini.WriteSettingList("directories", favourites_);
+    desktop_->WriteSettings(ini);
     ini.SaveFormPlacement(kWindowName, CurrentPlacement());
   });
 }

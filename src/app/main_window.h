@@ -33,6 +33,7 @@ namespace pixtrel {
 class AppDialogs;
 class BatchF;
 class CompositionActions;
+class DesktopActions;
 class EditActions;
 class FileBrowser;
 class IconaLibF;
@@ -109,6 +110,8 @@ class PixtrelF : public QMainWindow {
   // The shape's widget, pop-up menu, tool bar and commands.
   ShapeActions* Shapes() const { return shapes_.get(); }
   WorkspaceView* View() const { return view_; }
+  // Zoom, the caption, recent files, drops, next and previous picture.
+  DesktopActions* Desktop() const { return desktop_.get(); }
   BatchF* BatchWindow() const { return batch_; }
   SpyF* CaptureWindow() const { return spy_; }
   IconaLibF* IconManagerWindow() const { return iconaLib_; }
@@ -116,13 +119,15 @@ class PixtrelF : public QMainWindow {
   QTabWidget* Pages() const { return pages_; }
   QMenu* DirectoriesMenu() const { return directoriesMenu_; }
   QAction* GifTransparent() const { return giftrans_; }
-  QString StatusText(int panel) const;
+  QString StatusText(int panel) const;  // panels 0 and 1; 2 is the zoom
   // The run's lasting settings: what every save takes.
   Session& CurrentSession() { return session_; }
   // Where messages and questions go.
   UserInteraction& UI();
   const std::vector<std::string>& Favourites() const { return favourites_; }
   const std::string& ProgramFolderPath() const { return programFolder_; }
+  // The manual, "Pixtrel.html" with the program's shipped data.
+  std::string ManualPath() const;
   const std::string& SettingsFilePath() const { return settingsFile_; }
   // The menu bar's menus and items by caption (tests and the window's own wiring).
   QMenu* MenuNamed(const QString& caption) const;
@@ -178,6 +183,7 @@ class PixtrelF : public QMainWindow {
   std::unique_ptr<EditActions> edits_;
   std::unique_ptr<CompositionActions> compositions_;
   std::unique_ptr<ShapeActions> shapes_;
+  std::unique_ptr<DesktopActions> desktop_;
   QBoxLayout* imageArea_ = nullptr;
   BatchF* batch_ = nullptr;
   SpyF* spy_ = nullptr;

@@ -42,7 +42,7 @@ CompositionActions::CompositionActions(Workspace& workspace, shapes::ZepShape& s
   popupSwap = NewCommand(this, "&Swap", "Swap1");
   popupInvert = NewCommand(this, "&Invert", "Invert1");
 
-  overlayView_ = new OverlayView(overlay_, view_->Canvas());
+  overlayView_ = new OverlayView(overlay_, *view_);
   overlayView_->PopupMenu()->addActions({popupPaint, popupGlue, popupSwap, popupInvert});
   overlay_.changed = [this] { OverlayChanged(); };
 

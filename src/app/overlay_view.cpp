@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "app/workspace_view.h"
 #include "core/qimage_bitmap.h"
 
 namespace pixtrel {
@@ -26,7 +27,9 @@ QImage WithTransparency(const Bitmap& image) {
 
 }  // namespace
 
-OverlayView::OverlayView(Overlay& overlay, QWidget* canvas) : QWidget(canvas), overlay_(overlay) {
+OverlayView::OverlayView(Overlay& overlay, WorkspaceView& view)
+    : QWidget(view.Canvas()), overlay_(overlay), view_(view) {
+  connect(&view, &WorkspaceView::zoomChanged, this, &OverlayView::Refresh);
   setObjectName(QStringLiteral("Overlay"));
   setCursor(Qt::SizeAllCursor);
   menu_ = new QMenu(this);
@@ -36,7 +39,7 @@ OverlayView::OverlayView(Overlay& overlay, QWidget* canvas) : QWidget(canvas), o
 
 void OverlayView::Refresh() {
   shown_ = WithTransparency(overlay_.Image());
-  setGeometry(overlay_.Position().X, overlay_.Position().Y, shown_.width(), shown_.height());
+  setGeometry(view_.CanvasRect(QRect(overlay_.Position().X, overlay_.Position().Y, shown_.width(), shown_.height())));
   setVisible(overlay_.Visible() && !shown_.isNull());
   if (isVisible()) raise();
   update();
@@ -44,19 +47,22 @@ void OverlayView::Refresh() {
 
 void OverlayView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.drawImage(QPoint(0, 0), shown_);
+  if (view_.Zoom() < 1.0) painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(rect(), shown_);
 }
 
 void OverlayView::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
-  const QPoint p = event->position().toPoint();
+  // The grab point within the overlay, in image pixels.
+  const QPoint p =
+      view_.ImagePoint(mapToParent(event->position().toPoint())) - QPoint(overlay_.Position().X, overlay_.Position().Y);
   overlay_.Grab(p.x(), p.y());
 }
 
 void OverlayView::mouseMoveEvent(QMouseEvent* event) {
   if (!(event->buttons() & Qt::LeftButton)) return;
-  // The mouse in the canvas's coordinates, which are image pixels.
-  const QPoint p = mapToParent(event->position().toPoint());
+  // The mouse in image pixels.
+  const QPoint p = view_.ImagePoint(mapToParent(event->position().toPoint()));
   overlay_.DragTo(p.x(), p.y());
 }
 

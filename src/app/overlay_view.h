@@ -13,12 +13,14 @@
 
 namespace pixtrel {
 
+class WorkspaceView;
+
 class OverlayView : public QWidget {
   Q_OBJECT
 
  public:
-  // canvas: the widget the workspace image is painted on, in image pixels.
-  OverlayView(Overlay& overlay, QWidget* canvas);
+  // A child of the view's canvas, placed and sized at the view's zoom.
+  OverlayView(Overlay& overlay, WorkspaceView& view);
 
   // Re-reads the overlay's image, place and visibility.
   void Refresh();
@@ -36,6 +38,7 @@ class OverlayView : public QWidget {
 
  private:
   Overlay& overlay_;
+  WorkspaceView& view_;
   QMenu* menu_;
   QImage shown_;
 };

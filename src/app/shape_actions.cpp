@@ -35,8 +35,9 @@ QFont ToQFont(const pixtrel::Font& font) {
 // ---- ShapeView ----------------------------------------------------------------
 
 ShapeView::ShapeView(shapes::ZepShape& shape, shapes::ShapeController& controller, const Workspace& workspace,
-                     UserInteraction& ui, QWidget* canvas)
-    : QWidget(canvas), shape_(shape), controller_(controller), workspace_(workspace), ui_(ui) {
+                     UserInteraction& ui, WorkspaceView& view)
+    : QWidget(view.Canvas()), shape_(shape), controller_(controller), workspace_(workspace), ui_(ui), view_(view) {
+  connect(&view, &WorkspaceView::zoomChanged, this, &ShapeView::Refresh);
   setObjectName(QStringLiteral("zepShape1"));
   setAttribute(Qt::WA_OpaquePaintEvent);
   menu_ = new QMenu(this);
@@ -46,7 +47,7 @@ ShapeView::ShapeView(shapes::ZepShape& shape, shapes::ShapeController& controlle
 }
 
 void ShapeView::Refresh() {
-  setGeometry(shape_.Left(), shape_.Top(), shape_.Width(), shape_.Height());
+  setGeometry(view_.CanvasRect(QRect(shape_.Left(), shape_.Top(), shape_.Width(), shape_.Height())));
   setVisible(shape_.Visible());
   if (isVisible()) raise();
   update();
@@ -61,11 +62,16 @@ void ShapeView::paintEvent(QPaintEvent*) {
   if (!image.Empty()) surface.Canvas().Draw(-shape_.Left(), -shape_.Top(), image);
   shape_.Paint();
   QPainter painter(this);
-  painter.drawImage(QPoint(0, 0), BitmapToQImage(surface));
+  if (view_.Zoom() < 1.0) painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(rect(), BitmapToQImage(surface));
+}
+
+QPoint ShapeView::ShapePoint(QPoint widgetPosition) const {
+  return view_.ImagePoint(mapToParent(widgetPosition)) - QPoint(shape_.Left(), shape_.Top());
 }
 
 void ShapeView::mousePressEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
+  const QPoint p = ShapePoint(event->position().toPoint());
   const shapes::MouseButton button = event->button() == Qt::LeftButton    ? shapes::MouseButton::Left
                                      : event->button() == Qt::RightButton ? shapes::MouseButton::Right
                                                                           : shapes::MouseButton::Middle;
@@ -76,7 +82,7 @@ void ShapeView::mousePressEvent(QMouseEvent* event) {
 
 void ShapeView::mouseMoveEvent(QMouseEvent* event) {
   if (!drag_.dragging) return;
-  const QPoint p = event->position().toPoint();
+  const QPoint p = ShapePoint(event->position().toPoint());
   const shapes::DragRules rules = controller_.Rules();
   const int left = shape_.Left(), top = shape_.Top();
   shapes::ShapeMouseMove(shape_, drag_, p.x(), p.y(), &rules);
@@ -182,7 +188,7 @@ ShapeActions::ShapeActions(shapes::ZepShape& shape, Workspace& workspace, Compos
     PressModeButton(mode);
   };
 
-  shapeView_ = new ShapeView(shape_, controller_, workspace_, ui_, view_->Canvas());
+  shapeView_ = new ShapeView(shape_, controller_, workspace_, ui_, *view_);
   shapeView_->BuildPopup();
   shape_.repaintRequested = [this] { shapeView_->Refresh(); };
   connect(view_, &WorkspaceView::refreshed, shapeView_, [this] { shapeView_->update(); });

@@ -33,9 +33,9 @@ class ShapeView : public QWidget {
   Q_OBJECT
 
  public:
-  // canvas: the widget the workspace image is painted on, in image pixels.
+  // A child of the view's canvas, placed and sized at the view's zoom.
   ShapeView(shapes::ZepShape& shape, shapes::ShapeController& controller, const Workspace& workspace,
-            UserInteraction& ui, QWidget* canvas);
+            UserInteraction& ui, WorkspaceView& view);
 
   // Re-reads the shape's place and visibility and repaints.
   void Refresh();
@@ -61,7 +61,10 @@ class ShapeView : public QWidget {
   shapes::ShapeController& controller_;
   const Workspace& workspace_;
   UserInteraction& ui_;
+  WorkspaceView& view_;
   shapes::ShapeDrag drag_;
+  // The mouse in the shape's own image pixels.
+  QPoint ShapePoint(QPoint widgetPosition) const;
   QMenu* menu_;
   struct Entry {
     std::vector<std::string> path;

@@ -18,6 +18,11 @@ T TakeFront(std::deque<T>& queue, T fallback) {
 
 void ScriptedInteraction::ShowMessage(const std::string& text) { messages.push_back(text); }
 
+void ScriptedInteraction::ShowTitledMessage(const std::string& title, const std::string& text) {
+  titles.push_back(title);
+  ShowMessage(text);
+}
+
 bool ScriptedInteraction::Confirm(const std::string& text) {
   questions.push_back(text);
   return TakeFront(confirmations, defaultConfirmation);

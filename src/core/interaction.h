@@ -18,6 +18,12 @@ class UserInteraction {
 
   // A plain message box.
   virtual void ShowMessage(const std::string& text) = 0;
+  // A message box whose title names what the message concerns (the file a
+  // batch stopped at); where there are no titles, the plain message.
+  virtual void ShowTitledMessage(const std::string& title, const std::string& text) {
+    (void)title;
+    ShowMessage(text);
+  }
   // A Yes/No confirmation box; true for Yes.
   virtual bool Confirm(const std::string& text) = 0;
   // A one-line text prompt; nothing when cancelled.

@@ -15,6 +15,8 @@ namespace pixtrel {
 class ScriptedInteraction : public UserInteraction {
  public:
   void ShowMessage(const std::string& text) override;
+  // Records the title in titles, then shows the text as ShowMessage does.
+  void ShowTitledMessage(const std::string& title, const std::string& text) override;
   bool Confirm(const std::string& text) override;
   std::optional<std::string> InputQuery(const std::string& caption, const std::string& prompt,
                                         const std::string& value) override;
@@ -32,6 +34,7 @@ class ScriptedInteraction : public UserInteraction {
 
   // What the logic showed and asked, in order.
   std::vector<std::string> messages;
+  std::vector<std::string> titles;  // of the titled messages, in order
   std::vector<std::string> questions;
   std::vector<std::string> prompts;
 };

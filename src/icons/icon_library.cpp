@@ -590,14 +590,15 @@ void IconLibrary::LoadFromFile(const std::string& fileName) {
   if (reader->Load()) Icons.Assign(reader->List);
 }
 
-void IconLibrary::LoadFromProgram(const std::string& programPath) {
+void IconLibrary::LoadFromProgram(const std::string& programPath, const std::string& iconsFolder) {
   std::error_code error;
   const std::filesystem::path program =
       programPath.empty() ? std::filesystem::read_symlink("/proc/self/exe", error) : std::filesystem::path(programPath);
   FileName = program.string();
   // The icons the program ships: <program folder>/icons/*.ico, by file name.
   std::vector<std::filesystem::path> files;
-  const std::filesystem::path folder = program.parent_path() / "icons";
+  const std::filesystem::path folder =
+      iconsFolder.empty() ? program.parent_path() / "icons" : std::filesystem::path(iconsFolder);
   for (const auto& item : std::filesystem::directory_iterator(folder, error))
     if (item.is_regular_file() && (item.path().extension() == ".ico" || item.path().extension() == ".ICO"))
       files.push_back(item.path());

@@ -108,9 +108,10 @@ class IconLibrary {
   // library (FileName is still set once the module kind is known).
   void LoadFromFile(const std::string& fileName);
   // The program's own icons: FileName := the program's path, the icons :=
-  // those of the "icons" folder beside it, one icon per ICO file by name.
-  // An empty path stands for the running program.
-  void LoadFromProgram(const std::string& programPath = std::string());
+  // those of the "icons" folder beside it (or of iconsFolder when given: an
+  // installed program keeps them with its data), one icon per ICO file by
+  // name. An empty path stands for the running program.
+  void LoadFromProgram(const std::string& programPath = std::string(), const std::string& iconsFolder = std::string());
   void SaveToFile(const std::string& fileName) const;
 };
 

@@ -108,8 +108,8 @@ void IconManager::LoadLibraryFile(const std::string& fileName) {
   RefreshLibrary();
 }
 
-void IconManager::LoadFromProgram(const std::string& programPath) {
-  Library.LoadFromProgram(programPath);
+void IconManager::LoadFromProgram(const std::string& programPath, const std::string& iconsFolder) {
+  Library.LoadFromProgram(programPath, iconsFolder);
   RefreshLibrary();
 }
 

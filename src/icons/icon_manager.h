@@ -85,7 +85,7 @@ class IconManager {
   // "&Load Library" and the file browser's ".icl": a library file.
   void LoadLibraryFile(const std::string& fileName);
   // The program's own icons (showing the window).
-  void LoadFromProgram(const std::string& programPath);
+  void LoadFromProgram(const std::string& programPath, const std::string& iconsFolder = std::string());
   bool CanSaveLibrary() const { return Library.Icons.Count() > 0; }
   // Raises EICLReadError on the writer's limits.
   void SaveLibrary(const std::string& fileName) const;

@@ -24,7 +24,7 @@ const char kDriver[] = R"(#!/bin/bash
 set -u
 "$1" "$2" 2>"$4" &
 pid=$!
-wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Pixtrel 11$' | head -n 1)
+wid=$(timeout 30 xdotool search --sync --onlyvisible --name 'Pixtrel 11$' | head -n 1)
 if [[ -z $wid ]]; then kill $pid; echo "no main window" >&2; exit 3; fi
 sleep 1
 xdotool windowfocus "$wid"

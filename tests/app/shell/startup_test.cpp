@@ -65,9 +65,10 @@ TEST_F(ShellTest, CommandMapInMenuOrder) {
   PixtrelF& window = Start();
   QStringList menus;
   for (const QAction* action : window.menuBar()->actions()) menus << action->text();
-  EXPECT_EQ(menus,
-            QStringList({"&File", "&Edit", "&Options", "&Effects", "&Selection", "&Tools", "&Directories", "&Help"}));
-  EXPECT_EQ(Captions(window.MenuNamed("&File")), QStringList({"&New...", "&Capture...", "&Open...", "O&verlay...", "Save &As..."}));
+  EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Options", "&Effects", "&Selection", "&Tools", "&Directories",
+                                "&View", "&Help"}));
+  EXPECT_EQ(Captions(window.MenuNamed("&File")),
+            QStringList({"&New...", "&Capture...", "&Open...", "O&verlay...", "Save &As...", "Recent &Files"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Edit")),
             QStringList({"&Undo last", "Resize &Image...", "Make &Square", "&Crop to Selection", "Paint Shape",
                          "Paint &Overlay", "Shape as Overlay", "&Turn", "Copy to Clipboard",
@@ -276,11 +277,11 @@ TEST_F(ShellTest, HelpCommands) {
   EXPECT_EQ(answers_.messages[0].rfind("Pixtrel 11", 0), 0u);
   window.HelpContents();  // no help file yet
   EXPECT_EQ(answers_.messages.size(), 2u);
-  WriteText(program_ + "/Pixtrel.hlp", "help");
+  WriteText(program_ + "/Pixtrel.html", "<title>help</title>");
   window.HelpContents();
   window.HelpOnTheWeb();
   ASSERT_EQ(dialogs_.documents.size(), 2u);
-  EXPECT_EQ(dialogs_.documents[0], "file://" + program_.toStdString() + "/Pixtrel.hlp#Pixtrel");
+  EXPECT_EQ(dialogs_.documents[0], "file://" + program_.toStdString() + "/Pixtrel.html#Pixtrel");
   EXPECT_EQ(dialogs_.documents[1].rfind("https://", 0), 0u);
 }
 
