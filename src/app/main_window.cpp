@@ -23,6 +23,7 @@
 #include "app/commands.h"
 #include "app/edit_actions.h"
 #include "app/file_browser.h"
+#include "app/format_options.h"
 #include "app/gif_optimize_window.h"
 #include "app/guarded.h"
 #include "app/icona_lib_window.h"
@@ -276,6 +277,7 @@ void PixtrelF::BuildMenus() {
   giftrans_->setChecked(true);
   session_.conversion.gifTransparent = true;
   connect(giftrans_, &QAction::toggled, this, [this](bool checked) { session_.conversion.gifTransparent = checked; });
+  formatOptions_ = new FormatOptions(session_, settingsFile_, options);
   options->addAction(e.showImageInfo);
   options->addMenu(e.colorDepth);
   options->addAction(shapes_->viewShape);
@@ -332,8 +334,11 @@ void PixtrelF::LoadIntoWorkspace(const std::string& path) {
   // empties; a PNG then shows its first text.
   selection_.Clear();
   session_.conversion.pngText.clear();
-  Guarded(
-      [&] { session_.conversion.pngText = LoadImageFile(path, workspace_.Image(), UI(), session_.maxPixels).pngText; });
+  Guarded([&] {
+    LoadResult loaded = LoadImageFile(path, workspace_.Image(), UI(), session_.maxPixels, session_.opening);
+    session_.conversion.pngText = std::move(loaded.pngText);
+    session_.conversion.metadata = std::move(loaded.metadata);
+  });
   view_->Refresh();
   ShowPngText();
 }
@@ -360,11 +365,13 @@ void PixtrelF::SaveAs1Click() {
   const std::string ext = FilterIndexToExt(choice->filterIndex);
   const std::string target = SaveAsTargetName(choice->path, ext);
   if (QFileInfo::exists(Q(target)) && !UI().Confirm("This file allready exists. Do yo want to overwrite it?")) return;
+  const bool lossless = session_.conversion.webpLossless;
   Guarded([&] {
     // Any save that was not abandoned shows in the file list at once.
     if (SaveDisplayedImage(target, workspace_.Image(), ext, session_.conversion, UI()) != SaveOutcome::Abandoned)
       browser_->RefreshFiles();
   });
+  formatOptions_->NoteWebPLossless(lossless);
   // An icon save may have resampled and reduced the displayed image.
   view_->Refresh();
 }
@@ -392,6 +399,7 @@ void PixtrelF::BatchNow1Click() {
     settings = batch_->Settings();
   }
   settings.maxPixels = session_.maxPixels;
+  settings.opening = session_.opening;
 
   std::vector<std::string> selected;
   for (const QString& name : names) selected.push_back(name.toStdString());

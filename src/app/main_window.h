@@ -35,6 +35,7 @@ class BatchF;
 class CompositionActions;
 class EditActions;
 class FileBrowser;
+class FormatOptions;
 class IconaLibF;
 class QtInteraction;
 class ShapeActions;
@@ -112,6 +113,8 @@ class PixtrelF : public QMainWindow {
   QTabWidget* Pages() const { return pages_; }
   QMenu* DirectoriesMenu() const { return directoriesMenu_; }
   QAction* GifTransparent() const { return giftrans_; }
+  // Options > "Apply EXIF Orientation", "Keep Metadata", "Convert to sRGB".
+  FormatOptions* Formats() const { return formatOptions_; }
   QString StatusText(int panel) const;
   // The run's lasting settings: what every save takes.
   Session& CurrentSession() { return session_; }
@@ -179,6 +182,7 @@ class PixtrelF : public QMainWindow {
   IconaLibF* iconaLib_ = nullptr;
   QMenu* directoriesMenu_ = nullptr;
   QAction* giftrans_ = nullptr;
+  FormatOptions* formatOptions_ = nullptr;
   bool busy_ = false;
   bool settingsSaved_ = false;
 };
