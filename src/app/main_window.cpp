@@ -277,12 +277,13 @@ void PixtrelF::BuildMenus() {
   giftrans_->setChecked(true);
   session_.conversion.gifTransparent = true;
   connect(giftrans_, &QAction::toggled, this, [this](bool checked) { session_.conversion.gifTransparent = checked; });
-  formatOptions_ = new FormatOptions(session_, settingsFile_, options);
   options->addAction(e.showImageInfo);
   options->addMenu(e.colorDepth);
   options->addAction(shapes_->viewShape);
   options->addAction(compositions_->viewOverlay);
   command(options, "View &Batch directory", "ViewBatchdirectory1", nullptr, &PixtrelF::ViewBatchDirectory);
+  options->addSeparator();
+  formatOptions_ = new FormatOptions(session_, settingsFile_, options);
 
   menuBar()->addMenu(e.effects);
 
