@@ -166,16 +166,20 @@ void LoadWebP(const std::string& path, Bitmap& target, LoadContext& context) {
   if (metadata) context.orientation = TiffOrientation(context.metadata.exif);
 }
 
-// HEIC and AVIF: the primary image. The container's own rotation and mirror
-// properties are the orientation (the EXIF copy is informative only), so
-// "Apply EXIF Orientation" lets libheif turn the picture.
+// HEIC and AVIF: the primary image. A file with rotation or mirror
+// properties is turned by them (its EXIF orientation, which then says the
+// same, is informative only and never applied twice); a file without them is
+// turned by its EXIF orientation, as for JPEG.
 void LoadHeif(const std::string& path, Bitmap& target, LoadContext& context) {
   const std::vector<std::uint8_t> file = ReadFileBytes(path);
   const bool metadata = context.options.NeedsMetadata();
-  Bitmap intermediate =
-      DecodeHeif(file, context.maxPixels, context.options.autoOrient, metadata ? &context.metadata : nullptr);
+  const bool transformed = context.options.autoOrient && HeifHasTransformations(file);
+  Bitmap intermediate = DecodeHeif(file, context.maxPixels, transformed, metadata ? &context.metadata : nullptr);
   target = std::move(intermediate);
-  if (context.options.autoOrient && !context.metadata.exif.empty()) SetTiffOrientation(context.metadata.exif, 1);
+  if (transformed)
+    SetTiffOrientation(context.metadata.exif, 1);
+  else if (metadata)
+    context.orientation = TiffOrientation(context.metadata.exif);
 }
 
 // ---- Writers ---------------------------------------------------------------

@@ -2,10 +2,12 @@
 // peer tools: ImageMagick, exiftool, cwebp/dwebp, heif-enc and vips.
 #include <gtest/gtest.h>
 #include <lcms2.h>
+#include <libheif/heif.h>
 
 #include <cstdlib>
 #include <fstream>
 
+#include "codecs/heif/heif_image.h"
 #include "core/stream.h"
 #include "io/formats.h"
 #include "io/image_io.h"
@@ -98,6 +100,57 @@ TEST(AutoOrient, EightTagsOpenUprightAsThePeerShowsThem) {
   keep.autoOrient = false;
   Load(dir + "/o6.jpg", keep, &result);
   EXPECT_EQ(TiffOrientation(result.metadata.exif), 6);
+}
+
+// A HEIF file turned by its rotation property (written with libheif, as
+// phones write them), and one whose turn is only in its EXIF orientation (as
+// heif-enc writes a tagged JPEG): both open upright, neither is turned twice.
+TEST(AutoOrient, HeifByItsRotationPropertyOrItsExif) {
+  const std::string dir = test::TempDir();
+  const std::string png = MakeQuadrants(dir);
+  const Bitmap stored = Load(png);
+  Bitmap expected = stored;
+  ApplyOrientation(expected, 6);
+
+  heif_context* context = heif_context_alloc();
+  heif_encoder* encoder = nullptr;
+  ASSERT_EQ(heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code, heif_error_Ok);
+  heif_encoder_set_lossy_quality(encoder, 95);
+  heif_image* image = nullptr;
+  heif_image_create(stored.Width(), stored.Height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
+  heif_image_add_plane(image, heif_channel_interleaved, stored.Width(), stored.Height(), 8);
+  int stride = 0;
+  std::uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+  for (int y = 0; y < stored.Height(); ++y)
+    for (int x = 0; x < stored.Width(); ++x) {
+      const Color c = stored.Pixel(x, y);
+      std::uint8_t* p = plane + y * stride + 3 * x;
+      p[0] = static_cast<std::uint8_t>(GetRValue(c));
+      p[1] = static_cast<std::uint8_t>(GetGValue(c));
+      p[2] = static_cast<std::uint8_t>(GetBValue(c));
+    }
+  heif_encoding_options* options = heif_encoding_options_alloc();
+  options->image_orientation = heif_orientation_rotate_90_cw;
+  ASSERT_EQ(heif_context_encode_image(context, image, encoder, options, nullptr).code, heif_error_Ok);
+  ASSERT_EQ(heif_context_write_to_file(context, (dir + "/rotated.heic").c_str()).code, heif_error_Ok);
+  heif_encoding_options_free(options);
+  heif_image_release(image);
+  heif_encoder_release(encoder);
+  heif_context_free(context);
+
+  LoadOptions upright;
+  upright.autoOrient = true;
+  EXPECT_TRUE(HeifHasTransformations(ReadFileBytes(dir + "/rotated.heic")));
+  ExpectSameQuadrants(Load(dir + "/rotated.heic", upright), expected, "HEIF rotation property");
+  ExpectSameQuadrants(Load(dir + "/rotated.heic"), stored, "HEIF as stored");
+
+  if (Have("exiftool") && Have("heif-enc")) {
+    Shell("convert " + png + " -quality 95 " + dir + "/tagged.jpg && exiftool -q -n -overwrite_original "
+          "-Orientation=6 " + dir + "/tagged.jpg && heif-enc -q 95 " + dir + "/tagged.jpg -o " + dir + "/tagged.heic");
+    EXPECT_FALSE(HeifHasTransformations(ReadFileBytes(dir + "/tagged.heic")));
+    ExpectSameQuadrants(Load(dir + "/tagged.heic", upright), expected, "HEIF EXIF orientation");
+    ExpectSameQuadrants(Load(dir + "/tagged.heic"), stored, "HEIF EXIF as stored");
+  }
 }
 
 TEST(AutoOrient, IndexedAndDeepFormatsTurnToo) {

@@ -37,4 +37,9 @@ class EHeif : public CodedError<HeifError> {
 Bitmap DecodeHeif(std::span<const std::uint8_t> file, std::int64_t maxPixels, bool applyTransformations,
                   ImageMetadata* metadata = nullptr);
 
+// Whether the file's item properties (meta, iprp, ipco) hold a rotation
+// ("irot") or mirror ("imir"). Files without them may still carry the turn
+// in their EXIF orientation only, as some encoders write them.
+bool HeifHasTransformations(std::span<const std::uint8_t> file);
+
 }  // namespace pixtrel
