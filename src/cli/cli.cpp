@@ -69,7 +69,8 @@ std::string UsageText() {
       std::to_string(kDefaultMaxPixels) +
       ")\n"
       "  --auto-orient        open photos upright by their EXIF orientation (JPEG,\n"
-      "                       WebP, TIFF) or their HEIF rotation (HEIC, AVIF)\n"
+      "                       WebP, TIFF, HEIC, AVIF; HEIF files by their rotation\n"
+      "                       property when they have one)\n"
       "  --keep-metadata      carry the EXIF, XMP and ICC profile of a JPEG, PNG, WebP,\n"
       "                       HEIC, AVIF or TIFF into JPEG, PNG, WebP and AVIF targets\n"
       "  --to-srgb            convert a picture with an ICC profile to sRGB on opening\n"

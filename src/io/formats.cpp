@@ -368,7 +368,7 @@ const FormatRow kFormats[] = {
    nullptr, 0, nullptr, 0, Q::None, false, 0, false, false},
   // Formats beyond the program's first ones: every list shows them after the
   // entries above, whose places stay as they are.
-  {"WEBP", {".WEBP", nullptr}, "WebP image (lossy, or lossless with --webp-lossless)",
+  {"WEBP", {".WEBP", nullptr}, "WebP image",
    L::A, &LoadWebP, "WebP Images", 17, 21, true,
    &SaveWebP, 11, "WebP Image (*.webp)", 11, Q::WebPOptions, true, 5, true, true},
   {"AVIF", {".AVIF", nullptr}, "AVIF image (AV1 in HEIF)",
