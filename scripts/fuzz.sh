@@ -31,7 +31,10 @@ for target in "${targets[@]}"; do
   findings="$build/findings/$target"
   mkdir -p "$work" "$findings"
   seed_dirs=()
-  for s in $seeds; do [[ -d $corpus/$s ]] && seed_dirs+=("$corpus/$s"); done
+  for s in $seeds; do
+    [[ -d $corpus/$s ]] && seed_dirs+=("$corpus/$s")
+    [[ -d $root/tests/fuzz/seeds/$s ]] && seed_dirs+=("$root/tests/fuzz/seeds/$s")
+  done
   extra=()
   [[ -n ${PIXTREL_FUZZ_SEED:-} ]] && extra+=(-seed="$PIXTREL_FUZZ_SEED")
   [[ -f $root/tests/fuzz/dict/$target.dict ]] && extra+=(-dict="$root/tests/fuzz/dict/$target.dict")

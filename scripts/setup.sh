@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git ccache
   qt6-base-dev libgl-dev
   libjpeg62-turbo-dev zlib1g-dev libcrypto++-dev
+  libwebp-dev libheif-dev libavif-dev liblcms2-dev
   libgtest-dev libgmock-dev
   # fuzzing and sanitizers
   clang libclang-rt-14-dev
@@ -16,6 +17,8 @@ packages=(
   # peers for tests and benchmarks
   imagemagick libvips-tools pngcheck gifsicle libtiff-tools icoutils netpbm hyperfine
   python3-pil
+  # WebP, HEIF and AVIF peers and EXIF for the format tests and benchmarks
+  webp libheif-examples libavif-bin libimage-exiftool-perl
   # headless runs (xdotool types into the desktop program in its end-to-end test)
   xvfb xauth xdotool
   # a window manager on the virtual display (the capture frame's tests read the

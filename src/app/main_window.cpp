@@ -24,6 +24,7 @@
 #include "app/desktop_actions.h"
 #include "app/edit_actions.h"
 #include "app/file_browser.h"
+#include "app/format_options.h"
 #include "app/gif_optimize_window.h"
 #include "app/guarded.h"
 #include "app/icona_lib_window.h"
@@ -294,6 +295,8 @@ void PixtrelF::BuildMenus() {
   options->addAction(shapes_->viewShape);
   options->addAction(compositions_->viewOverlay);
   command(options, "View &Batch directory", "ViewBatchdirectory1", nullptr, &PixtrelF::ViewBatchDirectory);
+  options->addSeparator();
+  formatOptions_ = new FormatOptions(session_, settingsFile_, options);
 
   menuBar()->addMenu(e.effects);
 
@@ -352,9 +355,10 @@ void PixtrelF::LoadIntoWorkspace(const std::string& path) {
   session_.conversion.pngText.clear();
   bool opened = false;
   Guarded([&] {
-    const LoadResult result = LoadImageFile(path, workspace_.Image(), UI(), session_.maxPixels);
-    session_.conversion.pngText = result.pngText;
-    opened = result.known;
+    LoadResult loaded = LoadImageFile(path, workspace_.Image(), UI(), session_.maxPixels, session_.opening);
+    session_.conversion.pngText = std::move(loaded.pngText);
+    session_.conversion.metadata = std::move(loaded.metadata);
+    opened = loaded.known;
   });
   view_->Refresh();
   ShowPngText();
@@ -392,12 +396,14 @@ void PixtrelF::SaveAs1Click() {
   const std::string ext = FilterIndexToExt(choice->filterIndex);
   const std::string target = SaveAsTargetName(choice->path, ext);
   if (QFileInfo::exists(Q(target)) && !UI().Confirm("This file allready exists. Do yo want to overwrite it?")) return;
+  const bool lossless = session_.conversion.webpLossless;
   Guarded([&] {
     // Any save that was not abandoned shows in the file list at once.
     const SaveOutcome outcome = SaveDisplayedImage(target, workspace_.Image(), ext, session_.conversion, UI());
     if (outcome != SaveOutcome::Abandoned) browser_->RefreshFiles();
     if (outcome == SaveOutcome::Written) desktop_->Saved(target);
   });
+  formatOptions_->NoteWebPLossless(lossless);
   // An icon save may have resampled and reduced the displayed image.
   view_->Refresh();
 }
@@ -425,6 +431,7 @@ void PixtrelF::BatchNow1Click() {
     settings = batch_->Settings();
   }
   settings.maxPixels = session_.maxPixels;
+  settings.opening = session_.opening;
 
   std::vector<std::string> selected;
   for (const QString& name : names) selected.push_back(name.toStdString());

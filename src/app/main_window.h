@@ -36,6 +36,7 @@ class CompositionActions;
 class DesktopActions;
 class EditActions;
 class FileBrowser;
+class FormatOptions;
 class IconaLibF;
 class QtInteraction;
 class ShapeActions;
@@ -119,6 +120,8 @@ class PixtrelF : public QMainWindow {
   QTabWidget* Pages() const { return pages_; }
   QMenu* DirectoriesMenu() const { return directoriesMenu_; }
   QAction* GifTransparent() const { return giftrans_; }
+  // Options > "Apply EXIF Orientation", "Keep Metadata", "Convert to sRGB".
+  FormatOptions* Formats() const { return formatOptions_; }
   QString StatusText(int panel) const;  // panels 0 and 1; 2 is the zoom
   // The run's lasting settings: what every save takes.
   Session& CurrentSession() { return session_; }
@@ -190,6 +193,7 @@ class PixtrelF : public QMainWindow {
   IconaLibF* iconaLib_ = nullptr;
   QMenu* directoriesMenu_ = nullptr;
   QAction* giftrans_ = nullptr;
+  FormatOptions* formatOptions_ = nullptr;
   bool busy_ = false;
   bool settingsSaved_ = false;
 };

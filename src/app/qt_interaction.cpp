@@ -1,6 +1,8 @@
 #include "app/qt_interaction.h"
 
+#include <QCheckBox>
 #include <QColorDialog>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QInputDialog>
@@ -109,6 +111,24 @@ std::optional<std::string> QtInteraction::PasswordQuery(const std::string& capti
 std::optional<IconColors> QtInteraction::ChooseIconColors(IconColors preselected) {
   iconOptions_->Select(preselected);
   return iconOptions_->Choose();
+}
+
+// "WebP Options": one check box, OK and Cancel.
+std::optional<bool> QtInteraction::ChooseWebPLossless(bool preselected) {
+  QDialog dialog(parent_);
+  dialog.setObjectName(QStringLiteral("WebPOptions"));
+  dialog.setWindowTitle(QStringLiteral("WebP Options"));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* lossless = new QCheckBox(QStringLiteral("&Lossless (exact colours; otherwise lossy at the JPEG quality)"));
+  lossless->setObjectName(QStringLiteral("lossless"));
+  lossless->setChecked(preselected);
+  layout->addWidget(lossless);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return lossless->isChecked();
 }
 
 std::optional<Color> QtInteraction::ChooseColor(Color start) {

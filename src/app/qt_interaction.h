@@ -25,6 +25,7 @@ class QtInteraction : public UserInteraction {
   std::optional<std::string> PasswordQuery(const std::string& caption, const std::string& prompt) override;
   std::optional<IconColors> ChooseIconColors(IconColors preselected) override;
   std::optional<Color> ChooseColor(Color start) override;
+  std::optional<bool> ChooseWebPLossless(bool preselected) override;
 
   // The colour dialog's 16 custom colours from and to the custom-colours file.
   void LoadCustomColors(const std::string& path);

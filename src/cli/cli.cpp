@@ -48,7 +48,9 @@ const Subcommand kSubcommands[] = {
      "                       convert the .bmp, .gif, .jpg and .png FILEs (others are\n"
      "                       passed over) to DIR/<name>.<format in lower case>; one\n"
      "                       line per file, \"written PATH\" or \"skipped PATH\", then\n"
-     "                       \"Conversion completed\"; the first error ends the batch\n",
+     "                       \"Conversion completed\"; the first error ends the batch;\n"
+     "                       --to also takes WEBP and AVIF, and .webp, .avif and\n"
+     "                       .heic FILEs are converted too\n",
      kBatchOptions, nullptr, BatchCommand},
 };
 
@@ -66,6 +68,12 @@ std::string UsageText() {
       "                       16384 x 16384 (default " +
       std::to_string(kDefaultMaxPixels) +
       ")\n"
+      "  --auto-orient        open photos upright by their EXIF orientation (JPEG,\n"
+      "                       WebP, TIFF, HEIC, AVIF; HEIF files by their rotation\n"
+      "                       property when they have one)\n"
+      "  --keep-metadata      carry the EXIF, XMP and ICC profile of a JPEG, PNG, WebP,\n"
+      "                       HEIC, AVIF or TIFF into JPEG, PNG, WebP and AVIF targets\n"
+      "  --to-srgb            convert a picture with an ICC profile to sRGB on opening\n"
       "  -h, --help           show this text\n\nExit codes: 0 done, 1 error, 2 usage.\n";
   for (const Subcommand& command : kSubcommands)
     if (command.appendix) text += command.appendix();
@@ -85,9 +93,16 @@ int Run(const std::vector<std::string>& line, std::ostream& out, std::ostream& e
     // The general options may stand anywhere; the rest is the command's.
     std::vector<std::string> args;
     std::int64_t maxPixels = kDefaultMaxPixels;
+    LoadOptions opening;
     for (std::size_t i = 0; i < line.size(); ++i) {
       if (line[i] == "--max-pixels")
         maxPixels = ParseInt(OptionValue(line, i), "--max-pixels", 0, std::numeric_limits<int>::max());
+      else if (line[i] == "--auto-orient")
+        opening.autoOrient = true;
+      else if (line[i] == "--keep-metadata")
+        opening.keepMetadata = true;
+      else if (line[i] == "--to-srgb")
+        opening.toSrgb = true;
       else
         args.push_back(line[i]);
     }
@@ -103,7 +118,7 @@ int Run(const std::vector<std::string>& line, std::ostream& out, std::ostream& e
         return kExitDone;
       }
     for (const Subcommand& command : kSubcommands)
-      if (name == command.name) return command.run(Invocation{args, out, err, interaction, maxPixels});
+      if (name == command.name) return command.run(Invocation{args, out, err, interaction, maxPixels, opening});
     throw UsageError{"unknown command " + name};
   } catch (const UsageError& usage) {
     err << "error: " << usage.message << "\nRun \"pixtrel-cli --help\" for usage.\n";

@@ -58,6 +58,7 @@ struct Invocation {
   std::ostream& err;
   CommandLineInteraction& interaction;
   std::int64_t maxPixels = kDefaultMaxPixels;  // --max-pixels: what any file read may hold
+  LoadOptions opening = {};  // --auto-orient, --keep-metadata, --to-srgb: how every file opens
 };
 
 // One subcommand as the table in cli.cpp lists it. --help is put together

@@ -38,7 +38,8 @@ const char kConvertOptions[] =
     "\n"
     "Options of convert:\n"
     "  --format EXT         format to write (.BMP, bmp, ...); default: OUT's extension\n"
-    "  --jpeg-quality N     JPEG quality, 1 to 100 (default 50)\n"
+    "  --jpeg-quality N     JPEG quality, 1 to 100 (default 50); also of WebP and AVIF\n"
+    "  --webp-lossless      write WebP lossless (default: lossy at --jpeg-quality)\n"
     "  --gif-reduction MODE colours of a GIF: none, windows20, halftone256, gray4,\n"
     "                       monochrome, gray256, netscape216 (default), optimized,\n"
     "                       optimized-windows256\n"
@@ -78,8 +79,8 @@ const char kBatchOptions[] =
     "  --manifest FILE      write one JSON line per file reached: source, target,\n"
     "                       status (written, skipped, failed), bytes and sha256 of\n"
     "                       the target, message\n"
-    "  --jpeg-quality, --gif-reduction, --gif-dither, --gif-bits, --gif-transparent,\n"
-    "  --password-file      as for convert\n"
+    "  --jpeg-quality, --webp-lossless, --gif-reduction, --gif-dither, --gif-bits,\n"
+    "  --gif-transparent, --password-file  as for convert\n"
     "  --png-text TEXT      the text of every PNG target; default: each target carries\n"
     "                       the first text of its own source when that is a PNG\n";
 
@@ -119,6 +120,7 @@ struct ConvertOptions {
   std::vector<std::string> positional;
   std::optional<std::string> format;
   int jpegQuality = 50;
+  bool webpLossless = false;
   gif::ReductionMode gifReduction = gif::Netscape216;
   gif::DitherMode gifDither = gif::Nearest;
   int gifBits = 8;
@@ -154,6 +156,8 @@ bool ParseConversionOption(const std::vector<std::string>& args, std::size_t& i,
   auto value = [&]() -> const std::string& { return OptionValue(args, i); };
   if (arg == "--jpeg-quality") {
     options.jpegQuality = ParseInt(value(), arg, 1, 100);
+  } else if (arg == "--webp-lossless") {
+    options.webpLossless = true;
   } else if (arg == "--gif-reduction") {
     options.gifReduction = ParseChoice<gif::ReductionMode>(value(), arg, kGifReductions);
   } else if (arg == "--gif-dither") {
@@ -174,9 +178,12 @@ bool ParseConversionOption(const std::vector<std::string>& args, std::size_t& i,
 
 // The run's session: what the JPEG optimize window, the GIF optimize window
 // and Options > "Transparent GIF" would set.
-Session MakeSession(const ConvertOptions& options) {
+Session MakeSession(const ConvertOptions& options, const Invocation& call) {
   Session session;
+  session.maxPixels = call.maxPixels;
+  session.opening = call.opening;
   session.conversion.jpegQuality = options.jpegQuality;
+  session.conversion.webpLossless = options.webpLossless;
   session.conversion.gifDefaults.reductionMode = options.gifReduction;
   session.conversion.gifDefaults.ditherMode = options.gifDither;
   session.conversion.gifDefaults.reductionBits = options.gifBits;
@@ -258,16 +265,17 @@ int ConvertCommand(const Invocation& call) {
     err << "error: no reader for the extension \"" << inExt << "\" of " << in << '\n';
     return kExitUsage;
   }
-  Session session = MakeSession(options);
+  Session session = MakeSession(options, call);
 
   Bitmap image;
-  const LoadResult loaded = LoadImageFile(in, image, interaction, call.maxPixels);
+  const LoadResult loaded = LoadImageFile(in, image, interaction, call.maxPixels, session.opening);
   if (image.Empty()) {
     err << "error: nothing was loaded from " << in << '\n';
     return kExitError;
   }
   // Without --png-text the text box holds what opening IN left there.
   session.conversion.pngText = options.pngText ? *options.pngText : loaded.pngText;
+  session.conversion.metadata = loaded.metadata;
   fx::EffectSettings settings;
   for (const auto& [rule, text] : options.settings)
     if (!fx::SetFromPrompt(settings, *rule, text))
@@ -393,9 +401,10 @@ int BatchCommand(const Invocation& call) {
   settings.format = *to;
   settings.destination = *dest;
   settings.maxPixels = call.maxPixels;
+  settings.opening = call.opening;
   while (settings.destination.size() > 1 && settings.destination.back() == '/') settings.destination.pop_back();
   if (options.passwordFile) interaction.password = ReadPasswordFile(*options.passwordFile);
-  const Session session = MakeSession(options);
+  const Session session = MakeSession(options, call);
 
   // Each FILE is a selected entry: its folder and name.
   std::vector<std::string> workList;
@@ -472,7 +481,7 @@ int InfoCommand(const Invocation& call) {
     return kExitUsage;
   }
   Bitmap image;
-  LoadImageFile(path, image, call.interaction, call.maxPixels);
+  const LoadResult loaded = LoadImageFile(path, image, call.interaction, call.maxPixels, call.opening);
   if (image.Empty()) {
     err << "error: nothing was loaded from " << path << '\n';
     return kExitError;
@@ -483,6 +492,13 @@ int InfoCommand(const Invocation& call) {
   out << "format: " << ext << '\n';
   out << "transparent: " << (image.Transparent() ? "yes" : "no") << '\n';
   if (!image.Palette().empty()) out << "palette: " << image.Palette().size() << " colours\n";
+  // With --keep-metadata, what the file carries.
+  if (call.opening.keepMetadata) {
+    const ImageMetadata& metadata = loaded.metadata;
+    out << "exif: " << metadata.exif.size() << " bytes";
+    if (const int orientation = TiffOrientation(metadata.exif)) out << ", orientation " << orientation;
+    out << "\nxmp: " << metadata.xmp.size() << " bytes\nicc: " << metadata.icc.size() << " bytes\n";
+  }
   return kExitDone;
 }
 

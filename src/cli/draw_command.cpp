@@ -86,7 +86,7 @@ int DrawCommand(const Invocation& call) {
   workspace.SetPixelLimit(call.maxPixels);
   {
     Bitmap image;
-    LoadImageFile(in, image, call.interaction, call.maxPixels);
+    LoadImageFile(in, image, call.interaction, call.maxPixels, call.opening);
     if (image.Empty()) {
       call.err << "error: nothing was loaded from " << in << '\n';
       return kExitError;

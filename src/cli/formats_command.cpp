@@ -19,6 +19,9 @@ int FormatsCommand(const Invocation& call) {
     if (row.question == SaveQuestion::Password) description += " (password)";
     if (row.batchTargetPos > 0) description += " (batch target)";
     if (!row.Readable() && !row.Writable()) description += " (file browser only)";
+    if (row.readsMetadata || row.writesMetadata)
+      description += std::string(" (metadata ") +
+                     (row.readsMetadata && row.writesMetadata ? "kept" : row.readsMetadata ? "read" : "written") + ")";
     out << std::left << std::setw(6) << row.name << std::setw(13) << extensions << std::setw(5)
         << (row.Readable() ? "yes" : "no") << std::setw(7) << (row.Writable() ? "yes" : "no") << description << '\n';
   }

@@ -85,7 +85,7 @@ int RunOverlay(const Invocation& call, bool blend) {
   Workspace workspace;
   workspace.SetKeepsUndo(false);
   workspace.SetPixelLimit(call.maxPixels);
-  LoadImageFile(line.in, workspace.Image(), call.interaction, call.maxPixels);
+  LoadImageFile(line.in, workspace.Image(), call.interaction, call.maxPixels, call.opening);
   Overlay overlay;
   LoadOverlay(line.overlay, overlay, call.interaction, call.maxPixels);
   for (const auto& [image, path] : {std::pair{&workspace.Image(), &line.in}, {&overlay.Image(), &line.overlay}})

@@ -196,7 +196,7 @@ int StampCommand(const Invocation& call) {
     return kExitUsage;
   }
   Bitmap image;
-  LoadImageFile(line.in, image, call.interaction, call.maxPixels);
+  LoadImageFile(line.in, image, call.interaction, call.maxPixels, call.opening);
   if (image.Empty()) {
     err << "error: nothing was loaded from " << line.in << '\n';
     return kExitError;

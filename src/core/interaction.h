@@ -35,6 +35,10 @@ class UserInteraction {
   virtual std::optional<IconColors> ChooseIconColors(IconColors preselected) = 0;
   // The colour dialog; nothing when cancelled.
   virtual std::optional<Color> ChooseColor(Color start) = 0;
+  // The WebP save's options: whether to write lossless, the check box
+  // preselected as given; nothing when cancelled. Without a user the
+  // preselection stands.
+  virtual std::optional<bool> ChooseWebPLossless(bool preselected) { return preselected; }
 };
 
 }  // namespace pixtrel

@@ -80,11 +80,13 @@ LoadedFile LoadBatchFile(const std::string& path, const BatchSettings& settings,
   // without answers declines whatever might be asked.
   ScriptedInteraction silent;
   LoadedFile file;
-  const LoadResult result = LoadImageFile(path, file.image, silent, settings.maxPixels);
+  const LoadResult result = LoadImageFile(path, file.image, silent, settings.maxPixels, settings.opening);
   file.pngText = result.pngText;
   file.options = base;
   file.options.password.clear();
   file.options.pngText = pngText ? *pngText : result.pngText;
+  // Each file carries its own source's metadata, or none.
+  file.options.metadata = result.metadata;
   return file;
 }
 

@@ -15,14 +15,15 @@ namespace pixtrel {
 // The batch window's choices.
 struct BatchSettings {
   std::string destination;     // folder, without a trailing separator
-  std::string format = "PNG";  // "BMP", "GIF", "JPG" or "PNG"
+  std::string format = "PNG";  // a batch target: "BMP", "GIF", "JPG", "PNG", "WEBP", "AVIF"
   bool overwrite = false;
   std::int64_t maxPixels = kDefaultMaxPixels;  // the run's pixel limit for every file read
+  LoadOptions opening;  // orientation, metadata and sRGB, as every open takes them
 };
 
 // The full paths (folder, separator, name) of the selected names whose
 // extension is that of a batch source format (".bmp", ".gif", ".jpg" or
-// ".png", in any case), in order.
+// ".png", then ".webp", ".avif" and ".heic", in any case), in order.
 std::vector<std::string> BatchWorkList(const std::string& folder, const std::vector<std::string>& selectedNames);
 
 // destination + separator + the path's file name with its extension replaced

@@ -8,15 +8,19 @@
 #include <cctype>
 #include <type_traits>
 
+#include "codecs/avif/avif_writer.h"
 #include "codecs/crypt/encrypted_image.h"
 #include "codecs/eps/eps_graphic.h"
+#include "codecs/heif/heif_image.h"
 #include "codecs/jpeg/jpeg_image.h"
 #include "codecs/legacy/legacy_formats.h"
+#include "codecs/metadata/metadata_io.h"
 #include "codecs/metafile/metafile.h"
 #include "codecs/png/png_object.h"
 #include "codecs/targa/targa_image.h"
 #include "codecs/tiff/bmp2tiff.h"
 #include "codecs/tiff/read_tiff.h"
+#include "codecs/webp/webp_image.h"
 #include "core/canvas.h"
 #include "core/stream.h"
 #include "gif/gif_codec.h"
@@ -127,12 +131,68 @@ void LoadTarga(const std::string& path, Bitmap& target, LoadContext& context) {
   target = std::move(intermediate);
 }
 
+// A reader whose file's metadata is found by scanning the file once the
+// picture has decoded; only when an opening option asks for it, so that
+// without them the reader runs as it always did.
+template <void (*Load)(const std::string&, Bitmap&, LoadContext&),
+          ImageMetadata (*Scan)(std::span<const std::uint8_t>)>
+void LoadWithMetadata(const std::string& path, Bitmap& target, LoadContext& context) {
+  Load(path, target, context);
+  if (!context.options.NeedsMetadata()) return;
+  context.metadata = Scan(ReadFileBytes(path));
+  context.orientation = TiffOrientation(context.metadata.exif);
+}
+
+// TIFF keeps its orientation in the file's own first directory. The reader
+// shows its own messages instead of raising, so a picture that did not
+// decode is told by the fresh bitmap staying empty.
+void LoadTiffWithMetadata(const std::string& path, Bitmap& target, LoadContext& context) {
+  if (!context.options.NeedsMetadata()) return LoadTiff(path, target, context);
+  Bitmap fresh;
+  ReadTiffFile(path, fresh, context.interaction, context.maxPixels);
+  if (fresh.Empty()) return;
+  target = std::move(fresh);
+  const std::vector<std::uint8_t> file = ReadFileBytes(path);
+  context.metadata = ReadTiffMetadata(file);
+  context.orientation = TiffOrientation(file);
+}
+
+// WebP: a still picture or an animation's first frame, alpha left apart.
+void LoadWebP(const std::string& path, Bitmap& target, LoadContext& context) {
+  const std::vector<std::uint8_t> file = ReadFileBytes(path);
+  const bool metadata = context.options.NeedsMetadata();
+  Bitmap intermediate = DecodeWebP(file, context.maxPixels, metadata ? &context.metadata : nullptr);
+  target = std::move(intermediate);
+  if (metadata) context.orientation = TiffOrientation(context.metadata.exif);
+}
+
+// HEIC and AVIF: the primary image. A file with rotation or mirror
+// properties is turned by them (its EXIF orientation, which then says the
+// same, is informative only and never applied twice); a file without them is
+// turned by its EXIF orientation, as for JPEG.
+void LoadHeif(const std::string& path, Bitmap& target, LoadContext& context) {
+  const std::vector<std::uint8_t> file = ReadFileBytes(path);
+  const bool metadata = context.options.NeedsMetadata();
+  const bool transformed = context.options.autoOrient && HeifHasTransformations(file);
+  Bitmap intermediate = DecodeHeif(file, context.maxPixels, transformed, metadata ? &context.metadata : nullptr);
+  target = std::move(intermediate);
+  if (transformed)
+    SetTiffOrientation(context.metadata.exif, 1);
+  else if (metadata)
+    context.orientation = TiffOrientation(context.metadata.exif);
+}
+
 // ---- Writers ---------------------------------------------------------------
 
 // The quality is the JPEG optimize window's slider; no greyscale setting.
 // The image is encoded straight from the source's rows: what Assign into a
 // JPEG image and saving it would write, without copying the picture first.
+// Kept metadata goes in as APP1 and APP2 segments after the JFIF header.
 SaveOutcome SaveJpeg(const std::string& path, const Bitmap& source, const SaveOptions& options) {
+  if (!options.metadata.Empty()) {
+    WriteFileBytes(path, EmbedJpegMetadata(CompressJPEG(source, options.jpegQuality, false), options.metadata));
+    return SaveOutcome::Written;
+  }
   WriteFileBytes(path, CompressJPEG(source, options.jpegQuality, false));
   return SaveOutcome::Written;
 }
@@ -153,7 +213,30 @@ SaveOutcome SavePng(const std::string& path, const Bitmap& source, const SaveOpt
   PNGObject image;
   image.AssignView(source);
   if (!options.pngText.empty()) image.AddTextChunk("description", WithCrLf(options.pngText));
+  if (!options.metadata.Empty()) {
+    // Kept metadata as iCCP, eXIf and iTXt chunks after IHDR.
+    MemoryStream stream;
+    image.SaveToStream(stream);
+    WriteFileBytes(path, EmbedPngMetadata(stream.Bytes(), options.metadata));
+    return SaveOutcome::Written;
+  }
   image.SaveToFile(path);
+  return SaveOutcome::Written;
+}
+
+// Lossy at the JPEG quality, or lossless; the transparent colour as alpha 0.
+SaveOutcome SaveWebP(const std::string& path, const Bitmap& source, const SaveOptions& options) {
+  const WebPSettings settings{options.jpegQuality, options.webpLossless, options.encodeThreads};
+  WriteFileBytes(path, EncodeWebP(source, settings, options.metadata));
+  return SaveOutcome::Written;
+}
+
+// At the JPEG quality; the transparent colour as alpha 0.
+SaveOutcome SaveAvif(const std::string& path, const Bitmap& source, const SaveOptions& options) {
+  AvifSettings settings;
+  settings.quality = options.jpegQuality;
+  settings.threads = options.encodeThreads;
+  WriteFileBytes(path, EncodeAvif(source, settings, options.metadata));
   return SaveOutcome::Written;
 }
 
@@ -216,72 +299,84 @@ using Q = SaveQuestion;
 // clang-format off
 const FormatRow kFormats[] = {
   // name    extensions          description               open: path, reader, dialog entry, pos, mask, group
-  //                                                       save: writer, order, dialog entry, type index, question; batch source, batch pos
+  //                                                       save: writer, order, dialog entry, type index, question; batch source, batch pos;
+  //                                                       metadata read, written
   {"TIF",  {".TIF", nullptr},  "TIFF image",
-   L::A, &LoadTiff, "TIF Images", 4, 9, true,
-   &SaveTiff, 2, "Tagged Image File Format (*.tif)", 5, Q::None, false, 0},
+   L::A, &LoadTiffWithMetadata, "TIF Images", 4, 9, true,
+   &SaveTiff, 2, "Tagged Image File Format (*.tif)", 5, Q::None, false, 0, true, false},
   {"PCX",  {".PCX", nullptr},  "ZSoft Paintbrush image",
    L::B, &LoadFromFileStream<PCXGraphic>, "ZSoft Paintbrush (*.pcx)", 8, 13, true,
-   nullptr, 0, nullptr, 0, Q::None, false, 0},
+   nullptr, 0, nullptr, 0, Q::None, false, 0, false, false},
   {"PCD",  {".PCD", nullptr},  "Kodak Photo CD image",
    L::B, &LoadFromFileStream<PCDGraphic>, "Kodak Photo CD (*.pcd)", 10, 14, true,
-   nullptr, 0, nullptr, 0, Q::None, false, 0},
+   nullptr, 0, nullptr, 0, Q::None, false, 0, false, false},
   {"EPS",  {".EPS", nullptr},  "Encapsulated PostScript with a TIFF preview",
    L::B, &LoadFromFileStream<EPSGraphic>, "Encapsulated Postscript (*.eps)", 11, 15, true,
-   nullptr, 0, nullptr, 0, Q::None, false, 0},
+   nullptr, 0, nullptr, 0, Q::None, false, 0, false, false},
   {"PSD",  {".PSD", nullptr},  "Photoshop image",
    L::B, &LoadFromFileStream<PSDGraphic>, "Photoshop (*.psd)", 12, 16, true,
-   nullptr, 0, nullptr, 0, Q::None, false, 0},
+   nullptr, 0, nullptr, 0, Q::None, false, 0, false, false},
   {"PSP",  {".PSP", nullptr},  "Paint Shop Pro image",
    L::B, &LoadFromFileStream<PSPGraphic>, "Paintshop Pro (*.psp)", 14, 18, true,
-   nullptr, 0, nullptr, 0, Q::None, false, 0},
+   nullptr, 0, nullptr, 0, Q::None, false, 0, false, false},
   {"PPM",  {".PPM", nullptr},  "portable bitmap, greymap or pixmap",
    L::B, &LoadFromFileStream<PPMGraphic>, "Portable Pixelmap (*.ppm)", 15, 19, true,
-   nullptr, 0, nullptr, 0, Q::None, false, 0},
+   nullptr, 0, nullptr, 0, Q::None, false, 0, false, false},
   {"CUT",  {".CUT", nullptr},  "Dr. Halo image",
    L::B, &LoadFromFileStream<CUTGraphic>, "Dr. Halo (*.cut)", 16, 20, true,
-   nullptr, 0, nullptr, 0, Q::None, false, 0},
+   nullptr, 0, nullptr, 0, Q::None, false, 0, false, false},
   {"SGI",  {".SGI", nullptr},  "SGI image",
    L::B, &LoadFromFileStream<SGIGraphic>, "SGI Image File (*.sgi)", 13, 17, true,
-   nullptr, 0, nullptr, 0, Q::None, false, 0},
+   nullptr, 0, nullptr, 0, Q::None, false, 0, false, false},
   {"PNG",  {".PNG", nullptr},  "Portable Network Graphics image",
-   L::A, &LoadPng, "PNG Images", 3, 5, true,
-   &SavePng, 4, "Portable Network Graphics (*.png)", 3, Q::None, true, 4},
+   L::A, &LoadWithMetadata<&LoadPng, &ReadPngMetadata>, "PNG Images", 3, 5, true,
+   &SavePng, 4, "Portable Network Graphics (*.png)", 3, Q::None, true, 4, true, true},
   {"GIF",  {".GIF", nullptr},  "GIF image",
    L::A, &LoadGif, "GIF Images", 1, 3, true,
-   &SaveGif, 5, "Compuserve Graphics Interchange (*.gif)", 1, Q::None, true, 2},
+   &SaveGif, 5, "Compuserve Graphics Interchange (*.gif)", 1, Q::None, true, 2, false, false},
   {"XGIF", {".XGIF", nullptr}, "GIF image in an encrypted container",
    L::D, &LoadEncrypted<ContainerKind::GIF>, "Encrypted GIF Images", 6, 11, true,
-   &SaveEncrypted<ContainerKind::GIF>, 6, "Encrypted GIF Images", 7, Q::Password, false, 0},
+   &SaveEncrypted<ContainerKind::GIF>, 6, "Encrypted GIF Images", 7, Q::Password, false, 0, false, false},
   {"XPNG", {".XPNG", nullptr}, "PNG image in an encrypted container",
    L::D, &LoadEncrypted<ContainerKind::PNG>, "Encrypted PNG Images", 7, 0, false,
-   &SaveEncrypted<ContainerKind::PNG>, 7, "Encrypted PNG Images", 9, Q::Password, false, 0},
+   &SaveEncrypted<ContainerKind::PNG>, 7, "Encrypted PNG Images", 9, Q::Password, false, 0, false, false},
   {"TGA",  {".TGA", nullptr},  "Truevision Targa image",
    L::A, &LoadTarga, "Truevision Target (*.tga)", 9, 8, true,
-   &SaveTarga, 3, "Truevision Target (*.tga)", 10, Q::None, false, 0},
+   &SaveTarga, 3, "Truevision Target (*.tga)", 10, Q::None, false, 0, false, false},
   // Saving compares the first extension only: ".JPEG" opens but is no save type.
   {"JPG",  {".JPG", ".JPEG"},  "JPEG image",
-   L::A, &LoadJpeg, "JPG Images", 2, 4, true,
-   &SaveJpeg, 1, "JPEG Compliant (*.jpg)", 2, Q::None, true, 3},
+   L::A, &LoadWithMetadata<&LoadJpeg, &ReadJpegMetadata>, "JPG Images", 2, 4, true,
+   &SaveJpeg, 1, "JPEG Compliant (*.jpg)", 2, Q::None, true, 3, true, true},
   {"WMF",  {".WMF", nullptr},  "Windows metafile",
    L::C, &LoadDrawn<Metafile>, nullptr, 0, 6, true,
-   nullptr, 0, nullptr, 0, Q::None, false, 0},
+   nullptr, 0, nullptr, 0, Q::None, false, 0, false, false},
   {"EMF",  {".EMF", nullptr},  "enhanced metafile",
    L::C, &LoadDrawn<Metafile>, nullptr, 0, 7, true,
-   nullptr, 0, nullptr, 0, Q::None, false, 0},
+   nullptr, 0, nullptr, 0, Q::None, false, 0, false, false},
   {"BMP",  {".BMP", nullptr},  "Windows bitmap",
    L::A, &LoadBitmapFile, nullptr, 0, 1, true,
-   &SaveBitmap, 8, "Windows Bitmap (*.bmp)", 6, Q::None, true, 1},
+   &SaveBitmap, 8, "Windows Bitmap (*.bmp)", 6, Q::None, true, 1, false, false},
   {"ICO",  {".ICO", nullptr},  "Windows icon",
    L::C, &LoadDrawn<icons::HiResIcon>, nullptr, 0, 2, true,
-   &SaveIcon, 9, "Windows Icon (*.ico)", 4, Q::IconOptions, false, 0},
+   &SaveIcon, 9, "Windows Icon (*.ico)", 4, Q::IconOptions, false, 0, false, false},
   {"XJPG", {".XJPG", nullptr}, "JPEG image in an encrypted container",
    L::D, &LoadEncrypted<ContainerKind::JPEG>, "Encrypted JPG Images", 5, 10, true,
-   &SaveEncrypted<ContainerKind::JPEG>, 10, "Encrypted JPG Images", 8, Q::Password, false, 0},
+   &SaveEncrypted<ContainerKind::JPEG>, 10, "Encrypted JPG Images", 8, Q::Password, false, 0, false, false},
   // Icon libraries show in the file browser and open in the icon manager.
   {"ICL",  {".ICL", nullptr},  "icon library",
    L::None, nullptr, nullptr, 0, 12, false,
-   nullptr, 0, nullptr, 0, Q::None, false, 0},
+   nullptr, 0, nullptr, 0, Q::None, false, 0, false, false},
+  // Formats beyond the program's first ones: every list shows them after the
+  // entries above, whose places stay as they are.
+  {"WEBP", {".WEBP", nullptr}, "WebP image",
+   L::A, &LoadWebP, "WebP Images", 17, 21, true,
+   &SaveWebP, 11, "WebP Image (*.webp)", 11, Q::WebPOptions, true, 5, true, true},
+  {"AVIF", {".AVIF", nullptr}, "AVIF image (AV1 in HEIF)",
+   L::A, &LoadHeif, "AVIF Images", 18, 22, true,
+   &SaveAvif, 12, "AVIF Image (*.avif)", 12, Q::None, true, 6, true, true},
+  {"HEIC", {".HEIC", ".HEIF"}, "HEIC photo (HEVC in HEIF)",
+   L::A, &LoadHeif, "HEIC Images", 19, 23, true,
+   nullptr, 0, nullptr, 0, Q::None, true, 0, true, false},
 };
 // clang-format on
 

@@ -27,10 +27,17 @@ struct LoadContext {
   UserInteraction& interaction;
   std::int64_t maxPixels;  // Graphic::SetPixelLimit of the file's reader
   std::string pngText;     // set by the PNG reader
+  LoadOptions options;     // what the open asks for besides the pixels
+  // Set by a reader that reads metadata, when options.NeedsMetadata() and the
+  // picture was decoded: the file's metadata and its EXIF (or TIFF)
+  // orientation, 0 when it has none or the reader turned the picture itself.
+  ImageMetadata metadata;
+  int orientation = 0;
 };
 
 // What a save asks before anything is written.
-enum class SaveQuestion { None, IconOptions, Password };
+// WebPOptions: the lossless check box.
+enum class SaveQuestion { None, IconOptions, Password, WebPOptions };
 
 struct FormatRow {
   const char* name;           // "JPG": pixtrel-cli formats and batch --to
@@ -55,6 +62,11 @@ struct FormatRow {
   // Batch conversion.
   bool batchSource;    // its files enter the batch work list
   int batchTargetPos;  // place in the batch window's "Convert To", from 1; 0: none
+
+  // Metadata: whether opening finds the EXIF, XMP and ICC profile (and the
+  // orientation), and whether saving writes them.
+  bool readsMetadata;
+  bool writesMetadata;
 
   bool Readable() const { return load != nullptr; }
   bool Writable() const { return save != nullptr; }

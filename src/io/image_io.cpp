@@ -7,6 +7,7 @@
 #include "codecs/crypt/encrypted_image.h"
 #include "icons/qx_icon.h"
 #include "io/formats.h"
+#include "io/picture_options.h"
 
 namespace pixtrel {
 
@@ -26,11 +27,16 @@ std::string ExtractExtension(const std::string& path) {
 
 LoadResult LoadImageFile(const std::string& path, Bitmap& target, UserInteraction& interaction,
                          std::int64_t maxPixels) {
+  return LoadImageFile(path, target, interaction, maxPixels, LoadOptions());
+}
+
+LoadResult LoadImageFile(const std::string& path, Bitmap& target, UserInteraction& interaction,
+                         std::int64_t maxPixels, const LoadOptions& options) {
   LoadResult result;
   result.extension = ExtractExtension(path);
   const FormatRow* row = FindLoadFormat(result.extension);
   if (!row) return result;
-  LoadContext context{interaction, maxPixels, std::string()};
+  LoadContext context{interaction, maxPixels, std::string(), options, ImageMetadata(), 0};
   try {
     row->load(path, target, context);
   } catch (Exception& error) {
@@ -39,6 +45,15 @@ LoadResult LoadImageFile(const std::string& path, Bitmap& target, UserInteractio
   }
   result.known = true;
   result.pngText = std::move(context.pngText);
+  // The readers that find metadata report it only for a picture they
+  // decoded, so the options never touch a target that kept its old pixels.
+  ImageMetadata& metadata = context.metadata;
+  if (options.autoOrient && context.orientation >= 2) {
+    ApplyOrientation(target, context.orientation);
+    if (!metadata.exif.empty()) SetTiffOrientation(metadata.exif, 1);
+  }
+  if (options.toSrgb && ConvertToSrgb(target, metadata.icc)) metadata.icc.clear();
+  if (options.keepMetadata) result.metadata = std::move(metadata);
   return result;
 }
 
@@ -75,6 +90,15 @@ SaveQuestions AskSaveQuestions(const std::string& ext, const Bitmap& source, Sav
         break;
       }
       options.password = std::move(*password);
+      break;
+    }
+    case SaveQuestion::WebPOptions: {
+      const std::optional<bool> lossless = interaction.ChooseWebPLossless(options.webpLossless);
+      if (!lossless) {
+        questions.proceed = false;
+        break;
+      }
+      options.webpLossless = *lossless;
       break;
     }
   }

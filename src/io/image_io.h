@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/bitmap.h"
+#include "core/image_metadata.h"
 #include "core/interaction.h"
 #include "gif/color_reduction.h"
 
@@ -24,6 +25,26 @@ struct SaveOptions {
   // The password of an encrypted container, asked before the save; empty
   // abandons an encrypted save.
   std::string password;
+  // WebP: lossless instead of lossy at jpegQuality (the save's options box,
+  // pixtrel-cli --webp-lossless).
+  bool webpLossless = false;
+  // The EXIF, XMP and ICC profile written into targets that hold them (JPEG,
+  // PNG, WebP, AVIF); empty unless "Keep Metadata" brought them from the
+  // source. Every other format writes none.
+  ImageMetadata metadata;
+  // Threads a WebP or AVIF encode may use.
+  int encodeThreads = 2;
+};
+
+// The choices that change what opening a file gives, all off by default: off,
+// every reader delivers the picture as stored and nothing else.
+struct LoadOptions {
+  bool autoOrient = false;    // Options > "Apply EXIF Orientation", --auto-orient
+  bool keepMetadata = false;  // Options > "Keep Metadata", --keep-metadata
+  bool toSrgb = false;        // Options > "Convert to sRGB", --to-srgb
+
+  // Whether a reader has to look for the metadata at all.
+  bool NeedsMetadata() const { return autoOrient || keepMetadata || toSrgb; }
 };
 
 // What opening a file gave besides the pixels in the target.
@@ -33,6 +54,10 @@ struct LoadResult {
   // What the PNG text box shows now: the text of a PNG's first tEXt chunk,
   // empty after any other open (the open always empties the box).
   std::string pngText;
+  // With LoadOptions::keepMetadata, the EXIF, XMP and ICC profile of a source
+  // that has them (the orientation reset to 1 when the picture was turned,
+  // the profile left out when the pixels were converted to sRGB).
+  ImageMetadata metadata;
 };
 
 // The upper-cased extension of a path's file name, from its last "." on and
@@ -49,6 +74,12 @@ std::string UpperCase(std::string text);
 // before its pixels are allocated.
 LoadResult LoadImageFile(const std::string& path, Bitmap& target, UserInteraction& interaction,
                          std::int64_t maxPixels = kDefaultMaxPixels);
+// The same with the opening options: a picture whose EXIF orientation (2 to
+// 8) says it is turned opens upright with autoOrient; one with an RGB ICC
+// profile opens converted to sRGB with toSrgb; keepMetadata returns the
+// metadata in the result.
+LoadResult LoadImageFile(const std::string& path, Bitmap& target, UserInteraction& interaction,
+                         std::int64_t maxPixels, const LoadOptions& options);
 
 enum class SaveOutcome {
   Written,        // the file was written

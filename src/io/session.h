@@ -16,6 +16,9 @@ struct Session {
   // The most pixels a picture read may have (0: no limit of the program's),
   // from the settings file or pixtrel-cli --max-pixels.
   std::int64_t maxPixels = kDefaultMaxPixels;
+  // Options > "Apply EXIF Orientation", "Keep Metadata" and "Convert to
+  // sRGB", as every open takes them.
+  LoadOptions opening;
 };
 
 }  // namespace pixtrel

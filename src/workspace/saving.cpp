@@ -10,11 +10,12 @@ SaveOutcome SaveDisplayedImage(const std::string& path, Bitmap& image, const std
                                UserInteraction& interaction) {
   const FormatRow* row = FindSaveFormat(ext);
   if (!row) return SaveOutcome::UnknownFormat;
-  // The answers apply to this save; only the icon choice is kept, the
-  // password never outlives it.
+  // The answers apply to this save; only the icon and lossless choices are
+  // kept, the password never outlives it.
   SaveOptions answered = options;
   const SaveQuestions questions = AskSaveQuestions(ext, image, answered, interaction);
   options.iconColors = answered.iconColors;
+  options.webpLossless = answered.webpLossless;
   if (!questions.proceed) return SaveOutcome::Abandoned;
   if (row->question == SaveQuestion::IconOptions) {
     if (questions.resizeToIcon) ResampleImageTo(image, icons::kStandardIconSize, icons::kStandardIconSize);

@@ -60,7 +60,7 @@ TEST(CliFormats, ListsEveryRowAndTheBatchTargets) {
 
   const Result badTarget = RunCli("batch --to TIF --dest /tmp a.png");
   EXPECT_EQ(badTarget.exitCode, 2);
-  EXPECT_NE(badTarget.output.find("--to takes BMP, GIF, JPG or PNG"), std::string::npos) << badTarget.output;
+  EXPECT_NE(badTarget.output.find("--to takes BMP, GIF, JPG, PNG, WEBP or AVIF"), std::string::npos) << badTarget.output;
   EXPECT_NE(RunCli("batch --dest /tmp a.png").output.find("batch needs --to BMP|GIF|JPG|PNG"), std::string::npos);
 }
 

@@ -226,8 +226,10 @@ TEST(SaveImageFile, SixteenBitFormatsRefuseLargerImages) {
 }
 
 TEST(FilterIndexToExt, MapsTheSaveDialogTypes) {
-  const char* expected[] = {"", ".GIF", ".JPG", ".PNG", ".ICO", ".TIF", ".BMP", ".XGIF", ".XJPG", ".XPNG", ".TGA", ""};
-  for (int i = 0; i <= 11; ++i) EXPECT_EQ(FilterIndexToExt(i), expected[i]) << i;
+  // The first ten types as they always were; the later formats after them.
+  const char* expected[] = {"",      ".GIF", ".JPG",  ".PNG",  ".ICO",  ".TIF", ".BMP",
+                            ".XGIF", ".XJPG", ".XPNG", ".TGA", ".WEBP", ".AVIF", ""};
+  for (int i = 0; i <= 13; ++i) EXPECT_EQ(FilterIndexToExt(i), expected[i]) << i;
   EXPECT_EQ(FilterIndexToExt(-3), "");
 }
 
@@ -247,7 +249,10 @@ TEST(FormatTables, ExtensionsAreUpperCaseWithDotAndUnique) {
     EXPECT_EQ(row.saveTypeIndex > 0, row.saveFilter != nullptr) << row.name;
     EXPECT_EQ(row.saveOrder > 0, row.Writable()) << row.name;
     EXPECT_EQ(row.question == SaveQuestion::Password, row.loadPath == LoadPath::D) << row.name;
-    if (row.batchSource || row.batchTargetPos) {
+    if (row.batchSource) {
+      EXPECT_TRUE(row.Readable()) << row.name;
+    }
+    if (row.batchTargetPos) {
       EXPECT_TRUE(row.Readable() && row.Writable()) << row.name;
     }
   }
@@ -262,26 +267,29 @@ TEST(FormatTables, ExtensionsAreUpperCaseWithDotAndUnique) {
 TEST(FormatTables, VisibleListsKeepTheirOrder) {
   EXPECT_EQ(OpenDialogFilter(),
             "Graphic Files|*.bmp;*.ico;*.gif;*.jpg;*.png;*.wmf;*.emf;*.tga;*.tif;*.xjpg;*.xgif;*.pcx;*.pcd;*.eps;*.psd;"
-            "*.sgi;*.psp;*.ppm;*.cut|GIF Images|*.gif|JPG Images|*.jpg|PNG Images|*.png|TIF Images|*.tif|Encrypted JPG "
+            "*.sgi;*.psp;*.ppm;*.cut;*.webp;*.avif;*.heic|GIF Images|*.gif|JPG Images|*.jpg|PNG Images|*.png|TIF "
+            "Images|*.tif|Encrypted JPG "
             "Images|*.xjpg|Encrypted GIF Images|*.xgif|Encrypted PNG Images|*.xpng|ZSoft Paintbrush (*.pcx)|*.pcx|"
             "Truevision Target (*.tga)|*.tga|Kodak Photo CD (*.pcd)|*.pcd|Encapsulated Postscript (*.eps)|*.eps|"
             "Photoshop (*.psd)|*.psd|SGI Image File (*.sgi)|*.sgi|Paintshop Pro (*.psp)|*.psp|Portable Pixelmap "
-            "(*.ppm)|*.ppm|Dr. Halo (*.cut)|*.cut");
+            "(*.ppm)|*.ppm|Dr. Halo (*.cut)|*.cut|WebP Images|*.webp|AVIF Images|*.avif|HEIC Images|*.heic");
   EXPECT_EQ(SaveDialogFilter(),
             "Compuserve Graphics Interchange (*.gif)|*.gif|JPEG Compliant (*.jpg)|*.jpg|Portable Network Graphics "
             "(*.png)|*.png|Windows Icon (*.ico)|*.ico|Tagged Image File Format (*.tif)|*.tif|Windows Bitmap "
             "(*.bmp)|*.bmp|Encrypted GIF Images|*.xgif|Encrypted JPG Images|*.xjpg|Encrypted PNG Images|*.xpng|"
-            "Truevision Target (*.tga)|*.tga");
+            "Truevision Target (*.tga)|*.tga|WebP Image (*.webp)|*.webp|AVIF Image (*.avif)|*.avif");
   EXPECT_EQ(FileBrowserMask(),
             "*.bmp;*.ico;*.gif;*.jpg;*.png;*.wmf;*.emf;*.tga;*.tif;*.xjpg;*.xgif;*.icl;*.pcx;*.pcd;*.eps;*.psd;*.sgi;"
-            "*.psp;*.ppm;*.cut");
+            "*.psp;*.ppm;*.cut;*.webp;*.avif;*.heic");
   EXPECT_EQ(LoadExtensions(), (std::vector<std::string>{".TIF", ".PCX",  ".PCD", ".EPS", ".PSD",  ".PSP",  ".PPM",
                                                         ".CUT", ".SGI",  ".PNG", ".GIF", ".XGIF", ".XPNG", ".TGA",
-                                                        ".JPG", ".JPEG", ".WMF", ".EMF", ".BMP",  ".ICO",  ".XJPG"}));
+                                                        ".JPG", ".JPEG", ".WMF", ".EMF", ".BMP",  ".ICO",  ".XJPG",
+                                                        ".WEBP", ".AVIF", ".HEIC", ".HEIF"}));
   EXPECT_EQ(SaveExtensions(), (std::vector<std::string>{".JPG", ".TIF", ".TGA", ".PNG", ".GIF", ".XGIF", ".XPNG",
-                                                        ".BMP", ".ICO", ".XJPG"}));
-  EXPECT_EQ(BatchTargetNames(), (std::vector<std::string>{"BMP", "GIF", "JPG", "PNG"}));
-  for (const char* ext : {".bmp", ".GIF", ".Jpg", ".png"}) EXPECT_TRUE(IsBatchSource(ext)) << ext;
+                                                        ".BMP", ".ICO", ".XJPG", ".WEBP", ".AVIF"}));
+  EXPECT_EQ(BatchTargetNames(), (std::vector<std::string>{"BMP", "GIF", "JPG", "PNG", "WEBP", "AVIF"}));
+  for (const char* ext : {".bmp", ".GIF", ".Jpg", ".png", ".webp", ".AVIF", ".heic"})
+    EXPECT_TRUE(IsBatchSource(ext)) << ext;
   for (const char* ext : {".jpeg", ".ico", ".tif", ".xgif", ""}) EXPECT_FALSE(IsBatchSource(ext)) << ext;
 }
 

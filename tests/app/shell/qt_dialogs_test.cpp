@@ -57,7 +57,7 @@ TEST(QtAppDialogs, SaveDialogPreselectsTheTypeAndReportsTheChosenOne) {
       dialogs.SaveFileName(nullptr, kSaveFilter, 1, dir.path().toStdString());
   ASSERT_TRUE(choice);
   EXPECT_EQ(preselected, "Compuserve Graphics Interchange (*.gif)");
-  EXPECT_EQ(filters.size(), 10);
+  EXPECT_EQ(filters.size(), 12);
   EXPECT_FALSE(asksOverwrite);
   EXPECT_EQ(choice->filterIndex, 3);
   EXPECT_EQ(choice->path, (dir.path() + "/picture.gif").toStdString());

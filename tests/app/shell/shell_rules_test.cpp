@@ -28,11 +28,12 @@ TEST(QtNameFilters, KeepsDescriptionsAndListsThePatterns) {
             QStringList({"Graphic Files (*.bmp *.ico)", "GIF Images (*.gif)"}));
   EXPECT_EQ(QtNameFilters("Windows Bitmap (*.bmp)|*.bmp"), QStringList({"Windows Bitmap (*.bmp)"}));
   const QStringList save = QtNameFilters(kSaveFilter);
-  ASSERT_EQ(save.size(), 10);
+  ASSERT_EQ(save.size(), 12);
   EXPECT_EQ(save[0], "Compuserve Graphics Interchange (*.gif)");
   EXPECT_EQ(save[6], "Encrypted GIF Images (*.xgif)");
   EXPECT_EQ(save[9], "Truevision Target (*.tga)");
-  EXPECT_EQ(QtNameFilters(kOpenFilter).size(), 17);
+  EXPECT_EQ(save[10], "WebP Image (*.webp)");
+  EXPECT_EQ(QtNameFilters(kOpenFilter).size(), 20);
   EXPECT_TRUE(QtNameFilters("").isEmpty());
 }
 

@@ -75,7 +75,7 @@ TEST_F(ShellTest, CommandMapInMenuOrder) {
                          "Copy Selection to Clipboard", "Paste from Clipboard", "&Append to Icon Library"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Options")),
             QStringList({"Transparent GIF", "Show Image Info", "&Color Depth", "&View Shape", "View &Overlay",
-                         "View &Batch directory"}));
+                         "View &Batch directory", "Apply EXIF &Orientation", "Keep &Metadata", "Convert to s&RGB"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Selection")),
             QStringList({"Select &None", "&1  16x16", "&2  32x32", "&3  64x64", "&4 All", "View as Icon"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Tools")), QStringList({"&GIF optimize", "&JPG optimize", "&PNG Transparency",
@@ -118,7 +118,7 @@ TEST_F(ShellTest, FileListShowsMaskedFilesSortedWithScaledRows) {
   EXPECT_FALSE(MatchesFileListMask("photo.jpeg"));
   EXPECT_EQ(QString::fromLatin1(kFileListMask),
             "*.bmp;*.ico;*.gif;*.jpg;*.png;*.wmf;*.emf;*.tga;*.tif;*.xjpg;*.xgif;*.icl;*.pcx;*.pcd;*.eps;*.psd;*.sgi;"
-            "*.psp;*.ppm;*.cut");
+            "*.psp;*.ppm;*.cut;*.webp;*.avif;*.heic");
 }
 
 TEST_F(ShellTest, RefreshRereadsTheListKeepingTheSelection) {

@@ -61,11 +61,12 @@ TEST_F(ShellTest, OpenShowsTheFilterAndFillsTheTextBox) {
   ASSERT_EQ(dialogs_.requests.size(), 1u);
   EXPECT_EQ(dialogs_.requests[0].text,
             "Graphic Files|*.bmp;*.ico;*.gif;*.jpg;*.png;*.wmf;*.emf;*.tga;*.tif;*.xjpg;*.xgif;*.pcx;*.pcd;*.eps;*."
-            "psd;*.sgi;*.psp;*.ppm;*.cut|GIF Images|*.gif|JPG Images|*.jpg|PNG Images|*.png|TIF Images|*.tif|"
+            "psd;*.sgi;*.psp;*.ppm;*.cut;*.webp;*.avif;*.heic|GIF Images|*.gif|JPG Images|*.jpg|PNG Images|*.png|TIF Images|*.tif|"
             "Encrypted JPG Images|*.xjpg|Encrypted GIF Images|*.xgif|Encrypted PNG Images|*.xpng|ZSoft Paintbrush "
             "(*.pcx)|*.pcx|Truevision Target (*.tga)|*.tga|Kodak Photo CD (*.pcd)|*.pcd|Encapsulated Postscript "
             "(*.eps)|*.eps|Photoshop (*.psd)|*.psd|SGI Image File (*.sgi)|*.sgi|Paintshop Pro (*.psp)|*.psp|"
-            "Portable Pixelmap (*.ppm)|*.ppm|Dr. Halo (*.cut)|*.cut");
+            "Portable Pixelmap (*.ppm)|*.ppm|Dr. Halo (*.cut)|*.cut|WebP Images|*.webp|AVIF Images|*.avif|"
+            "HEIC Images|*.heic");
   EXPECT_EQ(window.PngMemo()->toPlainText(), "first line\nsecond");
   EXPECT_EQ(window.CurrentWorkspace().Image().Width(), 8);
 
@@ -182,7 +183,7 @@ TEST_F(ShellTest, SaveAsReplacesTheExtensionFromTheChosenType) {
             "Compuserve Graphics Interchange (*.gif)|*.gif|JPEG Compliant (*.jpg)|*.jpg|Portable Network Graphics "
             "(*.png)|*.png|Windows Icon (*.ico)|*.ico|Tagged Image File Format (*.tif)|*.tif|Windows Bitmap "
             "(*.bmp)|*.bmp|Encrypted GIF Images|*.xgif|Encrypted JPG Images|*.xjpg|Encrypted PNG Images|*.xpng|"
-            "Truevision Target (*.tga)|*.tga");
+            "Truevision Target (*.tga)|*.tga|WebP Image (*.webp)|*.webp|AVIF Image (*.avif)|*.avif");
   EXPECT_FALSE(QFile::exists(images_ + "/picture.gif"));
   const QByteArray written = ReadText(images_ + "/picture.PNG");
   ASSERT_FALSE(written.isEmpty());
