@@ -18,7 +18,7 @@ struct BatchSettings {
   std::string format = "PNG";  // a batch target: "BMP", "GIF", "JPG", "PNG", "WEBP", "AVIF"
   bool overwrite = false;
   std::int64_t maxPixels = kDefaultMaxPixels;  // the run's pixel limit for every file read
-  LoadOptions opening;  // orientation, metadata and sRGB, as every open takes them
+  LoadOptions opening{};  // orientation, metadata and sRGB, as every open takes them
 };
 
 // The full paths (folder, separator, name) of the selected names whose
