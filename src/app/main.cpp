@@ -59,6 +59,10 @@ class ReportingInteraction : public pixtrel::ScriptedInteraction {
     Report("message", text);
     ScriptedInteraction::ShowMessage(text);
   }
+  void ShowMessageBox(const std::string& caption, const std::string& text) override {
+    Report("message", text);
+    ScriptedInteraction::ShowMessageBox(caption, text);
+  }
   bool Confirm(const std::string& text) override {
     Report("question", text);
     return ScriptedInteraction::Confirm(text);

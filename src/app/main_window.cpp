@@ -30,6 +30,7 @@
 #include "app/overlay_actions.h"
 #include "app/qt_interaction.h"
 #include "app/shape_actions.h"
+#include "app/twain_scan_command.h"
 #include "app/workspace_view.h"
 #include "core/errors.h"
 #include "io/batch.h"
@@ -121,6 +122,7 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
       std::make_unique<CompositionActions>(workspace_, shape_, session_, UI(), dialogs_, view_, browser_, pages_, this);
   // The shape over the workspace, its tool bar above the image.
   shapes_ = std::make_unique<ShapeActions>(shape_, workspace_, *compositions_, UI(), dialogs_, view_, imageArea_, this);
+  twainScan_ = NewTwainScanCommand(this, workspace_, UI(), options.twainSourceManagers, programFolder_);
   batch_ = new BatchF(dialogs_, this);
   // The icon manager: created now, shown on demand; images travel between
   // it and the workspace.
@@ -251,6 +253,7 @@ void PixtrelF::BuildMenus() {
   command(file, "&Open...", "Open1", "Ctrl+O", &PixtrelF::Open1Click);
   file->addAction(compositions_->openOverlay);
   command(file, "Save &As...", "SaveAs1", nullptr, &PixtrelF::SaveAs1Click);
+  file->addAction(twainScan_);
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   edit->addAction(e.undo);

@@ -65,6 +65,8 @@ struct ShellOptions {
   // The interaction layer the window asks through (tests, the answer
   // script); nullptr: its own dialogs.
   UserInteraction* interaction = nullptr;
+  // The TWAIN source managers "&Twain Scan..." tries; empty: the program's own, then the system's.
+  std::vector<std::string> twainSourceManagers;
 };
 
 class PixtrelF : public QMainWindow {
@@ -179,6 +181,7 @@ class PixtrelF : public QMainWindow {
   IconaLibF* iconaLib_ = nullptr;
   QMenu* directoriesMenu_ = nullptr;
   QAction* giftrans_ = nullptr;
+  QAction* twainScan_ = nullptr;
   bool busy_ = false;
   bool settingsSaved_ = false;
 };

@@ -54,6 +54,11 @@ void QtInteraction::ShowMessage(const std::string& text) {
   box.exec();
 }
 
+void QtInteraction::ShowMessageBox(const std::string& caption, const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), MessageText(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
 bool QtInteraction::Confirm(const std::string& text) {
   QMessageBox box(QMessageBox::Question, MessageCaption(), MessageText(text), QMessageBox::Yes | QMessageBox::No,
                   parent_);

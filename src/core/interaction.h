@@ -18,6 +18,12 @@ class UserInteraction {
 
   // A plain message box.
   virtual void ShowMessage(const std::string& text) = 0;
+  // A message box under a caption of its own ("TWAIN Error"); where there
+  // is no caption to show, the plain message.
+  virtual void ShowMessageBox(const std::string& caption, const std::string& text) {
+    static_cast<void>(caption);
+    ShowMessage(text);
+  }
   // A Yes/No confirmation box; true for Yes.
   virtual bool Confirm(const std::string& text) = 0;
   // A one-line text prompt; nothing when cancelled.

@@ -15,6 +15,8 @@ namespace pixtrel {
 class ScriptedInteraction : public UserInteraction {
  public:
   void ShowMessage(const std::string& text) override;
+  // Recorded in messages, its caption in captions.
+  void ShowMessageBox(const std::string& caption, const std::string& text) override;
   bool Confirm(const std::string& text) override;
   std::optional<std::string> InputQuery(const std::string& caption, const std::string& prompt,
                                         const std::string& value) override;
@@ -32,6 +34,8 @@ class ScriptedInteraction : public UserInteraction {
 
   // What the logic showed and asked, in order.
   std::vector<std::string> messages;
+  // The caption of every message: the program's own ("") or one given.
+  std::vector<std::string> captions;
   std::vector<std::string> questions;
   std::vector<std::string> prompts;
 };
