@@ -79,12 +79,14 @@ TEST_F(TwainSaneTest, TheWorkspaceReceivesTheTestPattern) {
   EXPECT_TRUE(colors.count(RGB(255, 0, 0)) && colors.count(RGB(0, 255, 0)) && colors.count(RGB(0, 0, 255)));
 }
 
-TEST_F(TwainSaneTest, GreyLineArtSixteenBitsAndThreePassFramesArriveAsScanned) {
+TEST_F(TwainSaneTest, GreyLineArtSixteenBitsThreePassAndHandScannerFramesArriveAsScanned) {
   const char* configurations[] = {
       "mode Gray\ndepth 8\nresolution 30\ntest-picture \"Color pattern\"\n",
       "mode Gray\ndepth 1\nresolution 50\ntest-picture \"Grid\"\n",
       "mode Color\ndepth 16\nresolution 30\ntest-picture \"Color pattern\"\n",
       "mode Color\ndepth 8\nresolution 30\nthree-pass true\ntest-picture \"Color pattern\"\n",
+      // A hand scanner does not know its height before the end.
+      "mode Color\ndepth 8\nresolution 30\nhand-scanner true\ntest-picture \"Color pattern\"\n",
   };
   for (const char* configuration : configurations) {
     SCOPED_TRACE(configuration);
