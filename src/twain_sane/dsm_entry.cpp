@@ -203,6 +203,7 @@ TW_UINT16 Transfer(TW_MEMREF data) {
     case PageResult::Failed:
       break;
   }
+  if (session->dialog) session->dialog->SetStatus("Scanning failed: " + session->device->LastError());
   return Fail(TWCC_OPERATIONERROR);
 }
 
@@ -213,8 +214,12 @@ TW_UINT16 EndTransfer(TW_UINT16 msg, TW_MEMREF data) {
     pending.Count = kUnknownPendingCount;
   } else {
     session->device->Cancel();
-    // Back in the dialog, the user may scan again.
-    if (session->dialog) session->dialog->SetBusy(false);
+    // Back in the dialog, the user may scan again; without one nobody
+    // could, so the source asks to be closed.
+    if (session->dialog)
+      session->dialog->SetBusy(false);
+    else
+      session->Post(MSG_CLOSEDSREQ);
   }
   if (data) *static_cast<TW_PENDINGXFERS*>(data) = pending;
   return TWRC_SUCCESS;

@@ -265,29 +265,38 @@ bool SaneDevice::FeedsDocuments() const {
 
 PageResult SaneDevice::ScanPage(void** block) {
   *block = nullptr;
+  lastError_.clear();
   if (!handle_) return PageResult::Failed;
   if (!started_) {
-    const PageResult started = ResultOf(sane_start(handle_));
-    if (started != PageResult::Done) {
+    const SANE_Status status = sane_start(handle_);
+    if (status != SANE_STATUS_GOOD) {
+      lastError_ = sane_strstatus(status);
       sane_cancel(handle_);
-      return started;
+      return ResultOf(status);
     }
     started_ = true;
   }
   std::vector<Frame> frames;
   for (;;) {
     Frame frame;
-    if (sane_get_parameters(handle_, &frame.parameters) != SANE_STATUS_GOOD) return PageResult::Failed;
+    if (const SANE_Status status = sane_get_parameters(handle_, &frame.parameters); status != SANE_STATUS_GOOD) {
+      lastError_ = sane_strstatus(status);
+      return PageResult::Failed;
+    }
     std::vector<SANE_Byte> buffer(64 * 1024);
     SANE_Status status;
     for (;;) {
       SANE_Int length = 0;
       status = sane_read(handle_, buffer.data(), static_cast<SANE_Int>(buffer.size()), &length);
       if (status != SANE_STATUS_GOOD) break;
-      if (frame.bytes.size() + static_cast<std::size_t>(length) > kMaxPageBytes) return PageResult::Failed;
+      if (frame.bytes.size() + static_cast<std::size_t>(length) > kMaxPageBytes) {
+        lastError_ = sane_strstatus(SANE_STATUS_NO_MEM);
+        return PageResult::Failed;
+      }
       frame.bytes.insert(frame.bytes.end(), buffer.begin(), buffer.begin() + length);
     }
     if (status != SANE_STATUS_EOF) {
+      lastError_ = sane_strstatus(status);
       started_ = false;
       sane_cancel(handle_);
       return ResultOf(status) == PageResult::Done ? PageResult::Failed : ResultOf(status);
@@ -295,7 +304,8 @@ PageResult SaneDevice::ScanPage(void** block) {
     const bool last = frame.parameters.last_frame;
     frames.push_back(std::move(frame));
     if (last || frames.size() >= 3) break;
-    if (sane_start(handle_) != SANE_STATUS_GOOD) {
+    if (const SANE_Status next = sane_start(handle_); next != SANE_STATUS_GOOD) {
+      lastError_ = sane_strstatus(next);
       started_ = false;
       sane_cancel(handle_);
       return PageResult::Failed;
@@ -304,6 +314,7 @@ PageResult SaneDevice::ScanPage(void** block) {
   started_ = false;
   const std::string resolution = Value(SANE_NAME_SCAN_RESOLUTION);
   *block = BuildDib(frames, resolution.empty() ? 72 : std::atoi(resolution.c_str()));
+  if (!*block) lastError_ = "The scanner sent a picture of a kind or size this source cannot take";
   return *block ? PageResult::Done : PageResult::Failed;
 }
 

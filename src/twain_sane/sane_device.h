@@ -51,6 +51,8 @@ class SaneDevice {
   PageResult StartNextPage();
   // Ends the batch.
   void Cancel();
+  // SANE's text for the last failure of ScanPage or StartNextPage.
+  const std::string& LastError() const { return lastError_; }
 
  private:
   int FindOption(const char* name) const;
@@ -58,6 +60,7 @@ class SaneDevice {
   std::string name_;
   SANE_Handle handle_ = nullptr;
   bool started_ = false;
+  std::string lastError_;
 };
 
 }  // namespace pixtrel::twain_sane

@@ -84,6 +84,11 @@ SourceDialog::SourceDialog(SaneDevice& device, const DeviceInfo& info, std::func
   form->addRow(QStringLiteral("&Resolution (dpi):"), resolution_);
   form->addRow(QStringLiteral("&Source:"), source_);
   layout->addLayout(form);
+  status_ = new QLabel(dialog_);
+  status_->setObjectName(QStringLiteral("statusLabel"));
+  status_->setWordWrap(true);
+  status_->hide();
+  layout->addWidget(status_);
   auto* buttons = new QDialogButtonBox(dialog_);
   scanButton_ = buttons->addButton(QStringLiteral("&Scan"), QDialogButtonBox::AcceptRole);
   scanButton_->setObjectName(QStringLiteral("scanButton"));
@@ -94,6 +99,7 @@ SourceDialog::SourceDialog(SaneDevice& device, const DeviceInfo& info, std::func
   // Scan keeps the dialog open until the program disables the source.
   QObject::connect(scanButton_, &QPushButton::clicked, dialog_, [this, scan] {
     ApplyOptions();
+    SetStatus({});
     SetBusy(true);
     scan();
   });
@@ -109,6 +115,11 @@ void SourceDialog::ApplyOptions() {
   for (const auto& [option, box] : boxes)
     if (box->isEnabled()) device_.SetValue(option, box->currentText().toStdString());
   RememberOptions(device_);
+}
+
+void SourceDialog::SetStatus(const std::string& text) {
+  status_->setText(QString::fromStdString(text));
+  status_->setVisible(!text.empty());
 }
 
 void SourceDialog::SetBusy(bool busy) {

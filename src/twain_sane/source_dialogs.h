@@ -12,6 +12,7 @@
 
 class QDialog;
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 namespace pixtrel::twain_sane {
@@ -33,6 +34,8 @@ class SourceDialog {
 
   // While a scan runs the dialog takes no input.
   void SetBusy(bool busy);
+  // A line under the options: why the last scan failed; empty hides it.
+  void SetStatus(const std::string& text);
 
  private:
   void ApplyOptions();
@@ -43,6 +46,7 @@ class SourceDialog {
   QComboBox* resolution_;
   QComboBox* source_;
   QPushButton* scanButton_;
+  QLabel* status_;
 };
 
 }  // namespace pixtrel::twain_sane

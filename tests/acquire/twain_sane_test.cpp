@@ -127,6 +127,18 @@ TEST_F(TwainSaneTest, TheChoiceOfTheChooserIsTheDefaultSource) {
             "test:1");
 }
 
+TEST_F(TwainSaneTest, AScannerErrorWithoutADialogEndsTheScanWithNothing) {
+  Configure("test", "mode Color\nresolution 30\nread-status-code \"SANE_STATUS_IO_ERROR\"\n");
+  workspace_.SetImage(Bitmap(12, 8, pf24bit));
+  TwainAcquire twain(ui_, options_);
+  twain.Acquire();
+  EXPECT_TRUE(twain.Pictures().empty());
+  EXPECT_EQ(twain.State(), TwainAcquire::kNothingLoaded);
+  EXPECT_FALSE(TwainScan(workspace_, ui_, options_));
+  EXPECT_EQ(workspace_.Image().Width(), 12);
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
 TEST_F(TwainSaneTest, WithoutScannersTheDefaultSourceDoesNotOpen) {
   Configure("", "mode Color\n");
   EXPECT_FALSE(TwainScan(workspace_, ui_, options_));

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -155,6 +156,28 @@ TEST_F(TwainScanTest, CancellingTheChooserAndTheSourceDialogChangesNothing) {
   EXPECT_EQ(image.Width(), 20);
   EXPECT_EQ(image.Pixel(3, 3), RGB(1, 2, 3));
   EXPECT_EQ(Shown("SourceDialog"), nullptr);
+}
+
+TEST_F(TwainScanTest, AFailedScanSaysWhyInTheDialogWhichStaysForAnotherTry) {
+  QFile test(folder_.path() + "/test.conf");
+  ASSERT_TRUE(test.open(QIODevice::WriteOnly));
+  test.write("mode Color\nresolution 30\nread-status-code \"SANE_STATUS_IO_ERROR\"\n");
+  test.close();
+  QString status;
+  Scan([](QWidget* chooser) { QTest::keyClick(chooser, Qt::Key_Return); },
+       [&](QWidget* source) {
+         auto* label = source->findChild<QLabel*>("statusLabel");
+         if (!label->isVisible()) {
+           QTest::mouseClick(source->findChild<QPushButton*>("scanButton"), Qt::LeftButton);
+         } else {
+           status = label->text();
+           QTest::mouseClick(source->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+         }
+       });
+  EXPECT_EQ(sources_, 2);
+  EXPECT_EQ(status, "Scanning failed: Error during device I/O");
+  EXPECT_EQ(window_->CurrentWorkspace().Image().Width(), 20);
+  EXPECT_TRUE(answers_.messages.empty());
 }
 
 }  // namespace
