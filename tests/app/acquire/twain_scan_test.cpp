@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -18,11 +19,13 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "acquire/sane_test_support.h"
 #include "app/app_dialogs.h"
 #include "app/main_window.h"
 #include "core/scripted_interaction.h"
-#include "pnm_reference.h"
 
 namespace pixtrel {
 namespace {
@@ -37,22 +40,21 @@ QWidget* Shown(const char* name) {
 class TwainScanTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(folder_.isValid());
-    const QString path = folder_.path();
-    QFile dll(path + "/dll.conf");
-    ASSERT_TRUE(dll.open(QIODevice::WriteOnly));
-    dll.write("test\n");
-    dll.close();
-    QFile test(path + "/test.conf");
-    ASSERT_TRUE(test.open(QIODevice::WriteOnly));
-    test.write("number_of_devices 2\nmode Gray\nresolution 30\nbr_x 50.0\nbr_y 40.0\ntest-picture \"Color pattern\"\n");
-    test.close();
-    setenv("SANE_CONFIG_DIR", (path + ":").toLocal8Bit().constData(), 1);
-    setenv("XDG_CONFIG_HOME", (path + "/config").toLocal8Bit().constData(), 1);
+    ASSERT_TRUE(program_.isValid());
+    Configure("mode Gray\nresolution 30\nbr_x 50.0\nbr_y 40.0\ntest-picture \"Color pattern\"\n");
+    Start(&answers_, {PIXTREL_SANE_DSM});
+  }
+
+  void Configure(const std::string& testOptions) { sane_ = SaneConfiguration("test", testOptions); }
+
+  // The main window asking through interaction (nullptr: its own message
+  // boxes), scanning through the source managers given.
+  void Start(UserInteraction* interaction, std::vector<std::string> sourceManagers) {
+    window_.reset();
     ShellOptions options;
-    options.programPath = (path + "/pixtrel").toStdString();
-    options.interaction = &answers_;
-    options.twainSourceManagers = {PIXTREL_SANE_DSM};
+    options.programPath = (program_.path() + "/pixtrel").toStdString();
+    options.interaction = interaction;
+    options.twainSourceManagers = std::move(sourceManagers);
     window_ = std::make_unique<PixtrelF>(options, dialogs_);
     window_->CurrentWorkspace().SetImage(Bitmap(20, 10, pf24bit));
     window_->CurrentWorkspace().Image().Fill(RGB(1, 2, 3));
@@ -78,7 +80,8 @@ class TwainScanTest : public ::testing::Test {
     command->trigger();
   }
 
-  QTemporaryDir folder_;
+  QTemporaryDir program_;
+  QString sane_;
   ScriptedInteraction answers_;
   ScriptedAppDialogs dialogs_;
   std::unique_ptr<PixtrelF> window_;
@@ -128,7 +131,7 @@ TEST_F(TwainScanTest, TheChosenScannerScansTheTestPatternIntoTheWorkspace) {
   EXPECT_EQ(Shown("SourceDialog"), nullptr);
 
   const Reference reference =
-      Scanimage(folder_.path().toStdString(), "test:0", "--mode Color --resolution 50");
+      Scanimage(sane_.toStdString(), "test:0", "--mode Color --resolution 50");
   const Bitmap& image = window_->CurrentWorkspace().Image();
   ASSERT_EQ(image.Width(), reference.width);
   ASSERT_EQ(image.Height(), reference.height);
@@ -140,7 +143,7 @@ TEST_F(TwainScanTest, TheChosenScannerScansTheTestPatternIntoTheWorkspace) {
   EXPECT_FALSE(window_->CurrentWorkspace().UndoEnabled());
 
   // The dialog's options are the device's next start values.
-  QSettings settings(folder_.path() + "/config/pixtrel/twain-sane.conf", QSettings::IniFormat);
+  QSettings settings(sane_ + "/config/pixtrel/twain-sane.conf", QSettings::IniFormat);
   EXPECT_EQ(settings.value("default").toString(), "test:0");
   EXPECT_EQ(settings.value("device-test%3A0/mode").toString(), "Color");
   EXPECT_EQ(settings.value("device-test%3A0/resolution").toString(), "50");
@@ -158,11 +161,29 @@ TEST_F(TwainScanTest, CancellingTheChooserAndTheSourceDialogChangesNothing) {
   EXPECT_EQ(Shown("SourceDialog"), nullptr);
 }
 
+TEST_F(TwainScanTest, WithoutASourceManagerTwoTwainErrorBoxesShowAndNothingChanges) {
+  Start(nullptr, {"/nonexistent/libtwaindsm.so"});
+  QStringList shown;
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(widget);
+      if (!box || !box->isVisible()) continue;
+      shown << box->windowTitle() + ": " + box->text();
+      QTest::keyClick(box, Qt::Key_Return);
+    }
+  });
+  poll.start();
+  window_->findChild<QAction*>("TwainScan1")->trigger();
+  EXPECT_EQ(shown, QStringList({"TWAIN Error: Unable to load Source Manager (TWAIN_32.DLL)",
+                                "TWAIN Error: Unable to load Source Manager (TWAIN_32.DLL)"}));
+  EXPECT_EQ(window_->CurrentWorkspace().Image().Pixel(19, 9), RGB(1, 2, 3));
+  EXPECT_FALSE(window_->CurrentWorkspace().UndoEnabled());
+}
+
 TEST_F(TwainScanTest, AFailedScanSaysWhyInTheDialogWhichStaysForAnotherTry) {
-  QFile test(folder_.path() + "/test.conf");
-  ASSERT_TRUE(test.open(QIODevice::WriteOnly));
-  test.write("mode Color\nresolution 30\nread-status-code \"SANE_STATUS_IO_ERROR\"\n");
-  test.close();
+  Configure("mode Color\nresolution 30\nread-status-code \"SANE_STATUS_IO_ERROR\"\n");
   QString status;
   Scan([](QWidget* chooser) { QTest::keyClick(chooser, Qt::Key_Return); },
        [&](QWidget* source) {

@@ -1,7 +1,12 @@
-// scanimage's PNM output read back as colours, the reference the scanning
-// tests compare the workspace with.
+// What the scanning tests share: SANE's configuration for its test backend,
+// scanimage's PNM output read back as colours (the reference the workspace
+// is compared with).
 #pragma once
 
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +17,30 @@
 #include "core/color.h"
 
 namespace pixtrel {
+
+// The SANE configuration folder of the test program, one for the whole
+// process, since SANE reads where its configuration lives once for as long
+// as it stays loaded. It holds dll.conf with the given backends and
+// test.conf with the test backend's options; the source manager's own
+// settings (XDG_CONFIG_HOME) are emptied. Set the environment before the
+// first scan of the process.
+inline QString SaneConfiguration(const char* backends, const std::string& testOptions) {
+  static QTemporaryDir folder;
+  static const bool environment = [] {
+    setenv("SANE_CONFIG_DIR", (folder.path() + ":").toLocal8Bit().constData(), 1);
+    setenv("XDG_CONFIG_HOME", (folder.path() + "/config").toLocal8Bit().constData(), 1);
+    return true;
+  }();
+  static_cast<void>(environment);
+  QDir(folder.path() + "/config").removeRecursively();
+  QFile dll(folder.path() + "/dll.conf");
+  if (dll.open(QIODevice::WriteOnly)) dll.write((std::string(backends) + "\n").c_str());
+  dll.close();
+  QFile test(folder.path() + "/test.conf");
+  if (test.open(QIODevice::WriteOnly)) test.write(("number_of_devices 2\nthree-pass-order RGB\n" + testOptions).c_str());
+  test.close();
+  return folder.path();
+}
 
 // A picture read from scanimage's PNM output, as colours.
 struct Reference {

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "acquire/sane_test_support.h"
 #include "acquire/twain_acquire.h"
 #include "core/scripted_interaction.h"
-#include "pnm_reference.h"
 #include "workspace/workspace.h"
 
 namespace pixtrel {
@@ -25,29 +25,17 @@ namespace {
 class TwainSaneTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(folder_.isValid());
     Configure("test", "mode Color\ndepth 8\nresolution 40\ntest-picture \"Color pattern\"\n");
-    // The source manager remembers its default source and options here.
-    setenv("XDG_CONFIG_HOME", (folder_.path() + "/config").toLocal8Bit().constData(), 1);
-    setenv("SANE_CONFIG_DIR", (folder_.path() + ":").toLocal8Bit().constData(), 1);
     options_.sourceManagers = {PIXTREL_SANE_DSM};
   }
 
-  // dll.conf lists backends; test.conf sets the test backend's options.
+  // dll.conf lists backends; test.conf sets the test backend's options
+  // (over a page of 60 by 45 mm).
   void Configure(const char* backends, const std::string& testOptions) {
-    QFile dll(folder_.path() + "/dll.conf");
-    ASSERT_TRUE(dll.open(QIODevice::WriteOnly));
-    dll.write(backends);
-    dll.write("\n");
-    dll.close();
-    QFile test(folder_.path() + "/test.conf");
-    ASSERT_TRUE(test.open(QIODevice::WriteOnly));
-    test.write("number_of_devices 2\nthree-pass-order RGB\nbr_x 60.0\nbr_y 45.0\n");
-    test.write(testOptions.c_str());
-    test.close();
+    folder_ = SaneConfiguration(backends, "br_x 60.0\nbr_y 45.0\n" + testOptions);
   }
 
-  Reference Scanimage() { return pixtrel::Scanimage(folder_.path().toStdString(), "test:0"); }
+  Reference Scanimage() { return pixtrel::Scanimage(folder_.toStdString(), "test:0"); }
 
   void ExpectWorkspaceIs(const Reference& reference) {
     const Bitmap& image = workspace_.Image();
@@ -60,7 +48,7 @@ class TwainSaneTest : public ::testing::Test {
     EXPECT_EQ(differing, 0);
   }
 
-  QTemporaryDir folder_;
+  QString folder_;
   TwainOptions options_;
   ScriptedInteraction ui_;
   Workspace workspace_;
@@ -100,7 +88,7 @@ TEST_F(TwainSaneTest, GreyLineArtSixteenBitsThreePassAndHandScannerFramesArriveA
 
 TEST_F(TwainSaneTest, TheFeederDeliversPagesUntilItIsEmpty) {
   // The options the source's dialog would have remembered.
-  QSettings settings(folder_.path() + "/config/pixtrel/twain-sane.conf", QSettings::IniFormat);
+  QSettings settings(folder_ + "/config/pixtrel/twain-sane.conf", QSettings::IniFormat);
   settings.setValue("device-test%3A0/source", "Automatic Document Feeder");
   settings.sync();
   TwainAcquire twain(ui_, options_);
@@ -115,13 +103,13 @@ TEST_F(TwainSaneTest, TheFeederDeliversPagesUntilItIsEmpty) {
 TEST_F(TwainSaneTest, TheChoiceOfTheChooserIsTheDefaultSource) {
   TwainAcquire twain(ui_, options_);
   ASSERT_TRUE(twain.SelectImageSource());
-  QSettings settings(folder_.path() + "/config/pixtrel/twain-sane.conf", QSettings::IniFormat);
+  QSettings settings(folder_ + "/config/pixtrel/twain-sane.conf", QSettings::IniFormat);
   EXPECT_EQ(settings.value("default").toString(), "test:0");
   // test:1 chosen before (in the dialog) stays the default.
   settings.setValue("default", "test:1");
   settings.sync();
   ASSERT_TRUE(twain.SelectImageSource());
-  EXPECT_EQ(QSettings(folder_.path() + "/config/pixtrel/twain-sane.conf", QSettings::IniFormat)
+  EXPECT_EQ(QSettings(folder_ + "/config/pixtrel/twain-sane.conf", QSettings::IniFormat)
                 .value("default")
                 .toString(),
             "test:1");
