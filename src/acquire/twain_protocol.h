@@ -5,10 +5,11 @@
 //
 // What this platform adds to the published protocol, shared by the program
 // and every source manager it loads:
-// - A window (the parent of MSG_OPENDSM, the TW_USERINTERFACE hParent) is a
-//   QObject*: the program's proxy window. A source hands its notices
-//   (MSG_XFERREADY, MSG_CLOSEDSREQ) to the program by posting an event of its
-//   own type to that object.
+// - A window is a QObject*: the program's proxy window. MSG_OPENDSM and
+//   MSG_CLOSEDSM take a pointer to a variable holding it; TW_USERINTERFACE
+//   carries it in hParent. A source hands its notices (MSG_XFERREADY,
+//   MSG_CLOSEDSREQ) to the program by posting an event of a type of its own
+//   to that object, and takes back any it left there when it is disabled.
 // - The program offers every event of its loop to the source with
 //   MSG_PROCESSEVENT; TW_EVENT.pEvent then points to a TW_PLATFORMEVENT, the
 //   receiving QObject* and the QEvent*.

@@ -67,7 +67,8 @@ TEST_F(ShellTest, CommandMapInMenuOrder) {
   for (const QAction* action : window.menuBar()->actions()) menus << action->text();
   EXPECT_EQ(menus,
             QStringList({"&File", "&Edit", "&Options", "&Effects", "&Selection", "&Tools", "&Directories", "&Help"}));
-  EXPECT_EQ(Captions(window.MenuNamed("&File")), QStringList({"&New...", "&Open...", "O&verlay...", "Save &As..."}));
+  EXPECT_EQ(Captions(window.MenuNamed("&File")),
+            QStringList({"&New...", "&Open...", "O&verlay...", "Save &As...", "&Twain Scan..."}));
   EXPECT_EQ(Captions(window.MenuNamed("&Edit")),
             QStringList({"&Undo last", "Resize &Image...", "Make &Square", "&Crop to Selection", "Paint Shape",
                          "Paint &Overlay", "Shape as Overlay", "&Turn", "Copy to Clipboard",
