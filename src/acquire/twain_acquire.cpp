@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QObject>
 #include <QVariant>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -69,8 +70,9 @@ int DibPicture::Height() const {
   if (size_ < 12) return 0;
   if (ReadInt32(Data()) == 12) return ReadUInt16(Data() + 6);
   if (size_ < 40) return 0;
+  // Top-down pictures give a negative height.
   const std::int64_t height = ReadInt32(Data() + 8);
-  return static_cast<int>(height < 0 ? -height : height);
+  return static_cast<int>(std::min<std::int64_t>(height < 0 ? -height : height, INT32_MAX));
 }
 
 Bitmap DibPicture::ToBitmap() const {

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   void* block = std::malloc(size ? size : 1);
   if (size) std::memcpy(block, data, size);
   pixtrel::DibPicture picture(block);
-  unsigned sum = static_cast<unsigned>(picture.Width() + picture.Height());
+  unsigned sum = static_cast<unsigned>(picture.Width()) + static_cast<unsigned>(picture.Height());
   try {
     const pixtrel::Bitmap bitmap = picture.ToBitmap();
     for (int y = 0; y < bitmap.Height(); ++y) {
