@@ -30,6 +30,9 @@ packages=(
   # the drawing object on a session bus of its own in tests: dbus-run-session,
   # dbus-send and gdbus
   dbus-daemon dbus-session-bus-common dbus-bin libglib2.0-bin
+  # scanning: SANE for our TWAIN source manager; scanimage and the test
+  # backend (in libsane1) serve the tests as a real scanner
+  libsane-dev sane-utils
 )
 
 missing=()

@@ -60,9 +60,10 @@ class ReportingInteraction : public pixtrel::ScriptedInteraction {
     Report("message", text);
     ScriptedInteraction::ShowMessage(text);
   }
-  void ShowTitledMessage(const std::string& title, const std::string& text) override {
-    Report("title", title);
-    ScriptedInteraction::ShowTitledMessage(title, text);
+  void ShowMessageBox(const std::string& caption, const std::string& text) override {
+    Report("title", caption);
+    Report("message", text);
+    ScriptedInteraction::ShowMessageBox(caption, text);
   }
   bool Confirm(const std::string& text) override {
     Report("question", text);

@@ -33,6 +33,7 @@
 #include "app/qt_interaction.h"
 #include "app/shape_actions.h"
 #include "app/spy_window.h"
+#include "app/twain_scan_command.h"
 #include "app/workspace_view.h"
 #include "core/errors.h"
 #include "core/qimage_bitmap.h"
@@ -126,6 +127,7 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
       std::make_unique<CompositionActions>(workspace_, shape_, session_, UI(), dialogs_, view_, browser_, pages_, this);
   // The shape over the workspace, its tool bar above the image.
   shapes_ = std::make_unique<ShapeActions>(shape_, workspace_, *compositions_, UI(), dialogs_, view_, imageArea_, this);
+  twainScan_ = NewTwainScanCommand(this, workspace_, UI(), options.twainSourceManagers, programFolder_);
   batch_ = new BatchF(dialogs_, this);
   spy_ = new SpyF(this);
   // The icon manager: created now, shown on demand; images travel between
@@ -263,6 +265,7 @@ void PixtrelF::BuildMenus() {
   command(file, "&Open...", "Open1", "Ctrl+O", &PixtrelF::Open1Click);
   file->addAction(compositions_->openOverlay);
   command(file, "Save &As...", "SaveAs1", nullptr, &PixtrelF::SaveAs1Click);
+  file->addAction(twainScan_);
   file->addSeparator();
   file->addMenu(desktop_->recentMenu);
 
@@ -458,7 +461,7 @@ void PixtrelF::BatchNow1Click() {
     } catch (const Exception& error) {
       // The file the batch stopped at names the message box.
       if (error.File().empty()) throw;
-      UI().ShowTitledMessage(error.File(), ErrorText(error));
+      UI().ShowMessageBox(error.File(), ErrorText(error));
     }
   });
   SetBusy(false);

@@ -68,6 +68,8 @@ struct ShellOptions {
   // The interaction layer the window asks through (tests, the answer
   // script); nullptr: its own dialogs.
   UserInteraction* interaction = nullptr;
+  // The TWAIN source managers "&Twain Scan..." tries; empty: the program's own, then the system's.
+  std::vector<std::string> twainSourceManagers;
 };
 
 class PixtrelF : public QMainWindow {
@@ -194,6 +196,7 @@ class PixtrelF : public QMainWindow {
   QMenu* directoriesMenu_ = nullptr;
   QAction* giftrans_ = nullptr;
   FormatOptions* formatOptions_ = nullptr;
+  QAction* twainScan_ = nullptr;
   bool busy_ = false;
   bool settingsSaved_ = false;
 };

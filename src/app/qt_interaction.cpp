@@ -56,8 +56,8 @@ void QtInteraction::ShowMessage(const std::string& text) {
   box.exec();
 }
 
-void QtInteraction::ShowTitledMessage(const std::string& title, const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), MessageText(text), QMessageBox::Ok, parent_);
+void QtInteraction::ShowMessageBox(const std::string& caption, const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), MessageText(text), QMessageBox::Ok, parent_);
   box.exec();
 }
 

@@ -18,7 +18,7 @@ class QtInteraction : public UserInteraction {
   ~QtInteraction() override;
 
   void ShowMessage(const std::string& text) override;
-  void ShowTitledMessage(const std::string& title, const std::string& text) override;
+  void ShowMessageBox(const std::string& caption, const std::string& text) override;
   bool Confirm(const std::string& text) override;
   std::optional<std::string> InputQuery(const std::string& caption, const std::string& prompt,
                                         const std::string& value) override;

@@ -16,11 +16,15 @@ T TakeFront(std::deque<T>& queue, T fallback) {
 
 }  // namespace
 
-void ScriptedInteraction::ShowMessage(const std::string& text) { messages.push_back(text); }
+void ScriptedInteraction::ShowMessage(const std::string& text) {
+  messages.push_back(text);
+  captions.emplace_back();
+}
 
-void ScriptedInteraction::ShowTitledMessage(const std::string& title, const std::string& text) {
-  titles.push_back(title);
-  ShowMessage(text);
+void ScriptedInteraction::ShowMessageBox(const std::string& caption, const std::string& text) {
+  messages.push_back(text);
+  captions.push_back(caption);
+  titles.push_back(caption);
 }
 
 bool ScriptedInteraction::Confirm(const std::string& text) {

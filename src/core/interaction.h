@@ -18,10 +18,10 @@ class UserInteraction {
 
   // A plain message box.
   virtual void ShowMessage(const std::string& text) = 0;
-  // A message box whose title names what the message concerns (the file a
-  // batch stopped at); where there are no titles, the plain message.
-  virtual void ShowTitledMessage(const std::string& title, const std::string& text) {
-    (void)title;
+  // A message box under a caption of its own ("TWAIN Error", the file a batch
+  // stopped at); where there is no caption to show, the plain message.
+  virtual void ShowMessageBox(const std::string& caption, const std::string& text) {
+    static_cast<void>(caption);
     ShowMessage(text);
   }
   // A Yes/No confirmation box; true for Yes.

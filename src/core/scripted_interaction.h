@@ -15,8 +15,8 @@ namespace pixtrel {
 class ScriptedInteraction : public UserInteraction {
  public:
   void ShowMessage(const std::string& text) override;
-  // Records the title in titles, then shows the text as ShowMessage does.
-  void ShowTitledMessage(const std::string& title, const std::string& text) override;
+  // Recorded in messages, its caption in captions and titles.
+  void ShowMessageBox(const std::string& caption, const std::string& text) override;
   bool Confirm(const std::string& text) override;
   std::optional<std::string> InputQuery(const std::string& caption, const std::string& prompt,
                                         const std::string& value) override;
@@ -34,7 +34,9 @@ class ScriptedInteraction : public UserInteraction {
 
   // What the logic showed and asked, in order.
   std::vector<std::string> messages;
-  std::vector<std::string> titles;  // of the titled messages, in order
+  // The caption of every message: the program's own ("") or one given.
+  std::vector<std::string> captions;
+  std::vector<std::string> titles;  // the captions given, in order
   std::vector<std::string> questions;
   std::vector<std::string> prompts;
 };

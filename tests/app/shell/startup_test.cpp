@@ -67,8 +67,8 @@ TEST_F(ShellTest, CommandMapInMenuOrder) {
   for (const QAction* action : window.menuBar()->actions()) menus << action->text();
   EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Options", "&Effects", "&Selection", "&Tools", "&Directories",
                                 "&View", "&Help"}));
-  EXPECT_EQ(Captions(window.MenuNamed("&File")),
-            QStringList({"&New...", "&Capture...", "&Open...", "O&verlay...", "Save &As...", "Recent &Files"}));
+  EXPECT_EQ(Captions(window.MenuNamed("&File")), QStringList({"&New...", "&Capture...", "&Open...", "O&verlay...",
+                                                             "Save &As...", "&Twain Scan...", "Recent &Files"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Edit")),
             QStringList({"&Undo last", "Resize &Image...", "Make &Square", "&Crop to Selection", "Paint Shape",
                          "Paint &Overlay", "Shape as Overlay", "&Turn", "Copy to Clipboard",
