@@ -20,6 +20,7 @@
 
 #include "app/app_dialogs.h"
 #include "app/batch_window.h"
+#include "app/browser_page.h"
 #include "app/commands.h"
 #include "app/edit_actions.h"
 #include "app/file_browser.h"
@@ -28,6 +29,7 @@
 #include "app/icona_lib_window.h"
 #include "app/jpeg_preview_window.h"
 #include "app/overlay_actions.h"
+#include "app/png_page.h"
 #include "app/qt_interaction.h"
 #include "app/shape_actions.h"
 #include "app/workspace_view.h"
@@ -121,6 +123,11 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
       std::make_unique<CompositionActions>(workspace_, shape_, session_, UI(), dialogs_, view_, browser_, pages_, this);
   // The shape over the workspace, its tool bar above the image.
   shapes_ = std::make_unique<ShapeActions>(shape_, workspace_, *compositions_, UI(), dialogs_, view_, imageArea_, this);
+  // The "Browser" tab: its pages draw through the window's drawing object.
+  board_ = NewBoard();
+  webPage_ = new BrowserPage({*board_, workspace_, session_, compositions_->PngState(), shape_, UI(), dialogs_},
+                             programFolder_, pages_, browser_, this);
+  compositions_->Png()->PopupMenu()->addAction(webPage_->previewInBrowser);
   batch_ = new BatchF(dialogs_, this);
   // The icon manager: created now, shown on demand; images travel between
   // it and the workspace.
@@ -137,7 +144,6 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   BuildMenus();
   connect(edits_->JpegWindow(), &JpegPreviewWindow::qualityChanged, this,
           [this](int quality) { session_.conversion.jpegQuality = quality; });
-  board_ = NewBoard();
 
   // The colour dialog's custom colours.
   if (QFileInfo::exists(Q(customColorsFile_))) interaction_->LoadCustomColors(customColorsFile_);
@@ -229,8 +235,6 @@ void PixtrelF::BuildLayout() {
 
   connect(view_, &WorkspaceView::mouseStatus, status_[1], &QLabel::setText);
   connect(browser_, &FileBrowser::fileActivated, this, &PixtrelF::filesDblClick);
-  // A single click previews the file on the "Browser" tab once that tab exists;
-  // until then it only selects.
   connect(pngmemo_, &QPlainTextEdit::textChanged, this,
           [this] { session_.conversion.pngText = PngText(pngmemo_->toPlainText()); });
 }
@@ -298,8 +302,10 @@ void PixtrelF::BuildMenus() {
   tools->addAction(e.jpgOptimize);
   tools->addAction(compositions_->pngTransparency);
   command(tools, "&ICON Manager", "IconManager1", nullptr, &PixtrelF::IconManager1Click);
+  tools->addActions({webPage_->previewTiled, webPage_->previewTransparent});
   tools->addMenu(e.effectSettings);
   command(tools, "&Refresh Files", "RefreshFiles1", "F12", &PixtrelF::RefreshFiles);
+  tools->addAction(webPage_->loadWizard);
 
   directoriesMenu_ = menuBar()->addMenu(QStringLiteral("&Directories"));
   directoriesMenu_->setObjectName(QStringLiteral("Directories1"));

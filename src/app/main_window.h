@@ -32,6 +32,7 @@ namespace pixtrel {
 
 class AppDialogs;
 class BatchF;
+class BrowserPage;
 class CompositionActions;
 class EditActions;
 class FileBrowser;
@@ -106,6 +107,8 @@ class PixtrelF : public QMainWindow {
   // The shape's widget, pop-up menu, tool bar and commands.
   ShapeActions* Shapes() const { return shapes_.get(); }
   WorkspaceView* View() const { return view_; }
+  // The "Browser" tab with its previews and wizards.
+  BrowserPage* WebPage() const { return webPage_; }
   BatchF* BatchWindow() const { return batch_; }
   IconaLibF* IconManagerWindow() const { return iconaLib_; }
   QPlainTextEdit* PngMemo() const { return pngmemo_; }
@@ -176,6 +179,7 @@ class PixtrelF : public QMainWindow {
   std::unique_ptr<ShapeActions> shapes_;
   QBoxLayout* imageArea_ = nullptr;
   BatchF* batch_ = nullptr;
+  BrowserPage* webPage_ = nullptr;
   IconaLibF* iconaLib_ = nullptr;
   QMenu* directoriesMenu_ = nullptr;
   QAction* giftrans_ = nullptr;
