@@ -93,6 +93,16 @@ TEST_F(BrowserPageTest, TheTabFollowsImageAndTheMenusHoldTheCommands) {
   EXPECT_TRUE(tools.contains(Page().previewTransparent));
   EXPECT_EQ(tools.back(), Page().loadWizard);
   EXPECT_TRUE(window.Compositions()->Png()->PopupMenu()->actions().contains(Page().previewInBrowser));
+
+  // The key F9 stamps the shape and opens no dialog.
+  ShowActive();
+  QTest::keyClick(&window, Qt::Key_F9);
+  EXPECT_TRUE(dialogs_.requests.empty());
+  // F2 is "preview tiled".
+  SetWhiteImage(20, 20);
+  QTest::keyClick(&window, Qt::Key_F2);
+  EXPECT_EQ(window.Pages()->currentWidget(), &View());
+  EXPECT_TRUE(QFileInfo::exists(Program("tiled.html")));
 }
 
 TEST_F(BrowserPageTest, ExternalIsTheBoardSynchronously) {
