@@ -19,7 +19,7 @@ packages=(
   imagemagick libvips-tools pngcheck gifsicle libtiff-tools icoutils netpbm hyperfine
   python3-pil
   # headless runs (xdotool types into the desktop program in its end-to-end test)
-  xvfb xauth xdotool
+  xvfb xauth xdotool x11-utils
   # the drawing object on a session bus of its own in tests: dbus-run-session,
   # dbus-send and gdbus
   dbus-daemon dbus-session-bus-common dbus-bin libglib2.0-bin

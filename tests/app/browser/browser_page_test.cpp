@@ -3,7 +3,9 @@
 // shipped wizards draw on the workspace; the previews write their files and
 // show them; the file list's single click shows images while the tab is in
 // front.
+#include <QContextMenuEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QVariant>
 #include <QWebEngineView>
@@ -215,6 +217,13 @@ TEST_F(BrowserPageTest, PreviewsWriteTheirFilesAndShowThem) {
 
   // The PNG tab's image, shown by the shipped page.
   window.Pages()->setCurrentWidget(window.Compositions()->Png());
+  auto* picture = window.Compositions()->Png()->findChild<QWidget*>(QStringLiteral("PngImage"));
+  ASSERT_TRUE(picture);
+  QContextMenuEvent menuKey(QContextMenuEvent::Mouse, QPoint(5, 5), picture->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(picture, &menuKey);
+  QMenu* popup = window.Compositions()->Png()->PopupMenu();
+  QTRY_VERIFY(popup->isVisible());
+  popup->close();
   Page().previewInBrowser->trigger();
   EXPECT_EQ(window.Pages()->currentWidget(), &View());
   WaitLoaded(loaded);
