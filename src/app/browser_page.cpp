@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -62,15 +63,16 @@ BrowserPage::BrowserPage(const Parts& parts, const std::string& programFolder, Q
   folders_.shipped = ShippedDataFolder(programFolder);
   folders_.writable = WritableDataFolder(programFolder);
 
-  view_ = new QWebEngineView;
-  view_->setObjectName(QStringLiteral("browser"));
-  // A profile of the window's own that keeps nothing on disk; it outlives
-  // the view and its page.
-  auto* profile = new QWebEngineProfile(this);
-  // The previews rewrite their files under the same names: nothing is kept.
-  profile->setHttpCacheType(QWebEngineProfile::NoCache);
-  view_->setPage(new BoardWebPage(parts_.board, parts_.ui, profile, view_));
-  pages_->insertTab(1, view_, QStringLiteral("Browser"));
+  // The engine starts when the tab is first shown or a page first asked
+  // for: a session that never uses the tab does not start it.
+  tab_ = new QWidget;
+  tab_->setObjectName(QStringLiteral("BrowserTab"));
+  auto* layout = new QVBoxLayout(tab_);
+  layout->setContentsMargins(0, 0, 0, 0);
+  pages_->insertTab(1, tab_, QStringLiteral("Browser"));
+  connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
+    if (pages_->widget(index) == tab_) View();
+  });
 
   previewTiled = NewCommand(this, "preview tiled", "previewtiled1", "F2");
   previewTransparent = NewCommand(this, "preview transparent", "previewtransparent1", "Ctrl+F2");
@@ -85,14 +87,27 @@ BrowserPage::BrowserPage(const Parts& parts, const std::string& programFolder, Q
   connect(files, &FileBrowser::fileClicked, this, &BrowserPage::FilesClick);
 }
 
+QWebEngineView* BrowserPage::View() {
+  if (view_) return view_;
+  view_ = new QWebEngineView;
+  view_->setObjectName(QStringLiteral("browser"));
+  auto* profile = new QWebEngineProfile(this);
+  // The previews rewrite their files under the same names: nothing is kept.
+  profile->setHttpCacheType(QWebEngineProfile::NoCache);
+  view_->setPage(new BoardWebPage(parts_.board, parts_.ui, profile, view_));
+  tab_->layout()->addWidget(view_);
+  return view_;
+}
+
 void BrowserPage::ShowPage(const std::string& path) {
+  QWebEngineView* view = View();
   const QUrl url = QUrl::fromLocalFile(QFileInfo(QString::fromStdString(path)).absoluteFilePath());
   // The same page again has new files behind it: read them afresh.
-  if (url == view_->url())
-    view_->triggerPageAction(QWebEnginePage::ReloadAndBypassCache);
+  if (url == view->url())
+    view->triggerPageAction(QWebEnginePage::ReloadAndBypassCache);
   else
-    view_->load(url);
-  pages_->setCurrentWidget(view_);
+    view->load(url);
+  pages_->setCurrentWidget(tab_);
 }
 
 void BrowserPage::Preview(const std::function<std::string()>& write) {
@@ -124,7 +139,7 @@ void BrowserPage::LoadWizard1Click() {
 }
 
 void BrowserPage::FilesClick(const QString& path) {
-  if (pages_->currentWidget() != view_) return;
+  if (pages_->currentWidget() != tab_) return;
   if (automation::ShowsInBrowser(path.toStdString())) ShowPage(path.toStdString());
 }
 

@@ -85,7 +85,10 @@ class BrowserPage : public QObject {
   void LoadWizard1Click();
   void FilesClick(const QString& path);
 
-  QWebEngineView* View() const { return view_; }
+  // The tab, and the web view in it, made (and the engine started) at the
+  // first call.
+  QWidget* Tab() const { return tab_; }
+  QWebEngineView* View();
   const automation::PreviewFolders& Folders() const { return folders_; }
 
  private:
@@ -96,7 +99,8 @@ class BrowserPage : public QObject {
   automation::PreviewFolders folders_;
   QTabWidget* pages_;
   QWidget* window_;
-  QWebEngineView* view_;
+  QWidget* tab_;
+  QWebEngineView* view_ = nullptr;
 };
 
 }  // namespace pixtrel

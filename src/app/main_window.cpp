@@ -168,6 +168,8 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
 }
 
 PixtrelF::~PixtrelF() {
+  // Tabs going away change the current one: the web engine must not start now.
+  pages_->disconnect(webPage_);
   shapes_.reset();
   compositions_.reset();
   edits_.reset();
