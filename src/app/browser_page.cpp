@@ -1,5 +1,6 @@
 #include "app/browser_page.h"
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QUrl>
@@ -10,7 +11,6 @@
 #include <QWebEngineSettings>
 #include <cstdlib>
 #include <optional>
-#include <unistd.h>
 
 #include "app/app_dialogs.h"
 #include "app/commands.h"
@@ -27,8 +27,7 @@ void PrepareWebEngine() {
   if (::geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
 }
 
-BoardWebPage::BoardWebPage(automation::Board& board, UserInteraction& ui, QWebEngineProfile* profile,
-                           QObject* parent)
+BoardWebPage::BoardWebPage(automation::Board& board, UserInteraction& ui, QWebEngineProfile* profile, QObject* parent)
     : QWebEnginePage(profile, parent), board_(board), ui_(ui) {
   QWebEngineScript bridge;
   bridge.setName(QStringLiteral("pixtrel-board"));
@@ -117,15 +116,12 @@ void BrowserPage::Preview(const std::function<std::string()>& write) {
 }
 
 void BrowserPage::previewtiled1Click() {
-  Preview([this] {
-    return automation::PreviewTiled(parts_.workspace.Image(), parts_.session.conversion, folders_);
-  });
+  Preview([this] { return automation::PreviewTiled(parts_.workspace.Image(), parts_.session.conversion, folders_); });
 }
 
 void BrowserPage::previewtransparent1Click() {
-  Preview([this] {
-    return automation::PreviewTransparent(parts_.workspace.Image(), parts_.session.conversion, folders_);
-  });
+  Preview(
+      [this] { return automation::PreviewTransparent(parts_.workspace.Image(), parts_.session.conversion, folders_); });
 }
 
 void BrowserPage::PreviewinBrowser1Click() {

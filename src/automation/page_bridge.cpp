@@ -156,7 +156,8 @@ std::string AnswerBridgeCall(Board& board, std::string_view json) {
   if (!status) return Failure(status.message);
   QJsonObject answer{{QStringLiteral("ok"), true}};
   if (member->result == ResultKind::Integer) answer.insert(QStringLiteral("result"), result.ToInteger());
-  if (member->result == ResultKind::Text) answer.insert(QStringLiteral("result"), QString::fromStdString(result.ToText()));
+  if (member->result == ResultKind::Text)
+    answer.insert(QStringLiteral("result"), QString::fromStdString(result.ToText()));
   return Answer(answer);
 }
 

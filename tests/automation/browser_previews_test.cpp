@@ -62,14 +62,15 @@ TEST(BrowserPreviews, TransparentReplacesTheTiledPageAndIsTransparentWithTheOpti
   PreviewTiled(Picture(), options, InOne(dir));
   const std::string page = PreviewTransparent(Picture(), options, InOne(dir));
   EXPECT_EQ(page, dir + "/tiled.html");
-  EXPECT_EQ(ReadText(page), "<html><head><title>test tiling</title></head><body bgcolor=\"black\"><img "
-                            "src=\"transparent.gif\"></body></html>");
+  EXPECT_EQ(ReadText(page),
+            "<html><head><title>test tiling</title></head><body bgcolor=\"black\"><img "
+            "src=\"transparent.gif\"></body></html>");
 
   // The peer sees the bottom-left colour (white) transparent and the others
   // opaque.
   const std::string gif = dir + "/transparent.gif";
-  const test::CommandResult alpha = test::RunCommand(
-      "convert '" + gif + "' -format '%[fx:p{0,h-1}.a] %[fx:p{5,5}.a] %[fx:p{30,15}.a]' info: 2>&1");
+  const test::CommandResult alpha =
+      test::RunCommand("convert '" + gif + "' -format '%[fx:p{0,h-1}.a] %[fx:p{5,5}.a] %[fx:p{30,15}.a]' info: 2>&1");
   ASSERT_EQ(alpha.exitCode, 0) << alpha.output;
   EXPECT_EQ(alpha.output, "0 1 1");
   const test::CommandResult info = test::RunCommand("gifsicle --info '" + gif + "' 2>&1");
@@ -120,8 +121,8 @@ TEST(BrowserPreviews, SingleClickShowsOnlyTheListedExtensions) {
   for (const char* shown : {"/a/b.png", "/a/b.PNG", "/a/b.Jpg", "/a/b.gif", "/a/b.bmp", "/a/b.wmf", "/a/b.emf",
                             "/a/b.svg", "/a/b.vml", "/a/x.tif.png"})
     EXPECT_TRUE(ShowsInBrowser(shown)) << shown;
-  for (const char* not_shown : {"/a/b.tif", "/a/b.jpeg", "/a/b.ico", "/a/b.", "/a/b", "/a.png/b", "/a/b.pn",
-                                "/a/b.png]", "/a/b.g", "/a/b.mp"})
+  for (const char* not_shown :
+       {"/a/b.tif", "/a/b.jpeg", "/a/b.ico", "/a/b.", "/a/b", "/a.png/b", "/a/b.pn", "/a/b.png]", "/a/b.g", "/a/b.mp"})
     EXPECT_FALSE(ShowsInBrowser(not_shown)) << not_shown;
   EXPECT_EQ(WizardFolder(PreviewFolders{"/opt/p/share/pixtrel/", "/home/u/"}), "/opt/p/share/pixtrel/wizards");
   EXPECT_STREQ(kWizardFilter, "Pixtrel Wizards (*-wizard.html)|*-wizard.html");

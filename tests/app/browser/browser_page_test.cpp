@@ -23,9 +23,7 @@
 // data (and a font configuration it asks for) until the process ends. These
 // are the engine's and let pass in this program only.
 extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libQt6WebEngineCore.so\nleak:libfontconfig.so\n";
-}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libQt6WebEngineCore.so\nleak:libfontconfig.so\n"; }
 
 namespace pixtrel::test {
 namespace {
@@ -129,13 +127,12 @@ TEST_F(BrowserPageTest, ExternalIsTheBoardSynchronously) {
   Load(Program("wizards/frame-wizard.html"));
 
   EXPECT_EQ(Js(QStringLiteral("typeof window.external.ImageWidth()")).toString(), QStringLiteral("number"));
-  EXPECT_EQ(Js(QStringLiteral("window.external.ImageWidth() * 1000 + window.external.imageheight()")).toInt(),
-            120080);
+  EXPECT_EQ(Js(QStringLiteral("window.external.ImageWidth() * 1000 + window.external.imageheight()")).toInt(), 120080);
   // A failing call throws with the member's message, and nothing after it runs.
-  const QString thrown = Js(QStringLiteral(
-                                "var after = 0; try { window.external.Line('x', 0, 9, 9); after = 1; 'returned' }"
-                                " catch (e) { (e instanceof Error) + ' ' + after + ' ' + e.message }"))
-                             .toString();
+  const QString thrown =
+      Js(QStringLiteral("var after = 0; try { window.external.Line('x', 0, 9, 9); after = 1; 'returned' }"
+                        " catch (e) { (e instanceof Error) + ' ' + after + ' ' + e.message }"))
+          .toString();
   EXPECT_TRUE(thrown.startsWith(QStringLiteral("true 0 The value cannot be read as a number"))) << thrown.toStdString();
   // The heading is a read-write property, halves to even.
   EXPECT_EQ(Js(QStringLiteral("window.external.angle = 22.5; window.external.angle")).toInt(), 22);
@@ -227,8 +224,8 @@ TEST_F(BrowserPageTest, PreviewsWriteTheirFilesAndShowThem) {
   WaitLoaded(loaded);
   EXPECT_EQ(View().url(), QUrl::fromLocalFile(Program("tiled.html")));
   EXPECT_EQ(Js(QStringLiteral("document.body.getAttribute('bgcolor')")).toString(), QStringLiteral("black"));
-  QTRY_COMPARE_WITH_TIMEOUT(Js(QStringLiteral("document.images[0].complete && document.images[0].naturalWidth")).toInt(),
-                            60, kLoadTimeout);
+  QTRY_COMPARE_WITH_TIMEOUT(
+      Js(QStringLiteral("document.images[0].complete && document.images[0].naturalWidth")).toInt(), 60, kLoadTimeout);
   EXPECT_EQ(ReadText(Program("tiled.html")).indexOf("transparent.gif") > 0, true);
 
   // The PNG tab's image, shown by the shipped page.
@@ -244,8 +241,8 @@ TEST_F(BrowserPageTest, PreviewsWriteTheirFilesAndShowThem) {
   EXPECT_EQ(window.Pages()->currentWidget(), Page().Tab());
   WaitLoaded(loaded);
   EXPECT_EQ(View().url(), QUrl::fromLocalFile(Program("preview-png.html")));
-  QTRY_COMPARE_WITH_TIMEOUT(Js(QStringLiteral("document.images[0].complete && document.images[0].naturalWidth")).toInt(),
-                            60, kLoadTimeout);
+  QTRY_COMPARE_WITH_TIMEOUT(
+      Js(QStringLiteral("document.images[0].complete && document.images[0].naturalWidth")).toInt(), 60, kLoadTimeout);
 
   // With no image there is nothing to preview: a message, and the page stays.
   window.CurrentWorkspace().SetImage(Bitmap());
