@@ -7,6 +7,8 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config git ccache
   qt6-base-dev libgl-dev
+  # the "Browser" tab of the desktop program
+  qt6-webengine-dev
   libjpeg62-turbo-dev zlib1g-dev libcrypto++-dev
   libwebp-dev libheif-dev libavif-dev liblcms2-dev
   libgtest-dev libgmock-dev

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/app_dialogs.h"
+#include "app/browser_page.h"
 #include "app/file_browser.h"
 #include "app/guarded.h"
 #include "app/main_window.h"
@@ -98,6 +99,7 @@ std::vector<std::string> ReadLines(const QString& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  pixtrel::PrepareWebEngine();
   PixtrelApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("pixtrel"));
   QApplication::setApplicationDisplayName(QStringLiteral("Pixtrel 11"));

@@ -20,6 +20,7 @@
 
 #include "app/app_dialogs.h"
 #include "app/batch_window.h"
+#include "app/browser_page.h"
 #include "app/commands.h"
 #include "app/desktop_actions.h"
 #include "app/edit_actions.h"
@@ -30,6 +31,7 @@
 #include "app/icona_lib_window.h"
 #include "app/jpeg_preview_window.h"
 #include "app/overlay_actions.h"
+#include "app/png_page.h"
 #include "app/qt_interaction.h"
 #include "app/shape_actions.h"
 #include "app/spy_window.h"
@@ -128,6 +130,11 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   // The shape over the workspace, its tool bar above the image.
   shapes_ = std::make_unique<ShapeActions>(shape_, workspace_, *compositions_, UI(), dialogs_, view_, imageArea_, this);
   twainScan_ = NewTwainScanCommand(this, workspace_, UI(), options.twainSourceManagers, programFolder_);
+  // The "Browser" tab: its pages draw through the window's drawing object.
+  board_ = NewBoard();
+  webPage_ = new BrowserPage({*board_, workspace_, session_, compositions_->PngState(), shape_, UI(), dialogs_},
+                             programFolder_, pages_, browser_, this);
+  compositions_->Png()->PopupMenu()->addAction(webPage_->previewInBrowser);
   batch_ = new BatchF(dialogs_, this);
   spy_ = new SpyF(this);
   // The icon manager: created now, shown on demand; images travel between
@@ -148,7 +155,6 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
   BuildMenus();
   connect(edits_->JpegWindow(), &JpegPreviewWindow::qualityChanged, this,
           [this](int quality) { session_.conversion.jpegQuality = quality; });
-  board_ = NewBoard();
 
   // The colour dialog's custom colours.
   if (QFileInfo::exists(Q(customColorsFile_))) interaction_->LoadCustomColors(customColorsFile_);
@@ -175,6 +181,8 @@ PixtrelF::PixtrelF(const ShellOptions& options, AppDialogs& dialogs, QWidget* pa
 
 PixtrelF::~PixtrelF() {
   desktop_.reset();
+  // Tabs going away change the current one: the web engine must not start now.
+  pages_->disconnect(webPage_);
   shapes_.reset();
   compositions_.reset();
   edits_.reset();
@@ -242,8 +250,6 @@ void PixtrelF::BuildLayout() {
 
   connect(view_, &WorkspaceView::mouseStatus, status_[1], &QLabel::setText);
   connect(browser_, &FileBrowser::fileActivated, this, &PixtrelF::filesDblClick);
-  // A single click previews the file on the "Browser" tab once that tab exists;
-  // until then it only selects.
   connect(pngmemo_, &QPlainTextEdit::textChanged, this,
           [this] { session_.conversion.pngText = PngText(pngmemo_->toPlainText()); });
 }
@@ -317,8 +323,10 @@ void PixtrelF::BuildMenus() {
   tools->addAction(e.jpgOptimize);
   tools->addAction(compositions_->pngTransparency);
   command(tools, "&ICON Manager", "IconManager1", nullptr, &PixtrelF::IconManager1Click);
+  tools->addActions({webPage_->previewTiled, webPage_->previewTransparent});
   tools->addMenu(e.effectSettings);
   command(tools, "&Refresh Files", "RefreshFiles1", "F12", &PixtrelF::RefreshFiles);
+  tools->addAction(webPage_->loadWizard);
 
   directoriesMenu_ = menuBar()->addMenu(QStringLiteral("&Directories"));
   directoriesMenu_->setObjectName(QStringLiteral("Directories1"));

@@ -32,6 +32,7 @@ namespace pixtrel {
 
 class AppDialogs;
 class BatchF;
+class BrowserPage;
 class CompositionActions;
 class DesktopActions;
 class EditActions;
@@ -115,6 +116,8 @@ class PixtrelF : public QMainWindow {
   WorkspaceView* View() const { return view_; }
   // Zoom, the caption, recent files, drops, next and previous picture.
   DesktopActions* Desktop() const { return desktop_.get(); }
+  // The "Browser" tab with its previews and wizards.
+  BrowserPage* WebPage() const { return webPage_; }
   BatchF* BatchWindow() const { return batch_; }
   SpyF* CaptureWindow() const { return spy_; }
   IconaLibF* IconManagerWindow() const { return iconaLib_; }
@@ -192,6 +195,7 @@ class PixtrelF : public QMainWindow {
   QBoxLayout* imageArea_ = nullptr;
   BatchF* batch_ = nullptr;
   SpyF* spy_ = nullptr;
+  BrowserPage* webPage_ = nullptr;
   IconaLibF* iconaLib_ = nullptr;
   QMenu* directoriesMenu_ = nullptr;
   QAction* giftrans_ = nullptr;

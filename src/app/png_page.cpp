@@ -51,6 +51,11 @@ PngPage::PngPage(PngTransparency& state, shapes::ZepShape& shape, UserInteractio
   picture_ = new QLabel;
   picture_->setObjectName(QStringLiteral("PngImage"));
   scroll->setWidget(picture_);
+  popup_ = new QMenu(this);
+  picture_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(picture_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    if (!popup_->isEmpty()) popup_->popup(picture_->mapToGlobal(at));
+  });
   layout->addWidget(scroll, 1);
   ShowMode();
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QWidget>
@@ -43,6 +44,8 @@ class PngPage : public QWidget {
   QScrollBar* AlphaBar() const { return bar_; }
   QPushButton* SaveButton() const { return save_; }
   const Bitmap& Preview() const { return preview_; }
+  // The preview's pop-up menu ("Preview in Browser"); the window fills it.
+  QMenu* PopupMenu() const { return popup_; }
 
  private:
   void ShowPreview();
@@ -58,6 +61,7 @@ class PngPage : public QWidget {
   QLabel* level_;
   QPushButton* save_;
   QLabel* picture_;
+  QMenu* popup_;
   Bitmap preview_;
 };
 

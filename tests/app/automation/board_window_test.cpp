@@ -38,8 +38,9 @@ TEST_F(BoardWindowTest, DrawsOnTheShownImageAndItsNewImageIsUndone) {
   ASSERT_TRUE(window.NewBoard()->get_angle(heading));
   EXPECT_EQ(heading.ToInteger(), 24);
 
-  window.Pages()->addTab(new QLabel(QStringLiteral("elsewhere")), QStringLiteral("Browser"));
-  window.Pages()->setCurrentIndex(1);
+  auto* elsewhere = new QLabel(QStringLiteral("elsewhere"));
+  window.Pages()->addTab(elsewhere, QStringLiteral("Elsewhere"));
+  window.Pages()->setCurrentWidget(elsewhere);
   ASSERT_TRUE(board.ShowImage());
   EXPECT_EQ(window.Pages()->currentIndex(), 0);
 

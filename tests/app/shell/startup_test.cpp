@@ -32,10 +32,11 @@ TEST_F(ShellTest, StartsInProgramFolderWhenLastDirIsGone) {
   PixtrelF& window = Start();
   EXPECT_EQ(window.Browser()->Folder(), program_);
   EXPECT_EQ(window.windowTitle(), "Pixtrel 11");
-  ASSERT_EQ(window.Pages()->count(), 3);
+  ASSERT_EQ(window.Pages()->count(), 4);
   EXPECT_EQ(window.Pages()->tabText(0), "Image");
-  EXPECT_EQ(window.Pages()->tabText(1), "PNG");
-  EXPECT_EQ(window.Pages()->tabText(2), "Blender");
+  EXPECT_EQ(window.Pages()->tabText(1), "Browser");
+  EXPECT_EQ(window.Pages()->tabText(2), "PNG");
+  EXPECT_EQ(window.Pages()->tabText(3), "Blender");
   EXPECT_EQ(window.Pages()->currentIndex(), 0);
   Close();
   // The exit sequence writes the folder shown and the untouched "batchDir".
@@ -78,8 +79,9 @@ TEST_F(ShellTest, CommandMapInMenuOrder) {
                          "View &Batch directory", "Apply EXIF &Orientation", "Keep &Metadata", "Convert to s&RGB"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Selection")),
             QStringList({"Select &None", "&1  16x16", "&2  32x32", "&3  64x64", "&4 All", "View as Icon"}));
-  EXPECT_EQ(Captions(window.MenuNamed("&Tools")), QStringList({"&GIF optimize", "&JPG optimize", "&PNG Transparency",
-                                                               "&ICON Manager", "Effect Settings", "&Refresh Files"}));
+  EXPECT_EQ(Captions(window.MenuNamed("&Tools")),
+            QStringList({"&GIF optimize", "&JPG optimize", "&PNG Transparency", "&ICON Manager", "preview tiled",
+                         "preview transparent", "Effect Settings", "&Refresh Files", "Load Wizard...\tF9"}));
   EXPECT_EQ(Captions(window.MenuNamed("&Help")), QStringList({"&Contents", "&About", "on the &Web"}));
   EXPECT_TRUE(Captions(window.MenuNamed("&Directories")).isEmpty());
   EXPECT_EQ(Captions(window.Browser()->FileMenu()), QStringList({"&Convert", "&Delete", "&Overlay", "&Refresh"}));
