@@ -15,6 +15,7 @@ packages=(
   fonts-dejavu-core
   # peers for tests and benchmarks
   imagemagick libvips-tools pngcheck gifsicle libtiff-tools icoutils netpbm hyperfine
+  libjpeg-turbo-progs
   python3-pil
   # headless runs (xdotool types into the desktop program in its end-to-end test)
   xvfb xauth xdotool
