@@ -6,7 +6,8 @@
 # machine's load (uptime) is printed at the start and at the end.
 #
 #   bench/all.sh [BUILD_DIR]          (default: build)
-#   RUNS=10 bench/all.sh              runs per command (default 5; start-up 20x)
+#   RUNS=10 bench/all.sh              runs per command (default 5; start-up 20x,
+#                                     the batch BATCH_RUNS, default 1)
 #   ONLY='startup|resize' bench/all.sh   only the workloads matching
 #
 # The pictures are those of bench/run.sh (a 12-megapixel photo, made once
@@ -45,6 +46,8 @@ fi
 [[ -s $bmp ]] || "$im" "$jpg" -type TrueColor "BMP3:$bmp"
 jpg24="$data/photo-24mp.jpg"
 [[ -s $jpg24 ]] || "$im" "$jpg" -resize '6000x4000!' -sampling-factor 2x2 -quality 90 "$jpg24"
+vimage="$data/photo-12mp.v"
+[[ -s $vimage ]] || vips copy "$jpg" "$vimage"
 tiny="$data/1x1.bmp"
 [[ -s $tiny ]] || "$im" -size 1x1 xc:teal -type TrueColor "BMP3:$tiny"
 
@@ -84,37 +87,52 @@ peak() {
 
 rows="$work/rows.tsv"
 : > "$rows"
-# pair NAME GOAL RUNS PEER-NAME PIXTREL-COMMAND PEER-COMMAND
-pair() {
-  local name="$1" goal="$2" n="$3" peername="$4" ours="$5" theirs="$6"
+# compare NAME RUNS PIXTREL-COMMAND PEER-NAME PEER-COMMAND GOAL [PEER-NAME PEER-COMMAND GOAL]...
+# Times pixtrel's command and the peers' in one hyperfine run and adds one
+# row per peer. Peak memory is taken from one more run of each command unless
+# PEAK=0 (the batches, whose runs are long).
+compare() {
+  local name="$1" n="$2" ours="$3"
+  shift 3
   [[ $name =~ $only ]] || return 0
-  local command
-  for command in "$ours" "$theirs"; do
-    bash -c "$command" > /dev/null 2>&1 || { echo "failed: $command" >&2; return 0; }
+  local args=(-n pixtrel "$ours") all="$ours" peers=() goals=() theirs=()
+  while (($# >= 3)); do
+    peers+=("$1")
+    theirs+=("$2")
+    goals+=("$3")
+    args+=(-n "$1" "$2")
+    all+="$2"
+    shift 3
   done
-  # Without a shell where neither command needs one (globs, pipes).
+  # Without a shell where no command needs one (globs, pipes).
   local shell=(-N)
-  [[ "$ours$theirs" == *[*\|\;]* ]] && shell=()
-  if ! hyperfine "${shell[@]}" --style none --warmup 1 --runs "$n" --export-json "$work/h.json" \
-    -n pixtrel "$ours" -n "$peername" "$theirs" > "$work/h.log" 2>&1; then
+  [[ "$all" == *[*\|\;]* ]] && shell=()
+  local warmup=1
+  ((n > 2)) || warmup=0
+  if ! hyperfine "${shell[@]}" --style none --warmup "$warmup" --runs "$n" --export-json "$work/h.json" \
+    "${args[@]}" > "$work/h.log" 2>&1; then
     echo "hyperfine failed on $name:" >&2
     tail -3 "$work/h.log" >&2
     return 0
   fi
-  local pm tm
-  # shellcheck disable=SC2086
-  pm=$(peak bash -c "exec $ours")
-  # shellcheck disable=SC2086
-  tm=$(peak bash -c "exec $theirs")
-  "$py" - "$work/h.json" "$name" "$goal" "$peername" "$pm" "$tm" >> "$rows" << 'PY'
+  local pm="-" tm i
+  [[ ${PEAK:-1} == 1 ]] && pm=$(peak bash -c "exec $ours")
+  for i in "${!peers[@]}"; do
+    tm="-"
+    [[ ${PEAK:-1} == 1 ]] && tm=$(peak bash -c "exec ${theirs[$i]}")
+    "$py" - "$work/h.json" "$name" "${goals[$i]}" "${peers[$i]}" "$pm" "$tm" >> "$rows" << 'PY'
 import json, sys
 path, name, goal, peer, pm, tm = sys.argv[1:]
 r = {x["command"]: x for x in json.load(open(path))["results"]}
 p, q = r["pixtrel"], r[peer]
 print("\t".join([name, f'{p["mean"]:.4f}', peer, f'{q["mean"]:.4f}', f'{p["mean"] / q["mean"]:.2f}', goal, pm, tm]))
 PY
-  tail -1 "$rows" | awk -F'\t' '{ printf "  %-22s %8.3fs  %-9s %8.3fs  ratio %s\n", $1, $2, $3, $4, $5 }'
+    tail -1 "$rows" | awk -F'\t' '{ printf "  %-22s %8.3fs  %-12s %8.3fs  ratio %s\n", $1, $2, $3, $4, $5 }'
+  done
 }
+
+# pair NAME GOAL RUNS PEER-NAME PIXTREL-COMMAND PEER-COMMAND
+pair() { compare "$1" "$3" "$5" "$4" "$6" "$2"; }
 
 c="'$cli'"
 # shellcheck disable=SC2016
@@ -126,8 +144,10 @@ pair blur "" "$runs" vips "$c convert '$bmp' '$out/pb.bmp' --apply blur" \
   "vips conv '$bmp' '$out/vb.v' '$work/blur.mat' --precision integer"
 pair lighter "" "$runs" vips "$c convert '$bmp' '$out/pl.bmp' --apply lighter" \
   "vips linear '$bmp' '$out/vl.v' 0.90196 25 --uchar"
-pair lanczos3-half "<=0.67" "$runs" vips "$c convert '$bmp' '$out/ph.bmp' --apply resize=2000x1500" \
-  "vips resize '$bmp' '$out/vh.v' 0.5 --kernel lanczos3"
+# vips reads a BMP through ImageMagick; its own format shows its resampling.
+compare lanczos3-half "$runs" "$c convert '$bmp' '$out/ph.bmp' --apply resize=2000x1500" \
+  vips "vips resize '$bmp' '$out/vh.v' 0.5 --kernel lanczos3" "<=0.67" \
+  vips-native "vips resize '$vimage' '$out/vn.v' 0.5 --kernel lanczos3" "-"
 pair lanczos3-double "" "$runs" pillow "$c convert '$bmp' '$out/pd.bmp' --apply resize=8000x6000" \
   "$py '$work/pil.py' double '$bmp' '$out/ld.bmp'"
 pair gif-web-palette "" "$runs" pillow "$c convert '$bmp' '$out/pw.gif' --gif-reduction netscape216" \
@@ -135,15 +155,13 @@ pair gif-web-palette "" "$runs" pillow "$c convert '$bmp' '$out/pw.gif' --gif-re
 pair gif-octree-fs "" "$runs" pillow \
   "$c convert '$bmp' '$out/po.gif' --gif-reduction optimized --gif-dither floyd-steinberg" \
   "$py '$work/pil.py' octree '$bmp' '$out/lo.gif'"
-pair batch-200-jobs2/jobs1 "<=0.53" "$runs" jobs1 \
-  "$c batch --jobs 2 --overwrite --to PNG --dest '$out/b2' '$photos'/*.jpg" \
-  "$c batch --jobs 1 --overwrite --to PNG --dest '$out/b1' '$photos'/*.jpg"
-pair batch-200-vs-vips "" "$runs" vips-P2 \
-  "$c batch --overwrite --to PNG --dest '$out/b' '$photos'/*.jpg" \
-  "ls '$photos'/*.jpg | xargs -P2 -I{} '$work/vips-png.sh' {}"
-pair batch-200-vs-mogrify "" "$runs" mogrify-P2 \
-  "$c batch --overwrite --to PNG --dest '$out/b' '$photos'/*.jpg" \
-  "ls '$photos'/*.jpg | xargs -P2 -n 25 mogrify -path '$out/m' -format png"
+# The 200-photo batch: all cores (the default) beside one job, vips and
+# mogrify on two processes, in one hyperfine run of BATCH_RUNS runs (default 1).
+PEAK=0 compare batch-200 "${BATCH_RUNS:-1}" \
+  "$c batch --overwrite --to PNG --dest '$out/b2' '$photos'/*.jpg" \
+  jobs-1 "$c batch --jobs 1 --overwrite --to PNG --dest '$out/b1' '$photos'/*.jpg" "<=0.53" \
+  vips-P2 "ls '$photos'/*.jpg | xargs -P2 -I{} '$work/vips-png.sh' {}" "<1" \
+  mogrify-P2 "ls '$photos'/*.jpg | xargs -P2 -n 100 mogrify -path '$out/m' -format png" "<1"
 
 # Peak memory of a 24-megapixel JPEG to PNG against twice the decoded image.
 if [[ jpeg-to-png-24mp =~ $only ]]; then
@@ -162,7 +180,7 @@ for line in open(sys.argv[1]):
     name, p, peer, q, ratio, goal, pm, qm = line.rstrip("\n").split("\t")
     print(f"{name:24} {p:>9} {peer:>12} {q:>8} {ratio:>6} {goal or '-':>9} {pm:>8} {qm:>8}")
 print("ratio: pixtrel's mean time over the peer's in the same hyperfine run (below 1 is faster);")
-print("batch-200-jobs2/jobs1 is the time with two jobs over one job (0.53 is a 1.9x speed-up).")
+print("batch-200 against jobs-1 is the time with two jobs over one job (0.53 is a 1.9x speed-up).")
 PY
 echo "end: $(uptime)"
 
