@@ -18,6 +18,7 @@ packages=(
   fonts-dejavu-core
   # peers for tests and benchmarks
   imagemagick libvips-tools pngcheck gifsicle libtiff-tools icoutils netpbm hyperfine
+  libjpeg-turbo-progs
   python3-pil
   # WebP, HEIF and AVIF peers and EXIF for the format tests and benchmarks
   webp libheif-examples libavif-bin libimage-exiftool-perl

@@ -7,11 +7,10 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/color.h"
 #include "core/geometry.h"
-
-class QRegion;
 
 namespace pixtrel {
 
@@ -53,14 +52,17 @@ struct Font {
   void SetSize(int points);
 };
 
+// A region in the drawing engine's own form (core/canvas_engine.h); shared,
+// since a region never changes once made. Null is the empty region.
+using RegionHandle = std::shared_ptr<const void>;
+
 // A clip region. Shapes combine these from rectangles, rounded rectangles,
-// ellipses and polygons (alternate fill).
+// ellipses and polygons (alternate fill). Making an empty region or copying
+// one does not involve the drawing engine.
 class Region {
  public:
-  Region();
-  ~Region();
-  Region(const Region& other);
-  Region& operator=(const Region& other);
+  Region() = default;
+  explicit Region(RegionHandle handle) : handle_(std::move(handle)) {}
 
   static Region FromRect(const Rect& rect);
   static Region FromRoundRect(const Rect& rect, int cornerWidth, int cornerHeight);
@@ -75,11 +77,13 @@ class Region {
   bool Contains(int x, int y) const;
   bool IsEmpty() const;
   Rect BoundingRect() const;
+  // The part inside area as disjoint rectangles, top to bottom.
+  std::vector<Rect> RectsWithin(const Rect& area) const;
 
-  const QRegion& Native() const { return *region_; }
+  const RegionHandle& Handle() const { return handle_; }
 
  private:
-  std::unique_ptr<QRegion> region_;
+  RegionHandle handle_;
 };
 
 // DrawText flags (combine with |).

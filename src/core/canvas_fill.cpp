@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/bitmap.h"
-#include "core/canvas_private.h"
+#include "core/canvas_painting.h"
 #include "core/packed_row.h"
 
 namespace pixtrel {
@@ -107,20 +107,22 @@ void FloodFillFrom(Canvas& c, int x, int y, Color color, FillStyle style) {
 
 }  // namespace
 
-void Canvas::FillRect(const Rect& rect) {
-  if (rect.IsEmpty() || brush_.style == bsClear) return;
-  CanvasPainter cp(*this, QRect(QPoint(rect.Left, rect.Top), QPoint(rect.Right - 1, rect.Bottom - 1)));
+void PainterEngine::FillRect(Canvas& canvas, const Rect& rect) const {
+  const Brush& brush = canvas.Brush();
+  if (rect.IsEmpty() || brush.style == bsClear) return;
+  CanvasPainter cp(canvas, QRect(QPoint(rect.Left, rect.Top), QPoint(rect.Right - 1, rect.Bottom - 1)));
   if (cp.Empty()) return;
   const QRect area = cp.Area();
   QImage all = NewMask(area);
   all.fill(255);
-  cp.PaintBrush(all, area.topLeft(), brush_, pmCopy);
+  cp.PaintBrush(all, area.topLeft(), brush, pmCopy);
 }
 
-void Canvas::FrameRect(const Rect& rect) {
-  if (rect.IsEmpty() || brush_.style == bsClear) return;
+void PainterEngine::FrameRect(Canvas& canvas, const Rect& rect) const {
+  const Brush& brush = canvas.Brush();
+  if (rect.IsEmpty() || brush.style == bsClear) return;
   const QRect box(QPoint(rect.Left, rect.Top), QPoint(rect.Right - 1, rect.Bottom - 1));
-  CanvasPainter cp(*this, box);
+  CanvasPainter cp(canvas, box);
   if (cp.Empty()) return;
   const QRect area = cp.Area();
   QImage frame = NewMask(area);
@@ -129,9 +131,11 @@ void Canvas::FrameRect(const Rect& rect) {
     for (int x = area.left(); x <= area.right(); ++x)
       if (x == box.left() || x == box.right() || y == box.top() || y == box.bottom()) row[x - area.left()] = 255;
   }
-  cp.PaintBrush(frame, area.topLeft(), brush_, pmCopy);
+  cp.PaintBrush(frame, area.topLeft(), brush, pmCopy);
 }
 
-void Canvas::FloodFill(int x, int y, Color color, FillStyle style) { FloodFillFrom(*this, x, y, color, style); }
+void PainterEngine::FloodFill(Canvas& canvas, int x, int y, Color color, FillStyle style) const {
+  FloodFillFrom(canvas, x, y, color, style);
+}
 
 }  // namespace pixtrel

@@ -1,7 +1,9 @@
 // The canvas's own parts, shared by its source files: canvas_raster.cpp
-// (the painter that writes pixels, copies and graphics), canvas_shapes.cpp
-// (lines and closed shapes), canvas_text.cpp, canvas_fill.cpp (brush fills
-// and flood fill) and canvas_regions.cpp. Callers include core/canvas.h.
+// (the painter that writes pixels, copies and graphics) and canvas_calls.cpp
+// here, and the drawing engine's canvas_shapes.cpp (lines and closed shapes),
+// canvas_text.cpp, canvas_fill.cpp (brush fills and flood fill) and
+// canvas_regions.cpp, which add canvas_painting.h. Callers include
+// core/canvas.h.
 //
 // Every operation works in three steps: the pixels it covers are worked out
 // as 8-bit masks (QPainter without antialiasing renders the shapes and the
@@ -35,11 +37,8 @@
 //   height 0 stands for 11 pixels.
 #pragma once
 
-#include <QImage>
-#include <QPainter>
-#include <QPen>
+#include <QPoint>
 #include <QRect>
-#include <QRegion>
 
 #include <algorithm>
 #include <cstdint>
@@ -133,47 +132,6 @@ inline void ApplyMode(std::uint8_t* p, Color c, PenMode mode) {
 inline bool IsIndexed(PixelFormat f) { return f == pf1bit || f == pf4bit || f == pf8bit; }
 inline bool IsDirect(PixelFormat f) { return f == pf24bit || f == pf32bit || f == pfDevice; }
 
-// 8-bit coverage masks over a rectangle of bitmap coordinates.
-inline QImage NewMask(const QRect& area) {
-  QImage mask(area.size(), QImage::Format_Grayscale8);
-  mask.fill(0);
-  return mask;
-}
-
-template <class DrawFn>
-QImage RenderMask(const QRect& area, DrawFn&& draw) {
-  QImage mask = NewMask(area);
-  if (mask.isNull()) return mask;
-  QPainter p(&mask);
-  p.setRenderHint(QPainter::Antialiasing, false);
-  p.setRenderHint(QPainter::TextAntialiasing, false);
-  p.translate(-area.left(), -area.top());
-  draw(p);
-  p.end();
-  return mask;
-}
-
-// a := a and not b
-void SubtractMask(QImage& a, const QImage& b);
-
-// A white pen for drawing masks: square caps at one pixel, round caps and
-// joins when wider.
-QPen SolidMaskPen(int width);
-
-// box grown by margin on every side, kept to the far-coordinate range.
-QRect ExpandedBox(const QRect& box, int margin);
-
-// Renders a shape's mask over area for the pixel box box (Qt's rectangle
-// convention: a one-pixel pen covers box.left() to box.left() + box.width()).
-using Renderer = std::function<QImage(const QRect& area, const QPen& pen, bool fill, const QRect& box)>;
-
-// A shape drawn by QPainter: shape(painter, box) draws it, the pen and brush
-// being set up for the outline or the interior.
-Renderer PainterShape(std::function<void(QPainter&, const QRect&)> shape);
-
-// A rounded rectangle with corners of cornerWidth by cornerHeight.
-Renderer RoundRectShape(int cornerWidth, int cornerHeight);
-
 }  // namespace canvas_detail
 
 // The pixels of one drawing operation over an area of the owner: direct on
@@ -209,8 +167,10 @@ class CanvasPainter {
     if (Allowed(x, y)) canvas_detail::ApplyMode(At(x, y), c, mode);
   }
 
-  // Writes color wherever mask (whose top-left is at origin) is set.
-  void PaintMask(const QImage& mask, QPoint origin, Color color, PenMode mode) {
+  // Writes color wherever mask (an 8-bit image whose top-left is at origin)
+  // is set.
+  template <class Mask>
+  void PaintMask(const Mask& mask, QPoint origin, Color color, PenMode mode) {
     PaintMaskWith(mask, origin, mode, [color](int, int, Color& c) {
       c = color;
       return true;
@@ -218,7 +178,8 @@ class CanvasPainter {
   }
 
   // Writes the brush pattern wherever mask is set.
-  void PaintBrush(const QImage& mask, QPoint origin, const Brush& brush, PenMode mode) {
+  template <class Mask>
+  void PaintBrush(const Mask& mask, QPoint origin, const Brush& brush, PenMode mode) {
     if (brush.style == bsClear) return;
     const Color color = brush.color;
     const BrushStyle style = brush.style;
@@ -229,8 +190,8 @@ class CanvasPainter {
   }
 
  private:
-  template <class ColorAt>
-  void PaintMaskWith(const QImage& mask, QPoint origin, PenMode mode, ColorAt&& colorAt) {
+  template <class Mask, class ColorAt>
+  void PaintMaskWith(const Mask& mask, QPoint origin, PenMode mode, ColorAt&& colorAt) {
     if (mask.isNull() || Empty()) return;
     const QRect span = area_ & QRect(origin, mask.size());
     if (span.isEmpty()) return;

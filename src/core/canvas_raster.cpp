@@ -1,9 +1,5 @@
 // The canvas's painter, which writes the covered pixels in any format, and
 // its pixel access, copies and drawing of graphics.
-#include <QImage>
-#include <QPainter>
-#include <QRegion>
-
 #include <algorithm>
 #include <cstdint>
 #include <unordered_map>
@@ -15,46 +11,22 @@
 
 namespace pixtrel {
 
-namespace canvas_detail {
-
-void SubtractMask(QImage& a, const QImage& b) {
-  if (a.isNull() || b.isNull()) return;
-  const int w = std::min(a.width(), b.width()), h = std::min(a.height(), b.height());
-  for (int y = 0; y < h; ++y) {
-    std::uint8_t* pa = a.scanLine(y);
-    const std::uint8_t* pb = b.constScanLine(y);
-    for (int x = 0; x < w; ++x)
-      if (pb[x] >= 128) pa[x] = 0;
-  }
-}
-
-QPen SolidMaskPen(int width) {
-  QPen pen(QColor(255, 255, 255), width <= 1 ? 1 : width, Qt::SolidLine, width <= 1 ? Qt::SquareCap : Qt::RoundCap,
-           width <= 1 ? Qt::MiterJoin : Qt::RoundJoin);
-  return pen;
-}
-
-QRect ExpandedBox(const QRect& box, int margin) {
-  auto clampInt = [](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -(1 << 29), 1 << 29)); };
-  return QRect(QPoint(clampInt(std::int64_t(box.left()) - margin), clampInt(std::int64_t(box.top()) - margin)),
-               QPoint(clampInt(std::int64_t(box.right()) + margin), clampInt(std::int64_t(box.bottom()) + margin)));
-}
-
-}  // namespace canvas_detail
-
 using namespace canvas_detail;
 
 CanvasPainter::CanvasPainter(Canvas& canvas, const QRect& wanted) : bitmap_(canvas.owner_) {
   area_ = wanted & QRect(0, 0, bitmap_.Width(), bitmap_.Height());
   if (canvas.clip_) {
-    const QRegion visible = canvas.clip_->Native() & QRegion(area_);
-    area_ = visible.boundingRect();
-    if (!area_.isEmpty() && visible.rectCount() > 1) {
+    const std::vector<Rect> visible =
+        canvas.clip_->RectsWithin(Rect{area_.left(), area_.top(), area_.right() + 1, area_.bottom() + 1});
+    QRect bounds;
+    for (const Rect& r : visible) bounds |= QRect(r.Left, r.Top, r.Width(), r.Height());
+    area_ = bounds;
+    if (!area_.isEmpty() && visible.size() > 1) {
       allowed_.assign(std::size_t(area_.width()) * area_.height(), 0);
-      for (const QRect& r : visible)
-        for (int y = r.top(); y <= r.bottom(); ++y)
-          std::fill_n(allowed_.begin() + std::ptrdiff_t(y - area_.top()) * area_.width() + (r.left() - area_.left()),
-                      r.width(), std::uint8_t(1));
+      for (const Rect& r : visible)
+        for (int y = r.Top; y < r.Bottom; ++y)
+          std::fill_n(allowed_.begin() + std::ptrdiff_t(y - area_.top()) * area_.width() + (r.Left - area_.left()),
+                      r.Width(), std::uint8_t(1));
     }
   }
   if (area_.isEmpty()) return;

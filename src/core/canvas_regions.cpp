@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "core/canvas_private.h"
+#include "core/canvas_painting.h"
 
 namespace pixtrel {
 
@@ -40,96 +40,88 @@ QRegion RegionFromMask(const QImage& mask, QPoint origin) {
 // above this many pixels Qt's own (approximate) region is used instead.
 constexpr std::int64_t kMaxRegionMaskPixels = 1 << 26;
 
+RegionHandle Handle(QRegion region) {
+  if (region.isEmpty()) return nullptr;
+  return std::make_shared<const QRegion>(std::move(region));
+}
+
+const QRegion& Native(const RegionHandle& region) {
+  static const QRegion empty;
+  return region ? *static_cast<const QRegion*>(region.get()) : empty;
+}
+
 }  // namespace
 
-Region::Region() : region_(std::make_unique<QRegion>()) {}
-Region::~Region() = default;
-Region::Region(const Region& other) : region_(std::make_unique<QRegion>(*other.region_)) {}
-Region& Region::operator=(const Region& other) {
-  *region_ = *other.region_;
-  return *this;
+RegionHandle PainterEngine::RegionFromRect(const Rect& rect) const {
+  if (rect.Left == rect.Right || rect.Top == rect.Bottom) return nullptr;
+  return Handle(QRegion(NormalizedBox(rect.Left, rect.Top, rect.Right, rect.Bottom)));
 }
 
-Region Region::FromRect(const Rect& rect) {
-  Region r;
-  const QRect box = NormalizedBox(rect.Left, rect.Top, rect.Right, rect.Bottom);
-  if (rect.Left != rect.Right && rect.Top != rect.Bottom) *r.region_ = QRegion(box);
-  return r;
-}
-
-Region Region::FromRoundRect(const Rect& rect, int cornerWidth, int cornerHeight) {
-  Region r;
-  if (rect.Left == rect.Right || rect.Top == rect.Bottom) return r;
+RegionHandle PainterEngine::RegionFromRoundRect(const Rect& rect, int cornerWidth, int cornerHeight) const {
+  if (rect.Left == rect.Right || rect.Top == rect.Bottom) return nullptr;
   const QRect box = NormalizedBox(rect.Left, rect.Top, rect.Right, rect.Bottom);
   const QRect inner(box.left(), box.top(), box.width() - 1, box.height() - 1);
-  if (inner.width() <= 0 || inner.height() <= 0) return r;
-  if (std::int64_t(box.width()) * box.height() > kMaxRegionMaskPixels) {
-    *r.region_ = QRegion(inner);
-    return r;
-  }
+  if (inner.width() <= 0 || inner.height() <= 0) return nullptr;
+  if (std::int64_t(box.width()) * box.height() > kMaxRegionMaskPixels) return Handle(QRegion(inner));
   const QImage mask = RoundRectShape(cornerWidth, cornerHeight)(
       box, SolidMaskPen(1), true, QRect(inner.left(), inner.top(), inner.width() - 1, inner.height() - 1));
-  *r.region_ = RegionFromMask(mask, box.topLeft());
-  return r;
+  return Handle(RegionFromMask(mask, box.topLeft()));
 }
 
-Region Region::FromEllipse(const Rect& rect) {
-  Region r;
-  if (rect.Left == rect.Right || rect.Top == rect.Bottom) return r;
+RegionHandle PainterEngine::RegionFromEllipse(const Rect& rect) const {
+  if (rect.Left == rect.Right || rect.Top == rect.Bottom) return nullptr;
   const QRect box = NormalizedBox(rect.Left, rect.Top, rect.Right, rect.Bottom);
   const QRect inner(box.left(), box.top(), box.width() - 1, box.height() - 1);
-  if (inner.width() <= 0 || inner.height() <= 0) return r;
-  if (std::int64_t(box.width()) * box.height() > kMaxRegionMaskPixels) {
-    *r.region_ = QRegion(inner, QRegion::Ellipse);
-    return r;
-  }
+  if (inner.width() <= 0 || inner.height() <= 0) return nullptr;
+  if (std::int64_t(box.width()) * box.height() > kMaxRegionMaskPixels)
+    return Handle(QRegion(inner, QRegion::Ellipse));
   const QImage mask = PainterShape([](QPainter& p, const QRect& e) { p.drawEllipse(e); })(
       box, SolidMaskPen(1), true, QRect(inner.left(), inner.top(), inner.width() - 1, inner.height() - 1));
-  *r.region_ = RegionFromMask(mask, box.topLeft());
-  return r;
+  return Handle(RegionFromMask(mask, box.topLeft()));
 }
 
-Region Region::FromPolygon(std::span<const Point> points) {
-  Region r;
-  if (points.size() < 3) return r;
+RegionHandle PainterEngine::RegionFromPolygon(std::span<const Point> points) const {
+  if (points.size() < 3) return nullptr;
   QPolygon poly;
   for (const Point& p : points) poly << QPoint(p.X, p.Y);
-  *r.region_ = QRegion(poly, Qt::OddEvenFill);
-  return r;
+  return Handle(QRegion(poly, Qt::OddEvenFill));
 }
 
-Region Region::United(const Region& other) const {
-  Region r;
-  *r.region_ = region_->united(*other.region_);
-  return r;
+RegionHandle PainterEngine::CombineRegions(const RegionHandle& a, const RegionHandle& b, RegionOperation op) const {
+  switch (op) {
+    case RegionOperation::Unite:
+      return Handle(Native(a).united(Native(b)));
+    case RegionOperation::Subtract:
+      return Handle(Native(a).subtracted(Native(b)));
+    case RegionOperation::Intersect:
+      return Handle(Native(a).intersected(Native(b)));
+  }
+  return nullptr;
 }
 
-Region Region::Subtracted(const Region& other) const {
-  Region r;
-  *r.region_ = region_->subtracted(*other.region_);
-  return r;
+RegionHandle PainterEngine::TranslateRegion(const RegionHandle& region, int dx, int dy) const {
+  return Handle(Native(region).translated(dx, dy));
 }
 
-Region Region::Intersected(const Region& other) const {
-  Region r;
-  *r.region_ = region_->intersected(*other.region_);
-  return r;
+bool PainterEngine::RegionContains(const RegionHandle& region, int x, int y) const {
+  return Native(region).contains(QPoint(x, y));
 }
 
-Region Region::Translated(int dx, int dy) const {
-  Region r;
-  *r.region_ = region_->translated(dx, dy);
-  return r;
-}
+bool PainterEngine::RegionIsEmpty(const RegionHandle& region) const { return Native(region).isEmpty(); }
 
-bool Region::Contains(int x, int y) const { return region_->contains(QPoint(x, y)); }
-
-bool Region::IsEmpty() const { return region_->isEmpty(); }
-
-Rect Region::BoundingRect() const {
-  if (region_->isEmpty()) return Rect{};
-  const QRect b = region_->boundingRect();
+Rect PainterEngine::RegionBounds(const RegionHandle& region) const {
+  const QRegion& r = Native(region);
+  if (r.isEmpty()) return Rect{};
+  const QRect b = r.boundingRect();
   return Rect{b.left(), b.top(), b.left() + b.width(), b.top() + b.height()};
+}
+
+std::vector<Rect> PainterEngine::RegionRects(const RegionHandle& region, const Rect& area) const {
+  const QRegion visible = Native(region) & QRegion(QRect(area.Left, area.Top, area.Width(), area.Height()));
+  std::vector<Rect> rects;
+  rects.reserve(static_cast<std::size_t>(visible.rectCount()));
+  for (const QRect& r : visible) rects.push_back(Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()});
+  return rects;
 }
 
 }  // namespace pixtrel

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/canvas_private.h"
+#include "core/canvas_painting.h"
 
 namespace pixtrel {
 
@@ -335,9 +335,7 @@ std::pair<double, double> ArcAngles(const QRect& box, int x3, int y3, int x4, in
   return {start, sweep};
 }
 
-enum class ArcKind { Arc, Pie, Chord };
-
-void ArcShape(Canvas& c, int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, ArcKind kind) {
+void DrawArcShape(Canvas& c, int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, ArcKind kind) {
   if (x1 == x2 || y1 == y2) return;
   const QRect box = NormalizedBox(x1, y1, x2, y2);
   const QRect outlineBox(box.left(), box.top(), box.width() - 1, box.height() - 1);
@@ -362,40 +360,27 @@ void ArcShape(Canvas& c, int x1, int y1, int x2, int y2, int x3, int y3, int x4,
 
 }  // namespace
 
-void Canvas::MoveTo(int x, int y) { penPos_ = Point{x, y}; }
+void PainterEngine::Polyline(Canvas& canvas, std::span<const Point> points) const { DrawLines(canvas, points, false); }
 
-void Canvas::LineTo(int x, int y) {
-  const Point points[2] = {penPos_, Point{x, y}};
-  penPos_ = Point{x, y};
-  DrawLines(*this, points, false);
+void PainterEngine::Polygon(Canvas& canvas, std::span<const Point> points) const { DrawPolygon(canvas, points); }
+
+void PainterEngine::Rectangle(Canvas& canvas, int left, int top, int right, int bottom) const {
+  DrawShape(canvas, left, top, right, bottom, true, PainterShape([](QPainter& p, const QRect& r) { p.drawRect(r); }));
 }
 
-void Canvas::Rectangle(int left, int top, int right, int bottom) {
-  DrawShape(*this, left, top, right, bottom, true, PainterShape([](QPainter& p, const QRect& r) { p.drawRect(r); }));
+void PainterEngine::RoundRect(Canvas& canvas, int left, int top, int right, int bottom, int cornerWidth,
+                              int cornerHeight) const {
+  DrawShape(canvas, left, top, right, bottom, true, RoundRectShape(cornerWidth, cornerHeight));
 }
 
-void Canvas::RoundRect(int left, int top, int right, int bottom, int cornerWidth, int cornerHeight) {
-  DrawShape(*this, left, top, right, bottom, true, RoundRectShape(cornerWidth, cornerHeight));
+void PainterEngine::Ellipse(Canvas& canvas, int left, int top, int right, int bottom) const {
+  DrawShape(canvas, left, top, right, bottom, true,
+            PainterShape([](QPainter& p, const QRect& r) { p.drawEllipse(r); }));
 }
 
-void Canvas::Ellipse(int left, int top, int right, int bottom) {
-  DrawShape(*this, left, top, right, bottom, true, PainterShape([](QPainter& p, const QRect& r) { p.drawEllipse(r); }));
+void PainterEngine::ArcShape(Canvas& canvas, ArcKind kind, int x1, int y1, int x2, int y2, int x3, int y3, int x4,
+                             int y4) const {
+  DrawArcShape(canvas, x1, y1, x2, y2, x3, y3, x4, y4, kind);
 }
-
-void Canvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
-  ArcShape(*this, x1, y1, x2, y2, x3, y3, x4, y4, ArcKind::Arc);
-}
-
-void Canvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
-  ArcShape(*this, x1, y1, x2, y2, x3, y3, x4, y4, ArcKind::Pie);
-}
-
-void Canvas::Chord(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
-  ArcShape(*this, x1, y1, x2, y2, x3, y3, x4, y4, ArcKind::Chord);
-}
-
-void Canvas::Polygon(std::span<const Point> points) { DrawPolygon(*this, points); }
-
-void Canvas::Polyline(std::span<const Point> points) { DrawLines(*this, points, false); }
 
 }  // namespace pixtrel

@@ -14,8 +14,7 @@
 #include <limits>
 #include <string>
 
-#include "core/canvas_private.h"
-#include "core/mul_div.h"
+#include "core/canvas_painting.h"
 #include "core/qt_support.h"
 
 namespace pixtrel {
@@ -159,30 +158,22 @@ int DrawTextIn(Canvas& c, const std::string& text, Rect& rect, unsigned flags) {
 
 }  // namespace
 
-int Font::Size() const { return -MulDiv(height, 72, 96); }
-
-void Font::SetSize(int points) { height = -MulDiv(points, 96, 72); }
-
-void Canvas::TextOut(int x, int y, const std::string& text) {
-  PaintText(*this, x, y, text);
-  // Text written at the far edge of the coordinate range leaves the pen there.
-  const std::int64_t end = static_cast<std::int64_t>(x) + TextWidth(text);
-  penPos_ = Point{static_cast<int>(std::min<std::int64_t>(end, std::numeric_limits<int>::max())), y};
+void PainterEngine::TextOut(Canvas& canvas, int x, int y, const std::string& text) const {
+  PaintText(canvas, x, y, text);
 }
 
-int Canvas::TextWidth(const std::string& text) const {
+int PainterEngine::TextWidth(const Font& font, const std::string& text) const {
   if (text.empty() || !FontsAvailable()) return 0;
-  return QFontMetrics(MakeQFont(font_)).horizontalAdvance(ToQString(text));
+  return QFontMetrics(MakeQFont(font)).horizontalAdvance(ToQString(text));
 }
 
-int Canvas::TextHeight(const std::string& text) const {
-  (void)text;
+int PainterEngine::TextHeight(const Font& font) const {
   if (!FontsAvailable()) return 0;
-  return QFontMetrics(MakeQFont(font_)).height();
+  return QFontMetrics(MakeQFont(font)).height();
 }
 
-int Canvas::DrawText(const std::string& text, Rect& rect, unsigned flags) {
-  return DrawTextIn(*this, text, rect, flags);
+int PainterEngine::DrawText(Canvas& canvas, const std::string& text, Rect& rect, unsigned flags) const {
+  return DrawTextIn(canvas, text, rect, flags);
 }
 
 }  // namespace pixtrel

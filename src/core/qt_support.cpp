@@ -1,10 +1,13 @@
 #include "core/qt_support.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 
 namespace pixtrel {
 
-bool HasGuiApplication() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
+// By class name, so that asking does not link Qt's GUI library.
+bool HasGuiApplication() {
+  const QCoreApplication* app = QCoreApplication::instance();
+  return app != nullptr && app->inherits("QGuiApplication");
+}
 
 }  // namespace pixtrel

@@ -71,41 +71,114 @@ constexpr ResampleFilter kFilters[] = {
 
 inline std::uint8_t ToByte(float sum) { return static_cast<std::uint8_t>(RoundEven(std::clamp(sum, 0.0f, 255.0f))); }
 
+// The contributors of one axis in flat arrays: those of destination index i
+// are first[i] .. first[i + 1] - 1, in the order the sums take them.
+struct FlatTaps {
+  std::vector<std::size_t> first;
+  std::vector<int> offsets;  // 3 * source index (a pixel's first byte and float)
+  std::vector<float> weights;
+
+  explicit FlatTaps(const std::vector<std::vector<Contributor>>& lists) {
+    first.reserve(lists.size() + 1);
+    first.push_back(0);
+    for (const std::vector<Contributor>& list : lists) {
+      for (const Contributor& c : list) {
+        offsets.push_back(3 * c.index);
+        weights.push_back(c.weight);
+      }
+      first.push_back(offsets.size());
+    }
+  }
+  std::size_t Count(std::size_t i) const { return first[i + 1] - first[i]; }
+};
+
+#if defined(__SSE2__)
+// The clamped, rounded channels of one pixel's sums (lanes 0 to 2).
+inline void StorePixel(__m128 sum, std::uint8_t* p) {
+  sum = _mm_min_ps(_mm_max_ps(sum, _mm_setzero_ps()), _mm_set1_ps(255.0f));
+  const __m128i n = _mm_cvtps_epi32(sum);  // to nearest, ties to even
+  alignas(16) int lanes[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), n);
+  p[0] = static_cast<std::uint8_t>(lanes[0]);
+  p[1] = static_cast<std::uint8_t>(lanes[1]);
+  p[2] = static_cast<std::uint8_t>(lanes[2]);
+}
+
+inline __m128 AddTap(__m128 sum, const float* v, const FlatTaps& taps, std::size_t k) {
+  return _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(taps.weights[k]), _mm_loadu_ps(v + taps.offsets[k])));
+}
+#endif
+
 // First pass, one source row: every destination column from its contributors.
-void ResampleRow(const std::uint8_t* in, int sourceWidth, const std::vector<std::vector<Contributor>>& columns,
-                 std::uint8_t* out, std::vector<float>& values) {
+void ResampleRow(const std::uint8_t* in, int sourceWidth, const FlatTaps& columns, std::uint8_t* out,
+                 std::vector<float>& values) {
   // The row as reals, with one spare value so four can be read at the last pixel.
   values.resize(3 * static_cast<std::size_t>(sourceWidth) + 1);
-  for (int i = 0; i < 3 * sourceWidth; ++i) values[i] = in[i];
+  const int bytes = 3 * sourceWidth;
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 16 <= bytes; i += 16) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    const __m128i lo = _mm_unpacklo_epi8(b, zero);
+    const __m128i hi = _mm_unpackhi_epi8(b, zero);
+    _mm_storeu_ps(values.data() + i, _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero)));
+    _mm_storeu_ps(values.data() + i + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero)));
+    _mm_storeu_ps(values.data() + i + 8, _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero)));
+    _mm_storeu_ps(values.data() + i + 12, _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero)));
+  }
+#endif
+  for (; i < bytes; ++i) values[i] = in[i];
   values.back() = 0.0f;
   const float* v = values.data();
-  for (std::size_t x = 0; x < columns.size(); ++x) {
-    std::uint8_t* p = out + 3 * x;
+  const std::size_t width = columns.first.size() - 1;
+  std::size_t x = 0;
 #if defined(__SSE2__)
-    // Lanes 0 to 2 carry blue, green and red through the same single-precision
-    // products and sums, in the same order, as the scalar code below.
-    __m128 sum = _mm_setzero_ps();
-    for (const Contributor& c : columns[x])
-      sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(c.weight), _mm_loadu_ps(v + 3 * c.index)));
-    sum = _mm_min_ps(_mm_max_ps(sum, _mm_setzero_ps()), _mm_set1_ps(255.0f));
-    const __m128i n = _mm_cvtps_epi32(sum);  // to nearest, ties to even
-    alignas(16) int lanes[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), n);
-    p[0] = static_cast<std::uint8_t>(lanes[0]);
-    p[1] = static_cast<std::uint8_t>(lanes[1]);
-    p[2] = static_cast<std::uint8_t>(lanes[2]);
-#else
-    float b = 0.0f, g = 0.0f, r = 0.0f;
-    for (const Contributor& c : columns[x]) {
-      b = b + c.weight * v[3 * c.index];
-      g = g + c.weight * v[3 * c.index + 1];
-      r = r + c.weight * v[3 * c.index + 2];
+  // Lanes 0 to 2 carry blue, green and red through the same single-precision
+  // products and sums, in the same order, as the scalar code below. Four
+  // columns go side by side, each with its own sum, so that their additions
+  // overlap; the taps one column has beyond the shortest are added after.
+  for (; x + 4 <= width; x += 4) {
+    const std::size_t f0 = columns.first[x], f1 = columns.first[x + 1], f2 = columns.first[x + 2],
+                      f3 = columns.first[x + 3];
+    const std::size_t n = std::min({f1 - f0, f2 - f1, f3 - f2, columns.first[x + 4] - f3});
+    __m128 s0 = _mm_setzero_ps(), s1 = _mm_setzero_ps(), s2 = _mm_setzero_ps(), s3 = _mm_setzero_ps();
+    for (std::size_t k = 0; k < n; ++k) {
+      s0 = AddTap(s0, v, columns, f0 + k);
+      s1 = AddTap(s1, v, columns, f1 + k);
+      s2 = AddTap(s2, v, columns, f2 + k);
+      s3 = AddTap(s3, v, columns, f3 + k);
     }
+    for (std::size_t k = f0 + n; k < f1; ++k) s0 = AddTap(s0, v, columns, k);
+    for (std::size_t k = f1 + n; k < f2; ++k) s1 = AddTap(s1, v, columns, k);
+    for (std::size_t k = f2 + n; k < f3; ++k) s2 = AddTap(s2, v, columns, k);
+    for (std::size_t k = f3 + n; k < columns.first[x + 4]; ++k) s3 = AddTap(s3, v, columns, k);
+    StorePixel(s0, out + 3 * x);
+    StorePixel(s1, out + 3 * x + 3);
+    StorePixel(s2, out + 3 * x + 6);
+    StorePixel(s3, out + 3 * x + 9);
+  }
+  for (; x < width; ++x) {
+    __m128 sum = _mm_setzero_ps();
+    for (std::size_t k = columns.first[x]; k < columns.first[x + 1]; ++k) sum = AddTap(sum, v, columns, k);
+    StorePixel(sum, out + 3 * x);
+  }
+#else
+  for (; x < width; ++x) {
+    float b = 0.0f, g = 0.0f, r = 0.0f;
+    for (std::size_t k = columns.first[x]; k < columns.first[x + 1]; ++k) {
+      const float w = columns.weights[k];
+      const float* p = v + columns.offsets[k];
+      b = b + w * p[0];
+      g = g + w * p[1];
+      r = r + w * p[2];
+    }
+    std::uint8_t* p = out + 3 * x;
     p[0] = ToByte(b);
     p[1] = ToByte(g);
     p[2] = ToByte(r);
-#endif
   }
+#endif
 }
 
 // Second pass, one destination row: the weighted sum of whole work rows.
@@ -211,25 +284,43 @@ void ResampleBitmap(Bitmap& source, Bitmap& destination, const ResampleFilter& f
   const int dh = destination.Height();
   if (dw <= 0 || dh <= 0) return;
 
-  // First pass: SH rows of DW pixels.
-  const std::vector<std::vector<Contributor>> columns = AxisContributors(dw, sw, AxisScale(dw, sw), filter, support);
-  const std::size_t workStride = 3 * static_cast<std::size_t>(dw);
-  std::vector<std::uint8_t> work(workStride * static_cast<std::size_t>(sh));
-  ForRowBands(sh, 3LL * dw * 8, [&](int first, int last) {
-    std::vector<float> values;
-    for (int y = first; y < last; ++y)
-      ResampleRow(source.ScanLine(y), sw, columns, work.data() + y * workStride, values);
-  });
-
-  // Second pass: every destination row from whole work rows.
+  // The first pass makes rows of DW pixels from the source rows, the second
+  // each destination row from the work rows its contributors name. Each band
+  // of destination rows makes the work rows it needs as it goes and keeps
+  // them in a ring that holds one destination row's span of source rows, so
+  // the work image is never whole; a row on the edge of two bands is made by
+  // both, the same way.
+  const FlatTaps columns(AxisContributors(dw, sw, AxisScale(dw, sw), filter, support));
   const std::vector<std::vector<Contributor>> rowTaps = AxisContributors(dh, sh, AxisScale(dh, sh), filter, support);
-  std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(sh));
-  for (int y = 0; y < sh; ++y) rows[static_cast<std::size_t>(y)] = work.data() + y * workStride;
+  int span = 1;
+  for (const std::vector<Contributor>& taps : rowTaps) {
+    if (taps.empty()) continue;
+    const auto [low, high] = std::minmax_element(taps.begin(), taps.end(), [](const Contributor& a, const Contributor& b) {
+      return a.index < b.index;
+    });
+    span = std::max(span, high->index - low->index + 1);
+  }
+  const std::size_t workStride = 3 * static_cast<std::size_t>(dw);
   ForRowBands(dh, 3LL * dw * 8, [&](int first, int last) {
-    std::vector<float> sums;
-    for (int y = first; y < last; ++y)
-      ResampleColumnStep(rows, rowTaps[static_cast<std::size_t>(y)], static_cast<int>(workStride),
-                         destination.ScanLine(y), sums);
+    std::vector<std::uint8_t> ring(workStride * static_cast<std::size_t>(span));
+    std::vector<int> held(static_cast<std::size_t>(span), -1);  // the source row in each slot
+    std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(sh));
+    std::vector<float> values, sums;
+    for (int y = first; y < last; ++y) {
+      const std::vector<Contributor>& taps = rowTaps[static_cast<std::size_t>(y)];
+      // The rows of one destination row lie within span, so they take
+      // different slots.
+      for (const Contributor& c : taps) {
+        const std::size_t slot = static_cast<std::size_t>(c.index % span);
+        std::uint8_t* row = ring.data() + slot * workStride;
+        if (held[slot] != c.index) {
+          ResampleRow(source.ScanLine(c.index), sw, columns, row, values);
+          held[slot] = c.index;
+        }
+        rows[static_cast<std::size_t>(c.index)] = row;
+      }
+      ResampleColumnStep(rows, taps, static_cast<int>(workStride), destination.ScanLine(y), sums);
+    }
   });
 }
 

@@ -1,6 +1,6 @@
 #include "io/batch_manifest.h"
 
-#include <crypto++/sha.h>
+#include <QCryptographicHash>
 
 #include <filesystem>
 #include <fstream>
@@ -71,25 +71,19 @@ std::vector<std::string> BatchShard(const std::vector<std::string>& workList, co
 bool FileDigest(const std::string& path, std::uint64_t& bytes, std::string& sha256) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  CryptoPP::SHA256 hash;
+  QCryptographicHash hash(QCryptographicHash::Sha256);
   std::vector<char> buffer(1 << 16);
   bytes = 0;
   while (in) {
     in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     const std::streamsize n = in.gcount();
     if (n <= 0) break;
-    hash.Update(reinterpret_cast<const CryptoPP::byte*>(buffer.data()), static_cast<std::size_t>(n));
+    hash.addData(QByteArrayView(buffer.data(), static_cast<qsizetype>(n)));
     bytes += static_cast<std::uint64_t>(n);
   }
   if (in.bad()) return false;
-  CryptoPP::byte digest[CryptoPP::SHA256::DIGESTSIZE];
-  hash.Final(digest);
-  static const char kHex[] = "0123456789abcdef";
-  sha256.clear();
-  for (const CryptoPP::byte b : digest) {
-    sha256 += kHex[b >> 4];
-    sha256 += kHex[b & 15];
-  }
+  const QByteArray digest = hash.result().toHex();
+  sha256.assign(digest.constData(), static_cast<std::size_t>(digest.size()));
   return true;
 }
 

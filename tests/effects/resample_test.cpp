@@ -32,6 +32,23 @@ TEST(ResampleBitmap, MatchesPerPixelTranscription) {
   }
 }
 
+// Pictures large enough to be cut into bands of rows on every core: each band
+// makes the intermediate rows it needs itself, and the rows on the edge
+// between two bands come out the same from both.
+TEST(ResampleBitmap, BandsOfRowsMatchPerPixelTranscription) {
+  std::mt19937 rng(11);
+  const std::pair<int, int> cases[][2] = {{{601, 451}, {300, 225}}, {{150, 111}, {401, 398}},
+                                          {{300, 200}, {299, 201}}};
+  for (const auto& c : cases) {
+    const auto [sw, sh] = c[0];
+    const auto [dw, dh] = c[1];
+    SCOPED_TRACE(std::to_string(sw) + "x" + std::to_string(sh) + " -> " + std::to_string(dw) + "x" +
+                 std::to_string(dh));
+    const Bitmap source = ref::RandomBitmap(sw, sh, rng);
+    EXPECT_EQ(ref::FromBitmap(Resampled(source, dw, dh)), ref::ResampleLanczos3(ref::FromBitmap(source), dw, dh));
+  }
+}
+
 TEST(ResampleBitmap, SameSizeIsIdentity) {
   std::mt19937 rng(1);
   const Bitmap source = ref::RandomBitmap(37, 23, rng);

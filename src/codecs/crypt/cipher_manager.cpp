@@ -1,37 +1,26 @@
 #include "codecs/crypt/cipher_manager.h"
 
-#include <crypto++/blowfish.h>
-#include <crypto++/ripemd.h>
-
 #include <algorithm>
 #include <vector>
 
+#include "codecs/crypt/cipher_engine.h"
 #include "codecs/crypt/crypt_errors.h"
 #include "core/errors.h"
 #include "core/stream.h"
 
 namespace pixtrel {
 
-struct CipherManager::Ciphers {
-  CryptoPP::BlowfishEncryption encryption;
-  CryptoPP::BlowfishDecryption decryption;
-};
-
 std::array<std::uint8_t, 32> RipeMD256(std::span<const std::uint8_t> bytes) {
-  CryptoPP::RIPEMD256 hash;
-  std::array<std::uint8_t, 32> digest{};
-  hash.CalculateDigest(digest.data(), bytes.data(), bytes.size());
-  return digest;
+  return CipherLibrary().RipeMD256(bytes);
 }
 
-CipherManager::CipherManager() : ciphers_(std::make_unique<Ciphers>()) {}
+CipherManager::CipherManager() = default;
 CipherManager::~CipherManager() = default;
 
 void CipherManager::InitKey(const std::string& password) {
   std::array<std::uint8_t, 32> digest =
       RipeMD256({reinterpret_cast<const std::uint8_t*>(password.data()), password.size()});
-  ciphers_->encryption.SetKey(digest.data(), digest.size());
-  ciphers_->decryption.SetKey(digest.data(), digest.size());
+  cipher_ = CipherLibrary().Blowfish(digest);
   keyed_ = true;
   Block ones;
   ones.fill(0xFF);
@@ -47,12 +36,12 @@ void CipherManager::Require() const {
 
 void CipherManager::EncryptBlock(const std::uint8_t in[8], std::uint8_t out[8]) const {
   Require();
-  ciphers_->encryption.ProcessBlock(in, out);
+  cipher_->Encrypt(in, out);
 }
 
 void CipherManager::DecryptBlock(const std::uint8_t in[8], std::uint8_t out[8]) const {
   Require();
-  ciphers_->decryption.ProcessBlock(in, out);
+  cipher_->Decrypt(in, out);
 }
 
 void CipherManager::CodeChunk(std::uint8_t* data, std::size_t n, bool encipher, bool last) {
@@ -63,10 +52,10 @@ void CipherManager::CodeChunk(std::uint8_t* data, std::size_t n, bool encipher, 
     std::uint8_t* p = data + i;
     if (encipher) {
       for (int k = 0; k < 8; ++k) block[k] = static_cast<std::uint8_t>(p[k] ^ f[k]);
-      ciphers_->encryption.ProcessBlock(block, p);
+      cipher_->Encrypt(block, p);
       for (int k = 0; k < 8; ++k) f[k] = static_cast<std::uint8_t>(p[k] ^ f[k]);
     } else {
-      ciphers_->decryption.ProcessBlock(p, block);
+      cipher_->Decrypt(p, block);
       for (int k = 0; k < 8; ++k) {
         const std::uint8_t c = p[k];
         p[k] = static_cast<std::uint8_t>(block[k] ^ f[k]);
@@ -77,7 +66,7 @@ void CipherManager::CodeChunk(std::uint8_t* data, std::size_t n, bool encipher, 
   if (i < n && last) {
     // The tail uses E(F) in both directions.
     std::uint8_t t[8];
-    ciphers_->encryption.ProcessBlock(f, t);
+    cipher_->Encrypt(f, t);
     for (std::size_t k = 0; i + k < n; ++k) data[i + k] = static_cast<std::uint8_t>(data[i + k] ^ t[k]);
     for (int k = 0; k < 8; ++k) f[k] = static_cast<std::uint8_t>(t[k] ^ f[k]);
   }

@@ -17,6 +17,7 @@
 
 namespace pixtrel {
 
+class BlockCipher;
 class Stream;
 
 enum TCipherMode { cmCTS };
@@ -52,12 +53,11 @@ class CipherManager {
   void DecryptBlock(const std::uint8_t in[8], std::uint8_t out[8]) const;
 
  private:
-  struct Ciphers;
   void CodeChunk(std::uint8_t* data, std::size_t n, bool encipher, bool last);
   void Process(Stream& source, Stream& destination, std::int64_t count, bool encipher);
   void Require() const;
 
-  std::unique_ptr<Ciphers> ciphers_;
+  std::unique_ptr<BlockCipher> cipher_;
   Block iv_{};
   Block feedback_{};
   bool keyed_ = false;

@@ -22,17 +22,33 @@
 #include "codecs/metafile/metafile_errors.h"
 #include "core/graphic.h"
 
-class QPainter;
-
 namespace pixtrel {
 
+// What loading learns from the headers: the kind, the size in pixels, where
+// the records begin and the picture frame in the records' device space
+// (WMF: logical units), which drawing maps onto the destination rectangle.
+struct MetafileLayout {
+  struct Frame {
+    double left = 0, top = 0, width = 1, height = 1;
+  };
+  bool enhanced = false;
+  int width = 0;
+  int height = 0;
+  std::size_t recordsStart = 0;  // first record after the headers
+  std::size_t objectCount = 0;   // WMF object table size
+  Frame frame;
+};
+
+// Loading and drawing go through the metafile engine
+// (codecs/metafile/metafile_engine.h), which plays the records with Qt's
+// painter.
 class Metafile : public Graphic {
  public:
-  int Width() const override { return width_; }
-  int Height() const override { return height_; }
+  int Width() const override { return layout_.width; }
+  int Height() const override { return layout_.height; }
   // True for an EMF, false for a WMF. Decided by the file's contents: the
   // two kinds share one class.
-  bool Enhanced() const { return enhanced_; }
+  bool Enhanced() const { return layout_.enhanced; }
 
   void LoadFromStream(Stream& stream) override;
   void LoadFromBytes(std::vector<std::uint8_t> bytes);
@@ -43,25 +59,9 @@ class Metafile : public Graphic {
   // applied; the metafile's own clipping is.
   void Draw(Canvas& canvas, const Rect& rect) const override;
 
-  // Picture frame in the records' device space (WMF: logical units), which
-  // Draw maps onto the destination rectangle.
-  struct Frame {
-    double left = 0, top = 0, width = 1, height = 1;
-  };
-
  private:
-  // Plays the records onto painter's image, whose top-left pixel is
-  // (imageLeft, imageTop) of the destination, stretched to rect.
-  void Play(QPainter& painter, const Rect& rect, int imageLeft, int imageTop) const;
-  void DrawInPlace(Bitmap& bitmap, const Rect& rect, int left, int top, int w, int h) const;
-
   std::vector<std::uint8_t> bytes_;
-  bool enhanced_ = false;
-  int width_ = 0;
-  int height_ = 0;
-  std::size_t recordsStart_ = 0;  // first record after the headers
-  std::size_t objectCount_ = 0;   // WMF object table size
-  Frame frame_;
+  MetafileLayout layout_;
 };
 
 }  // namespace pixtrel
