@@ -45,6 +45,13 @@ if(TARGET pixtrel)
   list(APPEND PIXTREL_INSTALL_TARGETS pixtrel)
 endif()
 install(TARGETS ${PIXTREL_INSTALL_TARGETS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The parts the programs load from their own folder: pixtrel-cli's drawing and
+# cipher modules, and the SANE-backed TWAIN source manager of the scan command.
+foreach(part pixtrel-draw pixtrel-crypt pixtrel-twain-sane)
+  if(TARGET ${part})
+    install(TARGETS ${part} LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
 install(DIRECTORY "${CMAKE_SOURCE_DIR}/data/" DESTINATION ${CMAKE_INSTALL_DATADIR}/pixtrel)
 install(FILES "${PIXTREL_PROGRAM_ICON}" DESTINATION ${CMAKE_INSTALL_DATADIR}/pixtrel/icons)
 install(FILES "${PIXTREL_DESKTOP_DIR}/pixtrel.desktop" DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

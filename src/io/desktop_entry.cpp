@@ -39,6 +39,10 @@ constexpr MimeRow kMimeRows[] = {
     {".XPNG", "application/x-pixtrel-xpng", "PNG image in an encrypted container"},
     {".XJPG", "application/x-pixtrel-xjpg", "JPEG image in an encrypted container"},
     {".ICL", "application/x-pixtrel-icl", "Icon library"},
+    {".WEBP", "image/webp", nullptr},
+    {".AVIF", "image/avif", nullptr},
+    {".HEIC", "image/heic", nullptr},
+    {".HEIF", "image/heif", nullptr},
 };
 
 const MimeRow* FindMimeRow(const std::string& upperExt) {

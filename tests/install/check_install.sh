@@ -32,6 +32,9 @@ unset LD_LIBRARY_PATH
 printf 'P3\n2 1\n255\n255 0 0 0 0 255\n' > "$stage/in.ppm"
 pixtrel-cli convert "$stage/in.ppm" "$stage/out.png" > /dev/null || fail "the installed pixtrel-cli"
 [ -s "$stage/out.png" ] || fail "nothing written"
+# Drawing needs the module installed beside the program.
+printf 'NewImage 40, 30\nLine 0, 0, 39, 29\n' | pixtrel-cli draw "$stage/in.ppm" "$stage/drawn.png" - > /dev/null ||
+  fail "drawing with the installed pixtrel-cli"
 # The installed program starts with a picture (headless), finds the manual
 # with its data and keeps its settings in the user's folder, since it may not
 # write beside itself (as root the check runs it as nobody, whom the

@@ -459,7 +459,8 @@ TEST(Manual, DescribesEveryMenuCommand) {
       if (action->isSeparator() || action->text().isEmpty()) continue;
       if (action->menu()) check(action->menu());
       if (menu->objectName() == "Directories1" || menu->objectName() == "RecentFiles1") continue;
-      QString caption = action->text();
+      // The shortcut a caption shows after a tab is not part of its name.
+      QString caption = action->text().section('\t', 0, 0);
       caption.remove('&');
       caption = caption.simplified();
       EXPECT_TRUE(manual.contains(caption)) << caption.toStdString();
