@@ -1,5 +1,22 @@
 # Helpers of the screenshot scripts, sourced by them on the virtual display.
 
+# Runs the calling script again on a virtual display of size $1 (WxH) unless
+# it runs on one already: on_virtual_display SIZE "$0" "$@".
+on_virtual_display() {
+  local size=$1
+  shift
+  [[ -n ${SCREENSHOT_ON_DISPLAY:-} ]] && return 0
+  exec env SCREENSHOT_ON_DISPLAY=1 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 ${size}x24" "$@"
+}
+
+# A fresh folder in $work for the run, removed at exit with the processes
+# listed in the array pids.
+make_work_folder() {
+  work="$(mktemp -d)"
+  pids=()
+  trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+}
+
 # Starts twm, when it is installed, with settings in folder $1 and adds its
 # process to the array pids (which the caller's EXIT trap kills).
 start_window_manager() {

@@ -18,13 +18,9 @@ out="${1:-$root/docs}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
-if [[ -z ${SCREENSHOT_ON_DISPLAY:-} ]]; then
-  exec env SCREENSHOT_ON_DISPLAY=1 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1100x720x24" "$0" "$@"
-fi
+on_virtual_display 1100x720 "$0" "$@"
 
-work="$(mktemp -d)"
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+make_work_folder
 start_window_manager "$work"
 cp "$program" "$work/pixtrel"
 cp -r "$root/data/." "$work/"
@@ -41,7 +37,7 @@ for name in "${wizards[@]}"; do printf 'open %s\n' "$work/wizards/$name-wizard.h
 PIXTREL_ANSWERS="$work/answers.txt" "$work/pixtrel" "$work/cloud.bmp" 2>/dev/null &
 pid=$!
 pids+=($pid)
-wid="$(timeout 30 xdotool search --sync --onlyvisible --name '^Pixtrel 11$' | head -n 1)"
+wid="$(timeout 30 xdotool search --sync --onlyvisible --name 'Pixtrel 11$' | head -n 1)"
 sleep 1.5
 xdotool windowsize "$wid" 1000 640 windowmove "$wid" 40 30
 sleep 0.5
@@ -58,7 +54,7 @@ locate() {
 # Qt does by making a new native window: it is looked up again each time.
 shot() {
   sleep "${2:-2}"
-  wid="$(xdotool search --onlyvisible --name '^Pixtrel 11$' | tail -n 1)"
+  wid="$(xdotool search --onlyvisible --name 'Pixtrel 11$' | tail -n 1)"
   locate
   import -window "$wid" "$out/$1"
 }

@@ -19,9 +19,7 @@ if [[ -z ${SCREENSHOT_ON_DISPLAY:-} ]]; then
   exec env SCREENSHOT_ON_DISPLAY=1 "$root/scripts/on-virtual-display.sh" "$0" "$@"
 fi
 
-work="$(mktemp -d)"
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+make_work_folder
 cp "$program" "$work/pixtrel"
 cp -r "$root/samples" "$work/samples"
 # The photo, twice its size, in a peer viewer at the left; the program at the right.
@@ -30,7 +28,7 @@ pids+=($!)
 timeout 30 xdotool search --sync --onlyvisible --name '^photo' > /dev/null
 "$work/pixtrel" "$work/samples" 2>/dev/null &
 pids+=($!)
-wid="$(timeout 30 xdotool search --sync --onlyvisible --name '^Pixtrel 11$' | head -n 1)"
+wid="$(timeout 30 xdotool search --sync --onlyvisible --name 'Pixtrel 11$' | head -n 1)"
 sleep 1.5
 xdotool windowsize "$wid" 560 520 windowmove "$wid" 450 200
 sleep 0.5

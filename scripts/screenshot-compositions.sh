@@ -18,14 +18,10 @@ out="${1:-$root/docs}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
-if [[ -z ${SCREENSHOT_ON_DISPLAY:-} ]]; then
-  exec env SCREENSHOT_ON_DISPLAY=1 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1100x720x24" "$0" "$@"
-fi
+on_virtual_display 1100x720 "$0" "$@"
 
 # The photo, the overlay and the settings in a folder of their own.
-work="$(mktemp -d)"
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+make_work_folder
 start_window_manager "$work"
 cp "$program" "$work/pixtrel"
 cp "$root/samples/sunset.jpg" "$work/sunset.jpg"

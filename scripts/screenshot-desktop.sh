@@ -13,10 +13,8 @@ corpus="${PIXTREL_CORPUS_DIR:-$root/../shared/corpus}"
 [[ -x $program ]] || { echo "screenshot: build the program first ($program)" >&2; exit 1; }
 mkdir -p "$out"
 
-if [[ -z ${SCREENSHOT_ON_DISPLAY:-} ]]; then
-  exec env SCREENSHOT_ON_DISPLAY=1 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
 source "$root/scripts/screen-lib.sh"
+on_virtual_display 1280x800 "$0" "$@"
 work="$(mktemp -d)"
 pids=()
 trap 'for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done; rm -rf "$work"' EXIT

@@ -14,20 +14,16 @@ out="${1:-$root/docs}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
-if [[ -z ${SCREENSHOT_ON_DISPLAY:-} ]]; then
-  exec env SCREENSHOT_ON_DISPLAY=1 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1100x720x24" "$0" "$@"
-fi
+on_virtual_display 1100x720 "$0" "$@"
 
-work="$(mktemp -d)"
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+make_work_folder
 cp "$program" "$work/pixtrel"
 "$build/pixtrel-cli" convert --jpeg-quality 80 "$root/samples/sunset.jpg" "$work/sunset.webp" > /dev/null
 start_window_manager "$work"
 
 "$work/pixtrel" "$work/sunset.webp" 2>/dev/null &
 pids+=($!)
-wid="$(timeout 30 xdotool search --sync --onlyvisible --name '^Pixtrel 11$' | head -n 1)"
+wid="$(timeout 30 xdotool search --sync --onlyvisible --name 'Pixtrel 11$' | head -n 1)"
 sleep 1.5
 xdotool windowsize "$wid" 1000 640 windowmove "$wid" 40 30
 sleep 0.5

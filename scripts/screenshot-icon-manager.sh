@@ -13,15 +13,11 @@ out="${1:-$root/docs/icon-manager.png}"
 [[ -f $library ]] || { echo "screenshot: no library $library" >&2; exit 1; }
 mkdir -p "$(dirname "$out")"
 
-if [[ -z ${SCREENSHOT_ON_DISPLAY:-} ]]; then
-  exec env SCREENSHOT_ON_DISPLAY=1 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x640x24" "$0" "$@"
-fi
+on_virtual_display 1024x640 "$0" "$@"
 
 # The program with its icons in a folder of its own, so that no settings of
 # an earlier run move the windows.
-work="$(mktemp -d)"
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+make_work_folder
 cp "$build/pixtrel" "$work/pixtrel"
 cp -r "$build/icons" "$work/icons"
 start_window_manager "$work"
