@@ -45,9 +45,10 @@ if(TARGET pixtrel)
   list(APPEND PIXTREL_INSTALL_TARGETS pixtrel)
 endif()
 install(TARGETS ${PIXTREL_INSTALL_TARGETS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The parts the programs load from their own folder: pixtrel-cli's drawing and
-# cipher modules, and the SANE-backed TWAIN source manager of the scan command.
-foreach(part pixtrel-draw pixtrel-crypt pixtrel-twain-sane)
+# The parts the programs load from their own folder: pixtrel-cli's drawing,
+# cipher and photo format modules, and the SANE-backed TWAIN source manager of
+# the scan command.
+foreach(part pixtrel-draw pixtrel-crypt pixtrel-photo pixtrel-twain-sane)
   if(TARGET ${part})
     install(TARGETS ${part} LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()

@@ -10,6 +10,7 @@
 #include "cli/modules/modules.h"
 #include "codecs/crypt/cipher_engine.h"
 #include "codecs/metafile/metafile_engine.h"
+#include "codecs/photo/photo_engine.h"
 #include "core/canvas_engine.h"
 #include "core/errors.h"
 
@@ -64,6 +65,11 @@ const CryptModule& LoadedCryptModule() {
   return module;
 }
 
+const PhotoModule& LoadedPhotoModule() {
+  static const PhotoModule& module = Load<PhotoModule>("pixtrel-photo.so", "pixtrel_photo_module");
+  return module;
+}
+
 }  // namespace pixtrel::cli
 
 namespace pixtrel {
@@ -73,5 +79,7 @@ const CanvasEngine& CanvasDrawing() { return *cli::LoadedDrawModule().canvas; }
 const MetafileEngine& MetafileDrawing() { return *cli::LoadedDrawModule().metafiles; }
 
 const CipherEngine& CipherLibrary() { return *cli::LoadedCryptModule().cipher; }
+
+const PhotoEngine& PhotoCodecs() { return *cli::LoadedPhotoModule().photo; }
 
 }  // namespace pixtrel

@@ -35,6 +35,9 @@ pixtrel-cli convert "$stage/in.ppm" "$stage/out.png" > /dev/null || fail "the in
 # Drawing needs the module installed beside the program.
 printf 'NewImage 40, 30\nLine 0, 0, 39, 29\n' | pixtrel-cli draw "$stage/in.ppm" "$stage/drawn.png" - > /dev/null ||
   fail "drawing with the installed pixtrel-cli"
+# So do the photo formats: WebP written and read back.
+pixtrel-cli convert "$stage/in.ppm" "$stage/out.webp" > /dev/null || fail "WebP with the installed pixtrel-cli"
+pixtrel-cli info "$stage/out.webp" | grep -q "width=2 height=1" || fail "the installed pixtrel-cli reading WebP"
 # The installed program starts with a picture (headless), finds the manual
 # with its data and keeps its settings in the user's folder, since it may not
 # write beside itself (as root the check runs it as nobody, whom the
