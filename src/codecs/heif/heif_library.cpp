@@ -79,6 +79,13 @@ Bitmap PhotoLibrary::DecodeHeif(std::span<const std::uint8_t> file, std::int64_t
   const int height = heif_image_handle_get_height(handle.get());
   if (width <= 0 || height <= 0) throw EHeif(HeifError::InvalidFile);
   CheckImageSize(width, height, maxPixels);
+  // What is decoded (a grid's or an overlay's canvas, its alpha, coded frames
+  // padded to whole blocks) may not be much larger than the size checked
+  // above: libheif refuses anything wider or taller than its limit.
+  constexpr int kCodedPadding = 1024;
+  heif_context_set_maximum_image_size_limit(
+      context.get(),
+      static_cast<int>(std::min<std::int64_t>(std::max(width, height) + kCodedPadding, kMaxImageDimension)));
   if (metadata) ReadMetadata(handle.get(), *metadata);
 
   const int bits = heif_image_handle_get_luma_bits_per_pixel(handle.get());

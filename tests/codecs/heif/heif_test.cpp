@@ -62,6 +62,15 @@ TEST(Heif, DamagedFilesAndThePixelLimit) {
 // A HEIC photo as a phone's encoder writes it (HEVC), and a file of two
 // images, whose primary one opens. (heif-enc mistakes the colours of a
 // palette PNG, so its inputs are written as 24-bit PNGs.)
+// Found by fuzzing: an overlay whose canvas is far larger than the size its
+// item declares made libheif allocate 4.6 GB before failing. The canvas may
+// not exceed the declared (and checked) size, so it fails at once.
+TEST(Heif, AnOverlayCanvasBeyondItsDeclaredSizeIsRefused) {
+  const std::string path =
+      std::string(PIXTREL_SOURCE_DIR) + "/tests/crashers/heif/overlay-canvas-beyond-its-declared-size.avif";
+  EXPECT_THROW(DecodeHeif(ReadFileBytes(path), kDefaultMaxPixels, false), EHeif);
+}
+
 TEST(Heif, HeicFromThePeerEncoderAndThePrimaryImage) {
   if (!HaveTools("heif-enc")) GTEST_SKIP() << "no heif-enc";
   const std::string dir = test::TempDir();
