@@ -33,24 +33,8 @@ for f in "$corpus"/jpeg/*.jpg "$corpus"/png/*.png; do
   for ((c = 1; c <= copies; c++)); do cp "$f" "$in/c$c-$base"; done
 done
 mapfile -t files < <(find "$in" -type f | sort)
-pixels=0
-while read -r w h; do pixels=$((pixels + w * h)); done < <(identify -format '%w %h\n' "${files[@]}" 2>/dev/null)
-echo "files: ${#files[@]} ($(du -sh "$in" | cut -f1), $((pixels / 1000)) kilopixels), best of $runs runs"
-
-best() {  # best <out-dir> <command...>: prints the best wall time in seconds
-  local out="$1" t best=""
-  shift
-  for ((r = 0; r < runs; r++)); do
-    rm -rf "$out" && mkdir -p "$out"
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || true
-    end=$(date +%s.%N)
-    t=$(echo "$end - $start" | bc)
-    if [[ -z "$best" ]] || (($(echo "$t < $best" | bc))); then best=$t; fi
-  done
-  echo "$best"
-}
+source "$here/bench/lib.sh"
+describe_files "$in" "" "${files[@]}"
 
 vips_loop() {  # vips_loop <ext> <suffix> <out>
   local ext="$1" suffix="$2" out="$3" f name
