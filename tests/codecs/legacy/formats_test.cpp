@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -644,6 +645,31 @@ TEST(SGIGraphic, RunLengthColourAndSixteenBit) {
   Put16BE(w, 0x8000);
   SGIGraphic grey = Load<SGIGraphic>(w);
   EXPECT_EQ(grey.Pixel(1, 0), RGB(127, 127, 127));
+}
+
+TEST(SGIGraphic, RowsSharingOneRunLengthRowMakeALargePictureFromASmallFile) {
+  // 2000 x 2000 grey, every row pointing at the same 33 bytes: about 16 KB of
+  // file for 4 MB of picture.
+  const unsigned side = 2000;
+  Bytes b = SGIHeader(1, 1, side, side, 1);
+  const unsigned row = 512 + 2 * 4 * side;
+  Bytes runs;
+  for (unsigned left = side; left > 0;) {
+    const unsigned n = std::min(left, 127u);
+    runs.push_back(static_cast<std::uint8_t>(n));
+    runs.push_back(0x40);
+    left -= n;
+  }
+  runs.push_back(0);
+  for (unsigned y = 0; y < side; ++y) Put32BE(b, row);
+  for (unsigned y = 0; y < side; ++y) Put32BE(b, static_cast<unsigned>(runs.size()));
+  b.insert(b.end(), runs.begin(), runs.end());
+  SGIGraphic g = Load<SGIGraphic>(b);
+  ASSERT_EQ(g.Width(), 2000);
+  ASSERT_EQ(g.Height(), 2000);
+  EXPECT_EQ(g.Pixel(0, 0), RGB(0x40, 0x40, 0x40));
+  EXPECT_EQ(g.Pixel(1999, 1999), RGB(0x40, 0x40, 0x40));
+  EXPECT_EQ(g.Pixel(1000, 777), RGB(0x40, 0x40, 0x40));
 }
 
 TEST(SGIGraphic, HeaderAndTableFaults) {
