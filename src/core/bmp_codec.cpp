@@ -471,6 +471,7 @@ class RleDecoder {
 std::size_t HighestIndex(const std::uint8_t* row, int width, int bits) {
   unsigned highest = 0;
   const std::size_t w = static_cast<std::size_t>(width);
+  if (w == 0) return 0;  // a row of no pixels uses no index
   switch (bits) {
     case 1:
       for (std::size_t i = 0; i < w / 8; ++i) highest |= row[i];

@@ -192,6 +192,24 @@ TEST(BmpWriter, EmptyBitmapRoundTrips) {
   EXPECT_TRUE(copy.Empty());
 }
 
+// A fuzz finding: a file the reader takes as an 8-bit picture of width 0
+// with a short palette; saving it looked for the highest index used in rows
+// that have no pixels.
+TEST(BmpWriter, ZeroWidthIndexedPictureWithAShortPaletteSaves) {
+  const Bitmap loaded =
+      Load(ReadFileBytes(std::string(PIXTREL_SOURCE_DIR) + "/tests/crashers/bmp/eight-bit-zero-width-short-palette.bmp"));
+  EXPECT_EQ(loaded.Width(), 0);
+  EXPECT_EQ(loaded.PixelFormat(), pf8bit);
+  const Bitmap copy = Load(Save(loaded));
+  EXPECT_EQ(copy.Width(), 0);
+  EXPECT_EQ(copy.Height(), loaded.Height());
+  for (const PixelFormat format : {pf1bit, pf4bit, pf8bit}) {
+    Bitmap narrow(0, 3, format);
+    narrow.SetPalette({clRed, clBlue});
+    EXPECT_EQ(Load(Save(narrow)).Height(), 3);
+  }
+}
+
 TEST(BmpWriter, PeerToolReadsWrittenFiles) {
   ASSERT_EQ(std::system("command -v identify >/dev/null 2>&1"), 0) << "ImageMagick's identify is needed";
   for (PixelFormat format : {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit}) {
