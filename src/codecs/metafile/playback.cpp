@@ -240,6 +240,7 @@ QImage DecodeDib(std::span<const std::uint8_t> info, std::span<const std::uint8_
     MemoryStream stream(std::move(file));
     Bitmap bitmap;
     bitmap.LoadFromStream(stream);
+    if (bitmap.Empty()) return {};  // no pixels to draw, however wide it claims to be
     bitmap.SetPixelFormat(pf32bit);
     QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32);
     if (image.isNull()) throw std::bad_alloc();

@@ -215,5 +215,12 @@ TEST(MetafileCrashers, ClipPathFarBeyondPicture) {
             "50x1000\t32bit\t0\topaque\t54bdeb0b / 32x32\t24bit\t0\topaque\tbd8538d6");
 }
 
+TEST(MetafileCrashers, DibWithNoPixels) {
+  // A device-independent bitmap of no pixels, however wide it claims to be,
+  // draws nothing; it once ended the drawing with "out of memory".
+  EXPECT_EQ(CrasherOutcome("dib-with-no-pixels.emf"),
+            "1122x794\t32bit\t0\topaque\t4b2dcfb5 / 32x32\t24bit\t0\topaque\te10d7317");
+}
+
 }  // namespace
 }  // namespace pixtrel
